@@ -1,0 +1,203 @@
+// Message objects, the size rule, the transport and keyboard sharing.
+//
+// A message object's payload is the wire record, byte for byte: what is sent
+// is the first size() bytes. Vessel messages keep a host record beside the
+// payload: the receipt fix-up puts local handles, list pointers and the
+// carried-forward position there, and the slave applies that record.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "Platform.h"
+#include "WireRecords.h"
+
+// ---- Size rule ----
+// The wire size of a record from its header (and, for a scenario-text
+// message, its text length); -1 for a type outside the catalogue (logged
+// "Unhandled message type %d") or a text length outside 0 to 65,536.
+// `available` is how many bytes of `record` may be read.
+int PayloadSize(const void* record, int available);
+
+class Message {
+public:
+    virtual int size() const;
+    virtual ~Message() = default;
+
+    int32_t type() const;
+    int32_t seq() const;
+    void setSeq(int32_t seq);
+    uint8_t* payload() { return payload_; }
+    const uint8_t* payload() const { return payload_; }
+    int capacity() const { return capacity_; }
+
+    Message(const Message&) = delete;
+    Message& operator=(const Message&) = delete;
+
+protected:
+    Message(void* payload, int capacity) : payload_(static_cast<uint8_t*>(payload)), capacity_(capacity) {}
+
+private:
+    uint8_t* payload_;
+    int capacity_;
+};
+
+// Tag of the constructors that take a received datagram.
+struct Received {};
+
+template <class Record, int32_t Code>
+class RecordMessage : public Message {
+public:
+    static constexpr int32_t kType = Code;
+    Record& record() { return record_; }
+    const Record& record() const { return record_; }
+
+protected:
+    // For sending: the whole record zeroed, then the type.
+    RecordMessage();
+    // From a received datagram: only the datagram's bytes are copied.
+    RecordMessage(const uint8_t* datagram, int length, Received);
+
+private:
+    alignas(8) Record record_;
+};
+
+class HelloMessage : public RecordMessage<wire::HeaderRecord, wire::kHello> {
+public:
+    HelloMessage() = default;
+    HelloMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class AckMessage : public RecordMessage<wire::HeaderRecord, wire::kAck> {
+public:
+    AckMessage() = default;
+    AckMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class EndMessage : public RecordMessage<wire::HeaderRecord, wire::kEnd> {
+public:
+    EndMessage() = default;
+    EndMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class StartMessage : public RecordMessage<wire::StartRecord, wire::kStart> {
+public:
+    StartMessage() = default;
+    StartMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class FocusMessage : public RecordMessage<wire::FocusRecord, wire::kFocus> {
+public:
+    FocusMessage() = default;
+    FocusMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class VesselMessage : public RecordMessage<wire::VesselRecord, wire::kVessel> {
+public:
+    // Capture from a live vessel (master).
+    explicit VesselMessage(OBJHANDLE vessel);
+    // Receipt: copies the datagram, then the fix-up (handles by name,
+    // position carried forward to the local date) into `status`.
+    VesselMessage(const uint8_t* datagram, int length, Received);
+
+    VESSELSTATUS status;  // host record, valid after receipt
+};
+
+class Vessel2Message : public RecordMessage<wire::Vessel2Record, wire::kVessel2> {
+public:
+    explicit Vessel2Message(OBJHANDLE vessel);
+    Vessel2Message(const uint8_t* datagram, int length, Received);
+
+    // Host record and its lists, valid after receipt; the list pointers of
+    // `status2` point at the lists below.
+    VESSELSTATUS2 status2;
+    VESSELSTATUS2::FUELSPEC fuel[wire::kMaxPropellants];
+    VESSELSTATUS2::THRUSTSPEC thrusters[wire::kMaxThrusters];
+    VESSELSTATUS2::DOCKINFOSPEC docks[wire::kMaxDocks];
+};
+
+class AirfoilMessage : public RecordMessage<wire::AirfoilRecord, wire::kAirfoil> {
+public:
+    AirfoilMessage() = default;
+    explicit AirfoilMessage(OBJHANDLE vessel);
+    AirfoilMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class XRMessage : public RecordMessage<wire::XRRecord, wire::kXR> {
+public:
+    XRMessage() = default;
+    explicit XRMessage(OBJHANDLE vessel);
+    XRMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r), xrValid(true) {}
+
+    bool xrValid = false;  // not transmitted
+};
+
+class VesselStateMessage : public RecordMessage<wire::VesselStateRecord, wire::kVesselState> {
+public:
+    VesselStateMessage() = default;
+    explicit VesselStateMessage(OBJHANDLE vessel);
+    VesselStateMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class KeyboardMessage : public RecordMessage<wire::KeyboardRecord, wire::kKeyboard> {
+public:
+    KeyboardMessage() = default;
+    KeyboardMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class VesselExtraMessage : public RecordMessage<wire::VesselExtraRecord, wire::kVesselExtra> {
+public:
+    VesselExtraMessage() = default;
+    explicit VesselExtraMessage(OBJHANDLE vessel);
+    VesselExtraMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+class AnimationMessage : public RecordMessage<wire::AnimationRecord, wire::kAnimation> {
+public:
+    AnimationMessage() = default;
+    explicit AnimationMessage(OBJHANDLE vessel);
+    AnimationMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+};
+
+// ---- Transport ----
+// The module's send counter: stamped into `seq` of every message it sends.
+extern int32_t sendSequence;
+
+// Checks a datagram (length against its type, counts, names, dates) and
+// builds its message object; null when it is not a message.
+Message* CreateMessage(const uint8_t* datagram, int length);
+// Reads one datagram. The master's form reports the sender.
+Message* ReceiveMessage(SOCKET s);
+Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength);
+// One message to every client, one `seq` value for all copies.
+void SendToClients(SOCKET s, const std::vector<sockaddr_in>& clients, Message& message);
+// One message to the master, with the next `seq` value.
+void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message);
+
+// ---- Keyboard sharing ----
+extern KeyboardMessage outgoingKeys;
+extern HHOOK keyboardHook;
+extern unsigned char keyState[256];
+
+// Installs the system-wide keyboard hook of the module file `moduleFileName`
+// ("Helmcast.dll" or "Helmecho.dll"); logs "Unable to install keyboard hook"
+// on failure.
+void InstallKeyboardHook(const char* moduleFileName);
+void RecordKey(int code, WPARAM wParam, LPARAM lParam);
+void ReplayKeys(const KeyboardMessage& message);
+HELM_EXPORT LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam);
+
+// ---- Template members ----
+template <class Record, int32_t Code>
+RecordMessage<Record, Code>::RecordMessage() : Message(&record_, static_cast<int>(sizeof(Record))) {
+    std::memset(static_cast<void*>(&record_), 0, sizeof record_);
+    record_.header.type = Code;
+}
+
+template <class Record, int32_t Code>
+RecordMessage<Record, Code>::RecordMessage(const uint8_t* datagram, int length, Received)
+    : Message(&record_, static_cast<int>(sizeof(Record))) {
+    const size_t bytes = length < 0 ? 0 : (static_cast<size_t>(length) < sizeof(Record) ? length : sizeof(Record));
+    std::memcpy(static_cast<void*>(&record_), datagram, bytes);
+}

@@ -1,0 +1,65 @@
+// What the platform stand-ins (Win32, sockets, hooks, function replacement,
+// clock, files) offer the rest of libsimhost. Internal to libsimhost.
+#pragma once
+
+#include <string>
+
+#include "OrbiterAPI.h"
+
+namespace simhost {
+
+// ---- Host system clock (oapiGetSysTime, Sleep) ----
+void ClockUseVirtual(bool on, double start);
+bool ClockIsVirtual();
+double ClockNow();            // virtual seconds, or real seconds since an arbitrary origin
+void ClockSet(double t);      // virtual only
+void ClockAdvance(double dt); // virtual only
+
+// ---- Modules loaded by the host (GetModuleHandleA, GetProcAddress) ----
+// `handle` is what dlopen returned, or null for a module compiled into the
+// program (then symbols are looked up in the program itself).
+HMODULE ModuleRegistryAdd(const std::string& fileName, void* handle);
+void ModuleRegistryRemove(HMODULE module);
+void ModuleRegistryClear();
+
+// ---- Keyboard hook chain ----
+// Passes one event through the installed hooks (newest first). True when a
+// hook swallowed it (returned non-zero), as Windows does.
+bool KeyHooksDeliver(int code, WPARAM wParam, LPARAM lParam);
+void KeyHooksClear();
+
+// ---- Function replacement ----
+// The replacement installed for `entry` that applies to the calling thread,
+// or null; a thread already inside a replacement of `entry` gets null, so
+// that its call reaches the host's own function.
+void* ReplacementFor(void* entry);
+// Marks the calling thread as inside the replacement of `entry`.
+class ReplacementScope {
+public:
+    explicit ReplacementScope(void* entry);
+    ~ReplacementScope();
+    ReplacementScope(const ReplacementScope&) = delete;
+    ReplacementScope& operator=(const ReplacementScope&) = delete;
+
+private:
+    void* entry_;
+    void* previous_;
+};
+// Host entries that may be replaced; anything else is refused.
+void ReplaceableEntryAdd(void* entry);
+// Test switch: make the next installs fail with this status (0: succeed).
+void ReplacementFailNextInstalls(NTSTATUS status);
+void ReplacementsClear();
+
+// ---- Files and path roots ----
+void FilesSetRoot(const std::string& rootDir);  // "" = current directory
+std::string FilesPath(const std::string& name, PathRoot root);
+void FilesCloseAll();
+
+// ---- Sockets ----
+void SocketsForgetAll();  // drops queued datagrams of every socket
+
+// ---- Debug string ----
+char* DebugStringBuffer();  // 256 bytes
+
+}  // namespace simhost
