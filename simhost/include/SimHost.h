@@ -20,8 +20,11 @@ struct HostOptions {
     // The folder every path root is below: "" is the current directory.
     // CONFIG is <root>/Config, SCENARIOS is <root>/Scenarios.
     std::string rootDir;
-    // Folders searched for vessel class modules ("<Class>.so").
+    // Folders searched for vessel class modules ("<Module>.so").
     std::vector<std::string> moduleDirs;
+    // Folders searched for vessel class descriptions ("<Class>.cfg") after
+    // CONFIG/Vessels.
+    std::vector<std::string> classDirs;
 };
 
 // One key event as a keyboard delivers it: the hook chain sees (code, vk,

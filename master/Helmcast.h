@@ -1,0 +1,51 @@
+// The master module: publishes every vessel of its simulation to the
+// subscribed slaves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Platform.h"
+
+class Helmcast : public oapi::Module {
+public:
+    explicit Helmcast(HINSTANCE instance);
+    ~Helmcast() override;
+
+    void clbkSimulationStart(RenderMode mode) override;
+    void clbkSimulationEnd() override;
+    void clbkPreStep(double simt, double simdt, double mjd) override;
+    void clbkPostStep(double simt, double simdt, double mjd) override;
+
+    // Reads "Helmcast.cfg" and opens the server socket; serverReady tells
+    // whether it all worked.
+    void initServer();
+
+    bool serverReady = false;
+    SOCKET sock = INVALID_SOCKET;
+    double lastSaveTime = 0.0;
+    int32_t waitForClients = 0;
+    int32_t waitForACK = 0;
+    int32_t maxUpdateRate = 30;
+    double lastUpdateTime = 0.0;
+    int32_t readOnly = 0;
+    int32_t debug = 0;
+    std::vector<sockaddr_in> clients;
+    std::vector<double> clientLastContact;  // parallel to clients
+    std::vector<std::string> textSyncClasses;
+
+private:
+    void readConfiguration(int& masterPort);
+    bool openSocket(int masterPort);
+    void closeSocket();
+    void saveScenario();
+};
+
+// "textSyncClasses": names separated by blanks and commas.
+std::vector<std::string> SplitClassList(const char* value);
+
+constexpr const char* kMasterModuleFile = "Helmcast.dll";
+constexpr const char* kMasterLogFile = "Helmcast.log";
+constexpr const char* kMasterConfigFile = "Helmcast.cfg";
+constexpr const char* kSyncScenarioName = "000Velsync";

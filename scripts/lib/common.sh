@@ -1,0 +1,35 @@
+# Shared by the project's scripts: where things are, and the one place that
+# installs what the build needs.
+set -euo pipefail
+
+HELM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+export HELM_ROOT
+
+# Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need.
+HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev iproute2)
+
+helm_ensure_packages() {
+  local missing=()
+  local package
+  for package in "${HELM_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Configure (once) and build a preset.
+helm_build() {
+  local preset="$1"
+  cd "$HELM_ROOT"
+  if [ ! -f "build/$preset/build.ninja" ]; then
+    cmake --preset "$preset" >/dev/null
+  fi
+  cmake --build --preset "$preset"
+}
