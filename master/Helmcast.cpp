@@ -1,15 +1,25 @@
 #include "Helmcast.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 #include "Log.h"
 #include "Message.h"
+#include "VesselCapture.h"
+#include "WireCodec.h"
 
 namespace {
 
 HINSTANCE moduleInstance = nullptr;
 
 constexpr int kReceiveBufferBytes = 1000000;
+constexpr double kSaveInterval = 10.0;
+constexpr double kClientTimeout = 3.0;
+constexpr int kMaxAckWaits = 30;
+constexpr size_t kStatusLineSize = 256;
 constexpr int kClassListCapacity = 1024;
 
 // The host's item readers take a writable key name.
@@ -189,4 +199,197 @@ void Helmcast::clbkSimulationEnd() {
 
 void Helmcast::clbkPostStep(double, double, double) {
     if (!serverReady) return;
+
+    if (oapiGetSysTime() - lastSaveTime > kSaveInterval) {
+        saveScenario();
+        lastSaveTime = oapiGetSysTime();
+    }
+
+    // A rate of 0 never updates; a negative rate updates at every step.
+    const double interval =
+        maxUpdateRate == 0 ? std::numeric_limits<double>::infinity() : 1.0 / static_cast<double>(maxUpdateRate);
+    const double now = oapiGetSysTime();
+    if (!(now - lastUpdateTime > interval)) return;
+    lastUpdateTime = now;
+    runUpdate();
+}
+
+void Helmcast::runUpdate() {
+    StartMessage start;
+    start.record().mjd = oapiGetSimMJD();
+    start.record().simStep = oapiGetSimStep();
+    start.record().timeAccel = oapiGetTimeAcceleration();
+    SendToClients(sock, clients, start);
+
+    FocusMessage focus;
+    VESSEL* focusVessel = oapiGetFocusInterface();
+    wire::CopyName(focus.record().vesselName, focusVessel != nullptr ? focusVessel->GetName() : "");
+    SendToClients(sock, clients, focus);
+
+    SendToClients(sock, clients, outgoingKeys);
+    outgoingKeys.record().keyCount = 0;
+
+    // The count is read again after each vessel: a vessel's callbacks may add some.
+    for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) sendVessel(oapiGetVesselByIndex(i));
+
+    EndMessage end;
+    SendToClients(sock, clients, end);
+
+    std::vector<int32_t> ackCounts(clients.size(), 0);
+    receivePhase(ackCounts);
+    showStatus(ackCounts);
+    dropSilentClients();
+}
+
+void Helmcast::sendVessel(OBJHANDLE handle) {
+    VESSEL* iface = oapiGetVesselInterface(handle);
+    if (iface == nullptr) return;
+
+    std::unique_ptr<Message> dynamicState(CaptureVesselMessage(handle));
+    if (dynamicState) {
+        SendToClients(sock, clients, *dynamicState);
+    } else {
+        LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(), static_cast<short>(iface->Version()));
+    }
+
+    VesselExtraMessage extra(handle);
+    SendToClients(sock, clients, extra);
+
+    if (wantsScenarioText(*iface)) sendScenarioText(handle, *iface);
+
+    AirfoilMessage airfoil(handle);
+    SendToClients(sock, clients, airfoil);
+
+    AnimationMessage animation(handle);
+    SendToClients(sock, clients, animation);
+
+    XRMessage xr(handle);
+    if (xr.xrValid) SendToClients(sock, clients, xr);
+}
+
+bool Helmcast::wantsScenarioText(VESSEL& iface) const {
+    const char* className = iface.GetClassNameA();
+    if (className == nullptr) return false;
+    const bool listed = std::any_of(textSyncClasses.begin(), textSyncClasses.end(),
+                                    [&](const std::string& name) { return _stricmp(name.c_str(), className) == 0; });
+    return listed && static_cast<short>(iface.Version()) >= 2;
+}
+
+void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
+    std::unique_ptr<VesselStateMessage> text(new VesselStateMessage(handle));
+    switch (text->capture) {
+        case VesselStateMessage::TextCapture::kDone:
+            textFileReported = false;
+            SendToClients(sock, clients, *text);
+            break;
+        case VesselStateMessage::TextCapture::kTooLong:
+            if (oversizedTextReported.insert(iface.GetName()).second) {
+                LOG("vessel %s: scenario text of %zu bytes does not fit a datagram, not sent", iface.GetName(),
+                    text->textBytes);
+            }
+            break;
+        case VesselStateMessage::TextCapture::kFileUnavailable:
+            if (!textFileReported) LOG("cannot open VELSYNC_m: no scenario text sent");
+            textFileReported = true;
+            break;
+        case VesselStateMessage::TextCapture::kNoText:
+            break;
+    }
+}
+
+void Helmcast::receivePhase(std::vector<int32_t>& ackCounts) {
+    for (int waits = 0;;) {
+        drain(ackCounts);
+        if (waitForClients && clients.empty()) oapiSetPause(true);
+        const bool allAcknowledged =
+            std::all_of(ackCounts.begin(), ackCounts.end(), [](int32_t count) { return count >= 1; });
+        if (!waitForACK || ackCounts.empty() || allAcknowledged) return;
+        Sleep(1);
+        if (++waits >= kMaxAckWaits) return;
+    }
+}
+
+void Helmcast::drain(std::vector<int32_t>& ackCounts) {
+    for (;;) {
+        u_long pending = 0;
+        if (ioctlsocket(sock, FIONREAD, &pending) != 0 || pending == 0) return;
+        sockaddr_in from;
+        std::memset(&from, 0, sizeof from);
+        int fromLength = sizeof from;
+        std::unique_ptr<Message> message(ReceiveMessage(sock, &from, &fromLength));
+        if (!message) return;  // what else waits is read by the next drain
+        dispatch(*message, from, ackCounts);
+    }
+}
+
+int Helmcast::findClient(const sockaddr_in& address) const {
+    for (size_t i = 0; i < clients.size(); ++i) {
+        if (clients[i].sin_addr.s_addr == address.sin_addr.s_addr && clients[i].sin_port == address.sin_port)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void Helmcast::dispatch(Message& message, const sockaddr_in& from, std::vector<int32_t>& ackCounts) {
+    switch (message.type()) {
+        case wire::kHello:
+            if (findClient(from) < 0) {
+                sockaddr_in client;
+                std::memset(&client, 0, sizeof client);
+                client.sin_family = AF_INET;
+                client.sin_port = from.sin_port;
+                client.sin_addr = from.sin_addr;
+                clients.push_back(client);
+                clientLastContact.push_back(oapiGetSysTime());
+                if (debug) LOG("Client %s:%d subscribed", inet_ntoa(from.sin_addr), ntohs(from.sin_port));
+            }
+            break;
+        case wire::kAck: {
+            const int position = findClient(from);
+            if (position < 0) break;
+            // A client that subscribed during this phase has no counter yet.
+            if (static_cast<size_t>(position) < ackCounts.size()) ++ackCounts[position];
+            clientLastContact[position] = oapiGetSysTime();
+            break;
+        }
+        case wire::kKeyboard:
+            if (readOnly == 0) ReplayKeys(static_cast<KeyboardMessage&>(message));
+            break;
+        default:
+            break;
+    }
+}
+
+void Helmcast::showStatus(const std::vector<int32_t>& ackCounts) const {
+    char line[kStatusLineSize];
+    if (ackCounts.empty()) {
+        std::snprintf(line, sizeof line, "NO CLIENTS");
+    } else {
+        size_t used = static_cast<size_t>(std::snprintf(line, sizeof line, "CLIENTS:"));
+        for (size_t i = 0; i < ackCounts.size() && i < clients.size(); ++i) {
+            char entry[64];
+            const int length = std::snprintf(entry, sizeof entry, " %15s:%5d", inet_ntoa(clients[i].sin_addr),
+                                             ntohs(clients[i].sin_port));
+            // Stop before an entry that would not fit.
+            if (length < 0 || used + static_cast<size_t>(length) >= sizeof line) break;
+            std::memcpy(line + used, entry, static_cast<size_t>(length) + 1);
+            used += static_cast<size_t>(length);
+        }
+    }
+    if (debug) {
+        char* debugString = oapiDebugString();
+        if (debugString != nullptr) std::snprintf(debugString, kStatusLineSize, "%s", line);
+    }
+}
+
+void Helmcast::dropSilentClients() {
+    for (size_t position = 0; position < clients.size();) {
+        if (oapiGetSysTime() - clientLastContact[position] > kClientTimeout) {
+            if (debug) LOG("Client #%d timed out", static_cast<int>(position));
+            clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(position));
+            clientLastContact.erase(clientLastContact.begin() + static_cast<std::ptrdiff_t>(position));
+        } else {
+            ++position;
+        }
+    }
 }

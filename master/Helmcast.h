@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,24 @@ public:
     std::vector<std::string> textSyncClasses;
 
 private:
+    void runUpdate();
+    void sendVessel(OBJHANDLE vessel);
+    void sendScenarioText(OBJHANDLE vessel, VESSEL& iface);
+    bool wantsScenarioText(VESSEL& iface) const;
+    void receivePhase(std::vector<int32_t>& ackCounts);
+    void drain(std::vector<int32_t>& ackCounts);
+    void dispatch(Message& message, const sockaddr_in& from, std::vector<int32_t>& ackCounts);
+    int findClient(const sockaddr_in& address) const;
+    void showStatus(const std::vector<int32_t>& ackCounts) const;
+    void dropSilentClients();
     void readConfiguration(int& masterPort);
     bool openSocket(int masterPort);
     void closeSocket();
     void saveScenario();
+
+    // Vessels whose scenario text was too long for a datagram: reported once.
+    std::set<std::string> oversizedTextReported;
+    bool textFileReported = false;
 };
 
 // "textSyncClasses": names separated by blanks and commas.

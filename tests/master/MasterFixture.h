@@ -1,0 +1,103 @@
+// A master loaded in the stand-in host with a test client on loopback.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Helmcast.h"
+#include "Loopback.h"
+#include "ModuleHarness.h"
+#include "WireRecords.h"
+
+struct Datagram {
+    std::vector<uint8_t> bytes;
+    int32_t type() const { return read<int32_t>(0); }
+    int32_t seq() const { return read<int32_t>(4); }
+    template <class T>
+    T read(size_t offset) const {
+        T value{};
+        if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
+        return value;
+    }
+    std::string name(size_t offset) const {
+        if (offset >= bytes.size()) return "";
+        const char* start = reinterpret_cast<const char*>(bytes.data() + offset);
+        return std::string(start, strnlen(start, 32));
+    }
+};
+
+class MasterFixture : public ::testing::Test {
+protected:
+    ModuleHarness<Helmcast> harness{kMasterModuleFile};
+    int port = FreeUdpPort();
+
+    static constexpr double kFrame = 1.0 / 60.0;
+
+    Helmcast& start(const std::string& extraConfig = "") {
+        harness.workspace.write("Config/Helmcast.cfg", "masterPort = " + std::to_string(port) + "\n" + extraConfig);
+        Helmcast& master = harness.load();
+        harness.host().startSimulation();
+        return master;
+    }
+
+    OBJHANDLE addVessel(const std::string& name, const std::string& className, double radius = 7.0e6) {
+        VESSELSTATUS2 status;
+        std::memset(&status, 0, sizeof status);
+        status.version = 2;
+        char earth[] = "Earth";
+        status.rbody = oapiGetObjectByName(earth);
+        status.rpos = _V(radius, 0, 0);
+        status.rvel = _V(0, 7500, 0);
+        return oapiCreateVesselEx(name.c_str(), className.c_str(), &status);
+    }
+
+    void send(const PeerSocket& peer, int32_t type, int32_t seq = 0) const {
+        int32_t header[2] = {type, seq};
+        peer.sendTo(port, header, sizeof header);
+    }
+
+    // Steps until the master has run one update (strictly past the interval).
+    void update() { harness.host().step(1.0); }
+
+    static std::vector<Datagram> receiveAll(const PeerSocket& peer) {
+        std::vector<Datagram> all;
+        std::vector<uint8_t> buffer(70000);
+        for (;;) {
+            const int length = peer.receiveNow(buffer.data(), buffer.size());
+            if (length < 0) break;
+            all.push_back(Datagram{std::vector<uint8_t>(buffer.begin(), buffer.begin() + length)});
+        }
+        return all;
+    }
+
+    static std::vector<int32_t> types(const std::vector<Datagram>& datagrams) {
+        std::vector<int32_t> result;
+        for (const auto& d : datagrams) result.push_back(d.type());
+        return result;
+    }
+
+    bool logged(const std::string& text) const {
+        for (const auto& line : harness.logTexts())
+            if (line == text) return true;
+        return false;
+    }
+    int countLogged(const std::string& text) const {
+        int count = 0;
+        for (const auto& line : harness.logTexts()) count += line == text ? 1 : 0;
+        return count;
+    }
+};
+
+inline simhost::GenericClassSpec ClassOfVersion(int version) {
+    simhost::GenericClassSpec spec;
+    spec.interfaceVersion = version;
+    spec.propellantMasses = {1000.0, 500.0};
+    spec.thrusters = 4;
+    spec.dockPorts = 1;
+    spec.navRadios = 3;
+    spec.animations = 2;
+    return spec;
+}
