@@ -5,6 +5,7 @@
 #include <string>
 
 #include "OrbiterAPI.h"
+#include "easyhook_standin.h"
 
 namespace simhost {
 

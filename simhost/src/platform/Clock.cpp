@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <mutex>
 
-#include "PlatformServices.h"
+#include "Services.h"
 
 namespace simhost {
 namespace {

@@ -1,0 +1,299 @@
+// Windows Sockets calls whose Windows meaning differs from the platform's.
+//
+// Datagram sockets get a queue of their own: FIONREAD on Windows counts the
+// bytes of all queued datagrams, the platform only the next one. So
+// FIONREAD (and a receive finding the queue empty) moves the datagrams
+// waiting in the kernel into the queue, in batches, up to the receive-buffer
+// size the socket asked for; recvfrom serves the queue first.
+//
+// Platform functions are called with their exact platform argument types so
+// that the Windows overloads below never call themselves.
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "DatagramQueue.h"
+#include "Services.h"
+
+namespace simhost {
+namespace {
+
+struct SocketState {
+    bool datagram = false;
+    DatagramQueue queue;
+};
+
+// Datagrams taken from the kernel in one call.
+constexpr unsigned kBatch = 16;
+
+// Scratch space of one batch, shared by all sockets (used under the lock).
+struct Batch {
+    std::unique_ptr<char[]> bytes;
+    mmsghdr messages[kBatch];
+    iovec vectors[kBatch];
+    sockaddr_storage senders[kBatch];
+};
+
+std::mutex socketsMutex;
+std::unordered_map<int, std::unique_ptr<SocketState>> sockets;
+Batch batch;
+
+// Errors the platform reports for descriptors that cannot be sockets.
+bool ValidDescriptor(SOCKET s, int& fd) {
+    if (s > static_cast<SOCKET>(INT_MAX)) {
+        errno = ENOTSOCK;
+        return false;
+    }
+    fd = static_cast<int>(s);
+    return true;
+}
+
+// The state of a socket, made on first use; null (errno set) when `fd` is no socket.
+SocketState* StateOf(int fd) {
+    auto found = sockets.find(fd);
+    if (found != sockets.end()) return found->second.get();
+    int type = 0;
+    socklen_t length = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) return nullptr;
+    auto state = std::make_unique<SocketState>();
+    state->datagram = type == SOCK_DGRAM;
+    // Until the socket asks for a size, the queue holds what the kernel would.
+    int kernelSize = 0;
+    length = sizeof kernelSize;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kernelSize, &length) == 0 && kernelSize > 0)
+        state->queue.setByteBound(static_cast<size_t>(kernelSize));
+    SocketState* made = state.get();
+    sockets.emplace(fd, std::move(state));
+    return made;
+}
+
+// Receives up to `count` waiting datagrams into the queue without blocking;
+// the number received, 0 when none was waiting.
+int ReceiveBatch(int fd, SocketState& state, unsigned count) {
+    if (!batch.bytes) batch.bytes.reset(new char[kBatch * DatagramQueue::kMaxDatagram]);
+    for (unsigned i = 0; i < count; ++i) {
+        batch.vectors[i].iov_base = batch.bytes.get() + i * DatagramQueue::kMaxDatagram;
+        batch.vectors[i].iov_len = DatagramQueue::kMaxDatagram;
+        std::memset(&batch.messages[i], 0, sizeof batch.messages[i]);
+        batch.messages[i].msg_hdr.msg_iov = &batch.vectors[i];
+        batch.messages[i].msg_hdr.msg_iovlen = 1;
+        batch.messages[i].msg_hdr.msg_name = &batch.senders[i];
+        batch.messages[i].msg_hdr.msg_namelen = sizeof batch.senders[i];
+    }
+    int received = ::recvmmsg(fd, batch.messages, count, MSG_DONTWAIT, nullptr);
+    for (int i = 0; i < received; ++i) {
+        state.queue.push(static_cast<const char*>(batch.vectors[i].iov_base), batch.messages[i].msg_len,
+                         reinterpret_cast<const sockaddr*>(&batch.senders[i]), batch.messages[i].msg_hdr.msg_namelen);
+    }
+    return received > 0 ? received : 0;
+}
+
+// Moves waiting datagrams into the queue while they fit its bound; those
+// that do not fit stay in the kernel.
+void TakeWaitingDatagrams(int fd, SocketState& state) {
+    const int savedErrno = errno;
+    for (;;) {
+        size_t room = state.queue.roomLeft();
+        size_t records = state.queue.recordsLeft();
+        if (room >= DatagramQueue::kMaxDatagram || state.queue.empty()) {
+            // Any `count` datagrams fit: each is at most the largest size
+            // (and an empty queue takes any one).
+            size_t count = std::min<size_t>({kBatch, std::max<size_t>(1, room / DatagramQueue::kMaxDatagram), records});
+            if (count == 0) break;
+            int received = ReceiveBatch(fd, state, static_cast<unsigned>(count));
+            if (received < static_cast<int>(count)) break;
+        } else {
+            // Near the bound: look at the next datagram's size before taking it.
+            ssize_t next = ::recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+            if (next < 0 || !state.queue.fits(static_cast<size_t>(next))) break;
+            if (ReceiveBatch(fd, state, 1) == 0) break;
+        }
+    }
+    errno = savedErrno;
+}
+
+// Hands the oldest queued datagram to the caller, Windows style.
+int ServeQueued(SocketState& state, char* buffer, int length, int flags, sockaddr* from, int* fromLength) {
+    DatagramQueue::Datagram datagram = state.queue.front();
+    const size_t room = static_cast<size_t>(length);
+    const size_t copied = datagram.length < room ? datagram.length : room;
+    if (copied > 0) std::memcpy(buffer, datagram.bytes, copied);
+    if (from != nullptr && fromLength != nullptr) {
+        socklen_t fromRoom = static_cast<socklen_t>(*fromLength);
+        std::memcpy(from, datagram.from, std::min(fromRoom, datagram.fromLength));
+        *fromLength = static_cast<int>(datagram.fromLength);
+    }
+    const bool tooLong = datagram.length > room;
+    if ((flags & MSG_PEEK) == 0) state.queue.pop();  // what did not fit is dropped
+    if (tooLong) {
+        errno = EMSGSIZE;
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(copied);
+}
+
+// The one place datagrams leave; the place to batch them later.
+int SendDatagram(int fd, const char* buffer, int length, int flags, const sockaddr* to, int toLength) {
+    return static_cast<int>(::sendto(fd, static_cast<const void*>(buffer), static_cast<size_t>(length), flags, to,
+                                     static_cast<socklen_t>(toLength)));
+}
+
+}  // namespace
+
+void SocketsForgetAll() {
+    std::lock_guard<std::mutex> lock(socketsMutex);
+    sockets.clear();
+}
+
+}  // namespace simhost
+
+using simhost::socketsMutex;
+
+int closesocket(SOCKET s) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    {
+        std::lock_guard<std::mutex> lock(socketsMutex);
+        simhost::sockets.erase(fd);
+    }
+    return ::close(fd) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int ioctlsocket(SOCKET s, long command, u_long* argument) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    if (argument == nullptr) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    std::lock_guard<std::mutex> lock(socketsMutex);
+    simhost::SocketState* state = simhost::StateOf(fd);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (command == static_cast<long>(FIONBIO)) {
+        int on = *argument != 0 ? 1 : 0;
+        return ::ioctl(fd, FIONBIO, &on) == 0 ? 0 : SOCKET_ERROR;
+    }
+    if (command == static_cast<long>(FIONREAD)) {
+        if (!state->datagram) {
+            int waiting = 0;
+            if (::ioctl(fd, FIONREAD, &waiting) != 0) return SOCKET_ERROR;
+            *argument = static_cast<u_long>(waiting);
+            return 0;
+        }
+        simhost::TakeWaitingDatagrams(fd, *state);
+        *argument = static_cast<u_long>(state->queue.bytes());
+        return 0;
+    }
+    errno = EINVAL;
+    return SOCKET_ERROR;
+}
+
+int recvfrom(SOCKET s, char* buffer, int length, int flags, struct sockaddr* from, int* fromLength) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    if (length < 0 || (buffer == nullptr && length > 0) || (fromLength != nullptr && *fromLength < 0)) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    {
+        std::lock_guard<std::mutex> lock(socketsMutex);
+        simhost::SocketState* state = simhost::StateOf(fd);
+        if (state == nullptr) return SOCKET_ERROR;
+        if (state->datagram) {
+            if (state->queue.empty()) simhost::TakeWaitingDatagrams(fd, *state);
+            if (!state->queue.empty()) return simhost::ServeQueued(*state, buffer, length, flags, from, fromLength);
+        }
+    }
+    // Nothing waiting: the platform's receive, which waits if the socket
+    // blocks (without the lock), still telling a datagram longer than the
+    // buffer apart.
+    socklen_t fromRoom = fromLength != nullptr ? static_cast<socklen_t>(*fromLength) : 0;
+    ssize_t received = ::recvfrom(fd, static_cast<void*>(buffer), static_cast<size_t>(length), flags | MSG_TRUNC,
+                                  from, fromLength != nullptr ? &fromRoom : nullptr);
+    if (received < 0) return SOCKET_ERROR;
+    if (fromLength != nullptr) *fromLength = static_cast<int>(fromRoom);
+    if (received > length) {
+        errno = EMSGSIZE;
+        return SOCKET_ERROR;
+    }
+    return static_cast<int>(received);
+}
+
+int sendto(SOCKET s, const char* buffer, int length, int flags, const struct sockaddr* to, int toLength) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    if (length < 0 || toLength < 0 || (buffer == nullptr && length > 0)) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    return simhost::SendDatagram(fd, buffer, length, flags, to, toLength);
+}
+
+int setsockopt(SOCKET s, int level, int option, const char* value, int valueLength) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    if (valueLength < 0 || (value == nullptr && valueLength > 0)) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    if (level == SOL_SOCKET && option == SO_RCVBUF && valueLength >= static_cast<int>(sizeof(int))) {
+        int requested = 0;
+        std::memcpy(&requested, value, sizeof requested);
+        // The forced variant grants the full size where the process may;
+        // otherwise the kernel caps it at its limit.
+        if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, static_cast<const void*>(&requested), sizeof requested) != 0 &&
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, static_cast<const void*>(&requested), sizeof requested) != 0)
+            return SOCKET_ERROR;
+        if (requested > 0) {
+            std::lock_guard<std::mutex> lock(socketsMutex);
+            simhost::SocketState* state = simhost::StateOf(fd);
+            if (state != nullptr) state->queue.setByteBound(static_cast<size_t>(requested));
+        }
+        return 0;
+    }
+    return ::setsockopt(fd, level, option, static_cast<const void*>(value), static_cast<socklen_t>(valueLength)) == 0
+               ? 0
+               : SOCKET_ERROR;
+}
+
+int getsockname(SOCKET s, struct sockaddr* name, int* nameLength) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    if (name == nullptr || nameLength == nullptr || *nameLength < 0) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    socklen_t length = static_cast<socklen_t>(*nameLength);
+    if (::getsockname(fd, name, &length) != 0) return SOCKET_ERROR;
+    *nameLength = static_cast<int>(length);
+    return 0;
+}
+
+int WSAIoctl(SOCKET s, DWORD controlCode, LPVOID inBuffer, DWORD inLength, LPVOID /*outBuffer*/, DWORD /*outLength*/,
+             LPDWORD bytesReturned, void* /*overlapped*/, void* /*completionRoutine*/) {
+    int fd = -1;
+    if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0) return SOCKET_ERROR;
+    if (controlCode != SIO_UDP_CONNRESET) {
+        errno = EOPNOTSUPP;
+        return SOCKET_ERROR;
+    }
+    if (inBuffer == nullptr || inLength != sizeof(BOOL)) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    // An unconnected datagram socket here never reports a peer's ICMP
+    // port-unreachable as a reset, so there is nothing to switch off.
+    if (bytesReturned != nullptr) *bytesReturned = 0;
+    return 0;
+}
