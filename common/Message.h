@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Platform.h"
+#include "WireCheck.h"
 #include "WireRecords.h"
 
 // ---- Size rule ----
@@ -56,7 +57,9 @@ public:
 protected:
     // For sending: the whole record zeroed, then the type.
     RecordMessage();
-    // From a received datagram: only the datagram's bytes are copied.
+    // From a received datagram: only the datagram's bytes are copied, then
+    // the copy is made safe (counts cut, names terminated) before anything
+    // reads it.
     RecordMessage(const uint8_t* datagram, int length, Received);
 
 private:
@@ -95,6 +98,8 @@ public:
 
 class VesselMessage : public RecordMessage<wire::VesselRecord, wire::kVessel> {
 public:
+    // An empty record to fill (tests, tools); `status` zero.
+    VesselMessage() : status() {}
     // Capture from a live vessel (master).
     explicit VesselMessage(OBJHANDLE vessel);
     // Receipt: copies the datagram, then the fix-up (handles by name,
@@ -106,6 +111,7 @@ public:
 
 class Vessel2Message : public RecordMessage<wire::Vessel2Record, wire::kVessel2> {
 public:
+    Vessel2Message() : status2(), fuel(), thrusters(), docks() {}
     explicit Vessel2Message(OBJHANDLE vessel);
     Vessel2Message(const uint8_t* datagram, int length, Received);
 
@@ -138,6 +144,11 @@ public:
     VesselStateMessage() = default;
     explicit VesselStateMessage(OBJHANDLE vessel);
     VesselStateMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+
+    // How the capture went (not transmitted): only a done capture is sent.
+    enum class TextCapture { kDone, kNoText, kFileUnavailable, kTooLong };
+    TextCapture capture = TextCapture::kDone;
+    size_t textBytes = 0;  // the text's length, also when it was too long to keep
 };
 
 class KeyboardMessage : public RecordMessage<wire::KeyboardRecord, wire::kKeyboard> {
@@ -199,5 +210,8 @@ template <class Record, int32_t Code>
 RecordMessage<Record, Code>::RecordMessage(const uint8_t* datagram, int length, Received)
     : Message(&record_, static_cast<int>(sizeof(Record))) {
     const size_t bytes = length < 0 ? 0 : (static_cast<size_t>(length) < sizeof(Record) ? length : sizeof(Record));
+    // A shorter datagram (scenario text) leaves the rest of the record
+    // unread; zeroing it would cost as much as copying it.
     std::memcpy(static_cast<void*>(&record_), datagram, bytes);
+    wire::MakeSafe(record_);
 }

@@ -101,7 +101,9 @@ void Helmcast::readConfiguration(int& masterPort) {
     static char line[16384];
     line[0] = '\0';
     if (oapiReadItem_string(file, item, line)) {
-        std::snprintf(value, sizeof value, "%s", line);
+        const size_t length = std::min(std::strlen(line), sizeof value - 1);
+        std::memcpy(value, line, length);
+        value[length] = '\0';
         if (debug) LOG("Config: textSyncClasses=%s", value);
         for (const std::string& name : SplitClassList(value)) {
             if (debug) LOG("Config: using text sync for vessel class %s", name.c_str());

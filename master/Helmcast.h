@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Message.h"
 #include "Platform.h"
 
 class Helmcast : public oapi::Module {

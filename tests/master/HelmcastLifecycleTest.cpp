@@ -1,4 +1,5 @@
 // Loading the master, reading its configuration, opening its server socket.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "Helmcast.h"

@@ -1,6 +1,7 @@
 // A master loaded in the stand-in host with a test client on loopback.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -31,7 +31,7 @@ TEST_F(ModuleLog, FileLineHasStampThreadRightAlignedSourceAndText) {
     Log("/deep/nested/dir/Helmcast.cpp", 7, "hello world");
     const auto lines = fileLines();
     ASSERT_EQ(lines.size(), 1u);
-    const std::regex format(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} Thread \d{4,} {6}Helmcast\.cpp:   7:hello world$)");
+    const std::regex format(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} Thread \d{4,} {7}Helmcast\.cpp:   7:hello world$)");
     EXPECT_TRUE(std::regex_match(lines[0], format)) << lines[0];
 }
 
@@ -48,7 +48,7 @@ TEST_F(ModuleLog, WindowsPathsAndLongNamesArePrintedByTheirBaseName) {
     Log("x/AVeryLongSourceFileNameIndeed.cpp", 3, "b");
     const auto lines = fileLines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("             Win.cpp:  12:a"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("            Win.cpp:  12:a"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(" AVeryLongSourceFileNameIndeed.cpp:   3:b"), std::string::npos) << lines[1];
 }
 

@@ -6,7 +6,7 @@
 #include "Orbitersdk.h"
 #include "XRVesselCtrl.h"
 
-class XRSample : public XRVesselCtrl {
+class XRSample final : public XRVesselCtrl {
 public:
     static constexpr int kPartCount = 8;
     static constexpr int kStateCodeCount = 15;

@@ -5,7 +5,8 @@
 //   XR_BYTES <3 digits 0/1>
 //   XR_VALUE <number>
 //   XR_AB <0/1> <0/1>
-// Numbers carry 17 significant digits so that a save reads back exactly.
+// Numbers are written so that a save reads back exactly.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,10 +24,11 @@ void writeItem(FILEHANDLE scn, const char* tag, const std::string& value) {
     oapiWriteScenario_string(scn, item, &text[0]);
 }
 
+// The shortest text that reads back as the same double.
 std::string number(double v) {
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", v);
-    return buffer;
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
 }
 
 // Reads `count` numbers from `text`; false when fewer are there.
@@ -39,6 +41,11 @@ bool readNumbers(const char* text, double* out, int count) {
         p = end;
     }
     return true;
+}
+
+// Integers are read as numbers; anything out of range (or not a number) reads as 0.
+int32_t toInt32(double v) {
+    return (v >= -2147483648.0 && v <= 2147483647.0) ? static_cast<int32_t>(v) : 0;
 }
 
 // The value part of "TAG value..." when the line's tag is `tag` (any case).
@@ -77,21 +84,20 @@ bool XRSampleScenario::ParseLine(XRSample& v, const char* line) {
     if ((rest = valueOf(line, "XR_PART"))) {
         // A malformed line is still ours: it is dropped, not passed on.
         if (readNumbers(rest, n, 6)) {
-            const int i = static_cast<int>(n[0]);
-            if (i >= 0 && i < XRSample::kPartCount) {
-                XRPartRecord& p = v.parts_[i];
+            if (n[0] >= 0.0 && n[0] < XRSample::kPartCount) {
+                XRPartRecord& p = v.parts_[static_cast<int>(n[0])];
                 p.position = n[1];
                 p.target = n[2];
                 p.rate = n[3];
-                p.state = static_cast<int32_t>(n[4]);
-                p.flags = static_cast<int32_t>(n[5]);
+                p.state = toInt32(n[4]);
+                p.flags = toInt32(n[5]);
             }
         }
         return true;
     }
     if ((rest = valueOf(line, "XR_CODES"))) {
         if (readNumbers(rest, n, XRSample::kStateCodeCount)) {
-            for (int i = 0; i < XRSample::kStateCodeCount; ++i) v.stateCodes_[i] = static_cast<int32_t>(n[i]);
+            for (int i = 0; i < XRSample::kStateCodeCount; ++i) v.stateCodes_[i] = toInt32(n[i]);
         }
         return true;
     }

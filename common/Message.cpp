@@ -1,0 +1,295 @@
+// Message objects, the size rule, the receipt fix-ups, the transport and the
+// keyboard sharing. Log lines of all of these carry this file's name.
+#include "Message.h"
+
+#include <cmath>
+#include <new>
+
+#include "Log.h"
+#include "WireCodec.h"
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+// Bits 16 to 23 of a key event's flags: the keyboard scan code.
+constexpr int kScanCodeShift = 16;
+constexpr uint32_t kScanCodeMask = 0xFF;
+// Bit 31 of a key event's flags: set when the key goes up.
+constexpr uint32_t kTransitionBit = 0x80000000u;
+constexpr unsigned char kKeyDown = 0x80;
+
+int32_t ReadInt32(const void* bytes, size_t offset) {
+    int32_t value;
+    std::memcpy(&value, static_cast<const uint8_t*>(bytes) + offset, sizeof value);
+    return value;
+}
+
+// The position moves on by the time the record spent in transit (and any
+// difference between the two simulation dates).
+void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd) {
+    const double dt = (oapiGetSimMJD() - capturedMjd) * kSecondsPerDay;
+    position.x += dt * velocity.x;
+    position.y += dt * velocity.y;
+    position.z += dt * velocity.z;
+}
+
+bool Finite(const VECTOR3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// A handle of this host for a name that came over the wire; zero on the wire
+// stays zero and its name is not looked at.
+OBJHANDLE LocalObject(uint32_t wireHandle, wire::Name& name) {
+    return wireHandle != 0 ? oapiGetObjectByName(name) : nullptr;
+}
+
+template <class M>
+Message* Build(const uint8_t* datagram, int length) {
+    return new (std::nothrow) M(datagram, length, Received());
+}
+
+}  // namespace
+
+// ---- Size rule ----
+
+int PayloadSize(const void* record, int available) {
+    if (record == nullptr || available < static_cast<int>(sizeof(wire::Header))) return -1;
+    const int32_t type = ReadInt32(record, offsetof(wire::Header, type));
+    switch (type) {
+        case wire::kAck:
+        case wire::kHello:
+        case wire::kEnd:
+            return sizeof(wire::HeaderRecord);
+        case wire::kStart:
+            return sizeof(wire::StartRecord);
+        case wire::kVessel:
+            return sizeof(wire::VesselRecord);
+        case wire::kVessel2:
+            return sizeof(wire::Vessel2Record);
+        case wire::kAirfoil:
+            return sizeof(wire::AirfoilRecord);
+        case wire::kXR:
+            return sizeof(wire::XRRecord);
+        case wire::kFocus:
+            return sizeof(wire::FocusRecord);
+        case wire::kVesselState: {
+            const size_t at = offsetof(wire::VesselStateRecord, textLength);
+            if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
+            const int32_t textLength = ReadInt32(record, at);
+            if (textLength < 0 || textLength > wire::kMaxText) return -1;
+            return wire::kVesselStateFixedSize + textLength;
+        }
+        case wire::kKeyboard:
+            return sizeof(wire::KeyboardRecord);
+        case wire::kVesselExtra:
+            return sizeof(wire::VesselExtraRecord);
+        case wire::kAnimation:
+            return sizeof(wire::AnimationRecord);
+        default:
+            LOG("Unhandled message type %d", type);
+            return -1;
+    }
+}
+
+// ---- Message ----
+
+int Message::size() const { return PayloadSize(payload_, capacity_); }
+
+int32_t Message::type() const { return ReadInt32(payload_, offsetof(wire::Header, type)); }
+
+int32_t Message::seq() const { return ReadInt32(payload_, offsetof(wire::Header, seq)); }
+
+void Message::setSeq(int32_t seq) { std::memcpy(payload_ + offsetof(wire::Header, seq), &seq, sizeof seq); }
+
+// ---- Receipt fix-ups ----
+
+VesselMessage::VesselMessage(const uint8_t* datagram, int length, Received received)
+    : RecordMessage(datagram, length, received), status() {
+    wire::VesselRecord& r = record();
+    wire::DecodeStatus(r.status, status);
+    status.rbody = LocalObject(r.status.rbody, r.rbodyName);
+    status.base = LocalObject(r.status.base, r.baseName);
+    CarryForward(status.rpos, status.rvel, r.mjd);
+}
+
+Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received received)
+    : RecordMessage(datagram, length, received), status2(), fuel(), thrusters(), docks() {
+    wire::Vessel2Record& r = record();
+    wire::DecodeStatus2(r.status2, status2);
+    status2.rbody = LocalObject(r.status2.rbody, r.rbodyName);
+    status2.base = LocalObject(r.status2.base, r.baseName);
+    status2.fuel = fuel;
+    status2.thruster = thrusters;
+    status2.dockinfo = docks;
+    // The counts were cut to the capacities when the record was made safe.
+    for (uint32_t i = 0; i < r.status2.nfuel; ++i) {
+        fuel[i].idx = r.fuelLevels[i].idx;
+        fuel[i].level = r.fuelLevels[i].level;
+    }
+    for (uint32_t i = 0; i < r.status2.nthruster; ++i) {
+        thrusters[i].idx = r.thrusterLevels[i].idx;
+        thrusters[i].level = r.thrusterLevels[i].level;
+    }
+    for (uint32_t i = 0; i < r.status2.ndockinfo; ++i) {
+        docks[i].idx = r.dockInfo[i].idx;
+        docks[i].ridx = r.dockInfo[i].ridx;
+        docks[i].rvessel = r.dockInfo[i].rvessel != 0 ? oapiGetVesselByName(r.dockVesselNames[i]) : nullptr;
+    }
+    CarryForward(status2.rpos, status2.rvel, r.mjd);
+}
+
+// ---- Transport ----
+
+int32_t sendSequence = 0;
+
+Message* CreateMessage(const uint8_t* datagram, int length) {
+    if (datagram == nullptr || length < static_cast<int>(sizeof(wire::Header))) return nullptr;
+    if (PayloadSize(datagram, length) != length) return nullptr;
+    if (!wire::ValuesFinite(datagram, length)) return nullptr;
+
+    const int32_t type = ReadInt32(datagram, offsetof(wire::Header, type));
+    switch (type) {
+        case wire::kAck:
+            return Build<AckMessage>(datagram, length);
+        case wire::kHello:
+            return Build<HelloMessage>(datagram, length);
+        case wire::kEnd:
+            return Build<EndMessage>(datagram, length);
+        case wire::kStart:
+            return Build<StartMessage>(datagram, length);
+        case wire::kVessel: {
+            VesselMessage* m = new (std::nothrow) VesselMessage(datagram, length, Received());
+            // Dates far apart could carry a finite position out of range.
+            if (m != nullptr && !Finite(m->status.rpos)) {
+                delete m;
+                return nullptr;
+            }
+            return m;
+        }
+        case wire::kVessel2: {
+            Vessel2Message* m = new (std::nothrow) Vessel2Message(datagram, length, Received());
+            if (m != nullptr && !Finite(m->status2.rpos)) {
+                delete m;
+                return nullptr;
+            }
+            return m;
+        }
+        case wire::kAirfoil:
+            return Build<AirfoilMessage>(datagram, length);
+        case wire::kXR:
+            return Build<XRMessage>(datagram, length);
+        case wire::kFocus:
+            return Build<FocusMessage>(datagram, length);
+        case wire::kVesselState:
+            return Build<VesselStateMessage>(datagram, length);
+        case wire::kKeyboard:
+            return Build<KeyboardMessage>(datagram, length);
+        case wire::kVesselExtra:
+            return Build<VesselExtraMessage>(datagram, length);
+        case wire::kAnimation:
+            return Build<AnimationMessage>(datagram, length);
+        default:
+            // PayloadSize has logged the code already and never matches a length.
+            return nullptr;
+    }
+}
+
+namespace {
+
+Message* ReceiveInto(SOCKET s, sockaddr* from, int* fromLength) {
+    // Read straight into the stack; the message object copies only the
+    // datagram's own bytes.
+    alignas(8) uint8_t receiveBuffer[wire::kMaxDatagram];
+    const int received = recvfrom(s, reinterpret_cast<char*>(receiveBuffer), static_cast<int>(sizeof receiveBuffer), 0,
+                                  from, fromLength);
+    if (received == SOCKET_ERROR) {
+        LOG("recvfrom() error: %d", WSAGetLastError());
+        return nullptr;
+    }
+    return CreateMessage(receiveBuffer, received);
+}
+
+int SendLength(const Message& message) {
+    const int length = message.size();
+    return length < 0 ? 0 : length;
+}
+
+}  // namespace
+
+Message* ReceiveMessage(SOCKET s) { return ReceiveInto(s, nullptr, static_cast<int*>(nullptr)); }
+
+Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength) {
+    return ReceiveInto(s, reinterpret_cast<sockaddr*>(from), fromLength);
+}
+
+void SendToClients(SOCKET s, const std::vector<sockaddr_in>& clients, Message& message) {
+    const int length = SendLength(message);
+    for (const sockaddr_in& client : clients) {
+        message.setSeq(sendSequence);
+        if (length > 0) {
+            sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0,
+                   reinterpret_cast<const sockaddr*>(&client), static_cast<int>(sizeof client));
+        }
+    }
+    // The counter counts messages, not datagrams; it wraps rather than overflows.
+    sendSequence = static_cast<int32_t>(static_cast<uint32_t>(sendSequence) + 1u);
+}
+
+void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message) {
+    message.setSeq(sendSequence);
+    sendSequence = static_cast<int32_t>(static_cast<uint32_t>(sendSequence) + 1u);
+    const int length = SendLength(message);
+    if (length > 0) {
+        sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0,
+               reinterpret_cast<const sockaddr*>(&masterAddr), static_cast<int>(sizeof masterAddr));
+    }
+}
+
+// ---- Keyboard sharing ----
+
+KeyboardMessage outgoingKeys;
+HHOOK keyboardHook = nullptr;
+unsigned char keyState[256] = {};
+
+void InstallKeyboardHook(const char* moduleFileName) {
+    keyboardHook = SetWindowsHookExA(WH_KEYBOARD, hookproc, GetModuleHandleA(moduleFileName), 0);
+    if (keyboardHook == nullptr) LOG("Unable to install keyboard hook");
+}
+
+void RecordKey(int code, WPARAM wParam, LPARAM lParam) {
+    if (code < 0) return;
+    wire::KeyboardRecord& keys = outgoingKeys.record();
+    const int32_t n = wire::CutCount(keys.keyCount, wire::kMaxKeys);
+    // The hook may see one event twice (looked at, then removed); only the
+    // last event of this batch counts as the same one. Entries behind it are
+    // left over from earlier batches and say nothing about this event.
+    const wire::KeyEntry event{code, static_cast<int32_t>(wParam), static_cast<int32_t>(lParam)};
+    if (n > 0) {
+        const wire::KeyEntry& last = keys.keys[n - 1];
+        if (last.hookCode == event.hookCode && last.virtualKey == event.virtualKey &&
+            last.keyFlags == event.keyFlags) {
+            return;
+        }
+    }
+    if (n >= wire::kMaxKeys) return;
+    keys.keys[n] = event;
+    keys.keyCount = n + 1;
+}
+
+void ReplayKeys(const KeyboardMessage& message) {
+    const wire::KeyboardRecord& keys = message.record();
+    const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t flags = static_cast<uint32_t>(keys.keys[i].keyFlags);
+        const DWORD key = (flags >> kScanCodeShift) & kScanCodeMask;
+        // The transition bit alone tells a release, whatever the context bit
+        // (Alt held) says.
+        const bool down = (flags & kTransitionBit) == 0;
+        keyState[key] = down ? kKeyDown : 0;
+        VESSEL* focus = oapiGetFocusInterface();
+        if (focus != nullptr) focus->SendBufferedKey(key, down, reinterpret_cast<char*>(keyState));
+    }
+}
+
+LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam) {
+    RecordKey(code, wParam, lParam);
+    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+}

@@ -1,0 +1,203 @@
+// simhost::Host: the control interface of the program and of tests.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
+#include "PlatformServices.h"
+#include "World.h"
+
+namespace simhost {
+
+Host::Host() { TheWorld(); }
+
+Host& Host::instance() {
+    static Host host;
+    return host;
+}
+
+void Host::reset(const HostOptions& options) {
+    World& world = TheWorld();
+    unloadModules();
+    DeleteAllVessels();
+    UnloadClassModules();
+    ModuleRegistryClear();
+    KeyHooksClear();
+    ReplacementsClear();
+    ReplaceableEntryAdd(SetAnimationEntry());
+    FilesCloseAll();
+    SocketsForgetAll();
+    world.options = options;
+    FilesSetRoot(options.rootDir);
+    ClockUseVirtual(options.virtualClock, options.virtualClockStart);
+    world.simTime = 0.0;
+    world.simStep = 0.0;
+    world.mjd = 60000.0;
+    world.warp = 1.0;
+    world.paused = false;
+    world.running = false;
+    world.cockpitPolar = 0.0;
+    world.cockpitAzimuth = 0.0;
+    std::memset(world.keyTable, 0, sizeof world.keyTable);
+    world.stepObserver = nullptr;
+}
+
+const HostOptions& Host::options() const { return TheWorld().options; }
+
+// ---- Modules ----
+
+bool Host::loadModule(const std::string& path, std::string* error) {
+    World& world = TheWorld();
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        if (error != nullptr) *error = dlerror();
+        return false;
+    }
+    auto init = reinterpret_cast<void (*)(HINSTANCE)>(dlsym(library, "InitModule"));
+    if (init == nullptr) {
+        if (error != nullptr) *error = path + " exports no InitModule";
+        dlclose(library);
+        return false;
+    }
+    LoadedModule loaded;
+    loaded.name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    loaded.library = library;
+    loaded.instance = ModuleRegistryAdd(loaded.name, library);
+    loaded.exitModule = reinterpret_cast<void (*)(HINSTANCE)>(dlsym(library, "ExitModule"));
+    world.modules.push_back(loaded);
+    world.loadingModule = static_cast<int>(world.modules.size() - 1);
+    init(loaded.instance);
+    world.loadingModule = -1;
+    return true;
+}
+
+HINSTANCE Host::attachInProcessModule(const std::string& name, void (*initModule)(HINSTANCE),
+                                      void (*exitModule)(HINSTANCE)) {
+    World& world = TheWorld();
+    LoadedModule loaded;
+    loaded.name = name;
+    loaded.instance = ModuleRegistryAdd(name, nullptr);
+    loaded.exitModule = exitModule;
+    world.modules.push_back(loaded);
+    world.loadingModule = static_cast<int>(world.modules.size() - 1);
+    if (initModule != nullptr) initModule(loaded.instance);
+    world.loadingModule = -1;
+    return loaded.instance;
+}
+
+namespace {
+
+// Deletes the module objects registered by `owner`, newest first.
+void DeleteModuleObjects(int owner) {
+    World& world = TheWorld();
+    for (size_t i = world.registered.size(); i-- > 0;) {
+        if (world.registered[i].owner != owner) continue;
+        oapi::Module* module = world.registered[i].module;
+        world.registered.erase(world.registered.begin() + static_cast<long>(i));
+        delete module;
+    }
+}
+
+}  // namespace
+
+void Host::unloadModules() {
+    World& world = TheWorld();
+    for (size_t i = world.modules.size(); i-- > 0;) {
+        DeleteModuleObjects(static_cast<int>(i));
+        LoadedModule& loaded = world.modules[i];
+        if (loaded.exitModule != nullptr) loaded.exitModule(loaded.instance);
+        ModuleRegistryRemove(loaded.instance);
+        if (loaded.library != nullptr) dlclose(loaded.library);
+    }
+    DeleteModuleObjects(-1);
+    world.modules.clear();
+}
+
+std::vector<oapi::Module*> Host::registeredModules() const {
+    std::vector<oapi::Module*> modules;
+    for (const RegisteredModule& r : TheWorld().registered) modules.push_back(r.module);
+    return modules;
+}
+
+// ---- Simulation run ----
+
+void Host::startSimulation() {
+    TheWorld().running = true;
+    ForEachModule([](oapi::Module& m) { m.clbkSimulationStart(oapi::Module::RENDER_NONE); });
+}
+
+void Host::step(double realDt) {
+    World& world = TheWorld();
+    ClockAdvance(realDt);
+    const double dt = world.paused ? 0.0 : realDt * world.warp;
+    world.simStep = dt;
+    // Index loops: callbacks may create or delete vessels.
+    for (size_t i = 0; i < world.vessels.size(); ++i)
+        if (VESSEL2* v = world.vessels[i]->callbacks()) v->clbkPreStep(world.simTime, dt, world.mjd);
+    ForEachModule([&](oapi::Module& m) { m.clbkPreStep(world.simTime, dt, world.mjd); });
+    PropagateAll(dt);
+    world.simTime += dt;
+    world.mjd += dt / 86400.0;
+    for (size_t i = 0; i < world.vessels.size(); ++i)
+        if (VESSEL2* v = world.vessels[i]->callbacks()) v->clbkPostStep(world.simTime, dt, world.mjd);
+    ForEachModule([&](oapi::Module& m) { m.clbkPostStep(world.simTime, dt, world.mjd); });
+    if (world.stepObserver) world.stepObserver();
+}
+
+void Host::endSimulation() {
+    ForEachModule([](oapi::Module& m) { m.clbkSimulationEnd(); });
+    TheWorld().running = false;
+}
+
+bool Host::running() const { return TheWorld().running; }
+
+// ---- Clock ----
+
+double Host::sysTime() const { return ClockNow(); }
+void Host::setSysTime(double t) { ClockSet(t); }
+void Host::advanceSysTime(double dt) { ClockAdvance(dt); }
+double Host::simTime() const { return TheWorld().simTime; }
+double Host::simMJD() const { return TheWorld().mjd; }
+void Host::setSimMJD(double mjd) { TheWorld().mjd = mjd; }
+double Host::timeAcceleration() const { return TheWorld().warp; }
+bool Host::paused() const { return TheWorld().paused; }
+void Host::setPaused(bool paused) { oapiSetPause(paused); }
+
+// ---- Keys ----
+
+void Host::deliverKey(const KeyEvent& key) {
+    World& world = TheWorld();
+    world.keyTable[key.scanCode & 0xFF] = key.down ? static_cast<char>(0x80) : 0;
+    if (KeyHooksDeliver(HC_ACTION, key.virtualKey, keyFlags(key))) return;
+    if (world.focus != nullptr && world.focus->object != nullptr)
+        world.focus->object->SendBufferedKey(key.scanCode, key.down, world.keyTable);
+}
+
+LPARAM Host::keyFlags(const KeyEvent& key) {
+    uint32_t flags = 1u;                          // repeat count
+    flags |= (key.scanCode & 0xFFu) << 16;        // scan code
+    if (key.altHeld) flags |= 1u << 29;           // context code
+    if (!key.down) flags |= (1u << 30) | (1u << 31);  // previous state, transition
+    return static_cast<LPARAM>(flags);
+}
+
+// ---- Observation ----
+
+std::string Host::debugString() const {
+    const char* text = DebugStringBuffer();
+    return std::string(text, strnlen(text, 256));
+}
+
+double Host::lastCockpitPolar() const { return TheWorld().cockpitPolar; }
+double Host::lastCockpitAzimuth() const { return TheWorld().cockpitAzimuth; }
+
+std::vector<Host::ReceivedKey> Host::keysReceivedBy(OBJHANDLE vessel) const {
+    VesselState* state = LiveVessel(vessel);
+    return state != nullptr ? state->keysReceived : std::vector<ReceivedKey>();
+}
+
+void Host::setStepObserver(std::function<void()> observer) { TheWorld().stepObserver = std::move(observer); }
+
+}  // namespace simhost

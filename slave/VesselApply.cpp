@@ -1,0 +1,158 @@
+#include "VesselApply.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr DWORD kDirectoryCapacity = 1024;
+constexpr int kNavModes = 7;  // modes 1 to 7
+// The XR state code that gates the others, and the value that opens the gate.
+constexpr int kGateCode = 12;
+constexpr int kGateOpen = 1;
+
+// The vessel of a received name; null when this simulation has none.
+VESSEL* VesselNamed(const wire::Name& name) {
+    char copy[wire::kNameSize];
+    std::memcpy(copy, name, sizeof copy);
+    copy[wire::kNameSize - 1] = '\0';
+    OBJHANDLE handle = oapiGetVesselByName(copy);
+    return handle != nullptr ? oapiGetVesselInterface(handle) : nullptr;
+}
+
+bool IsXRVessel(VESSEL& vessel) {
+    HMODULE module = GetModuleHandleA(vessel.GetClassNameA());
+    if (module == nullptr) return false;
+    const void* flag = reinterpret_cast<const void*>(GetProcAddress(module, "XRVesselCtrlFlag"));
+    return flag != nullptr && *static_cast<const uint8_t*>(flag) != 0;
+}
+
+// Records 0 and 1 always; the others only while the subsystem that drives
+// them is on in this vessel.
+bool PartRecordAllowed(XRVesselCtrl& xr, int index) {
+    if (index < 2) return true;
+    const int subsystem = index < 4 ? 2 : (index < 6 ? 1 : 5);
+    return xr.GetStateCode(subsystem, nullptr) == 1;
+}
+
+VESSELSTATUS2 EmptyStatus2() {
+    VESSELSTATUS2 status;
+    std::memset(static_cast<void*>(&status), 0, sizeof status);
+    status.version = 2;
+    status.flag = 0;  // no lists
+    return status;
+}
+
+}  // namespace
+
+TextApplication ApplyVesselState(VesselStateMessage& message) {
+    const wire::VesselStateRecord& r = message.record();
+    VESSEL* vessel = VesselNamed(r.vesselName);
+    if (vessel == nullptr || vessel->Version() < 2) return TextApplication::kNotApplicable;
+
+    char directory[kDirectoryCapacity];
+    const DWORD directoryLength = GetCurrentDirectoryA(kDirectoryCapacity, directory);
+    if (directoryLength == 0 || directoryLength >= kDirectoryCapacity) return TextApplication::kFileUnavailable;
+    char fileName[32];
+    std::snprintf(fileName, sizeof fileName, "VELSYNC_%d", static_cast<int>(GetCurrentProcessId()));
+    // A forward slash separates folders on every platform the module runs on.
+    char path[kDirectoryCapacity + sizeof fileName + 1];
+    std::snprintf(path, sizeof path, "%s/%s", directory, fileName);
+
+    // The text is written by its length: no terminator is needed, and none is
+    // written behind the largest text.
+    const size_t textLength = static_cast<size_t>(wire::CutCount(r.textLength, wire::kMaxText));
+    FILE* out = std::fopen(path, "w");
+    if (out == nullptr) return TextApplication::kFileUnavailable;
+    const size_t written = std::fwrite(r.text, 1, textLength, out);
+    const bool closed = std::fclose(out) == 0;
+    if (written != textLength || !closed) {
+        DeleteFileA(path);
+        return TextApplication::kFileUnavailable;
+    }
+
+    VESSELSTATUS2 status = EmptyStatus2();
+    vessel->GetStatusEx(&status);
+    FILEHANDLE file = oapiOpenFile(fileName, FILE_IN, ROOT);
+    if (file == nullptr) {
+        DeleteFileA(path);
+        return TextApplication::kFileUnavailable;
+    }
+    static_cast<VESSEL2*>(vessel)->clbkLoadStateEx(file, &status);
+    oapiCloseFile(file, FILE_IN);
+    DeleteFileA(path);
+
+    // The loaded state is the master's at capture: carry it on to our date.
+    const double dt = (oapiGetSimMJD() - r.mjd) * kSecondsPerDay;
+    status = EmptyStatus2();
+    vessel->GetStatusEx(&status);
+    status.rpos.x += dt * status.rvel.x;
+    status.rpos.y += dt * status.rvel.y;
+    status.rpos.z += dt * status.rvel.z;
+    vessel->DefSetStateEx(&status);
+    return TextApplication::kApplied;
+}
+
+void ApplyAirfoil(const AirfoilMessage& message) {
+    const wire::AirfoilRecord& r = message.record();
+    VESSEL* vessel = VesselNamed(r.vesselName);
+    if (vessel == nullptr) return;
+    for (int kind = 0; kind < wire::kSurfaceKinds; ++kind)
+        vessel->SetControlSurfaceLevel(static_cast<AIRCTRL_TYPE>(kind), r.surfaceLevels[kind], true);
+}
+
+void ApplyXR(const XRMessage& message) {
+    const wire::XRRecord& r = message.record();
+    VESSEL* vessel = VesselNamed(r.vesselName);
+    if (vessel == nullptr || !IsXRVessel(*vessel)) return;
+    XRVesselCtrl& xr = *static_cast<XRVesselCtrl*>(vessel);
+
+    XRSystemsBlock block;
+    std::memcpy(&block, r.xrBlock, sizeof block);
+    xr.SetSystemsBlock(&block);
+
+    for (int i = 0; i < 3; ++i) xr.SetByteState(i, r.xrByteStates[i] != 0);
+
+    const bool gateOpen = r.xrStates[kGateCode] == kGateOpen;
+    for (int i = 0; i < 15; ++i) {
+        if (i == kGateCode || gateOpen) xr.SetStateCode(i, r.xrStates[i]);
+    }
+
+    for (int i = 0; i < 8; ++i) {
+        if (!PartRecordAllowed(xr, i)) continue;
+        XRPartRecord part;
+        std::memcpy(&part, r.xrRecords[i], sizeof part);
+        xr.SetPartRecord(i, &part);
+    }
+
+    if (gateOpen) {
+        // Applied as a difference, so the vessel's own drift since capture
+        // is overridden, not added to.
+        const double delta = r.xrValue - xr.GetValue();
+        if (std::isfinite(delta)) xr.AdjustValue(delta);
+    }
+
+    xr.SetByteA(r.xrByteA != 0);
+    xr.SetByteB(r.xrByteB != 0);
+}
+
+void ApplyVesselExtra(const VesselExtraMessage& message) {
+    const wire::VesselExtraRecord& r = message.record();
+    VESSEL* vessel = VesselNamed(r.vesselName);
+    if (vessel == nullptr) return;
+
+    vessel->SetAttitudeMode(r.attitudeMode);
+    for (int mode = 1; mode <= kNavModes; ++mode) {
+        if ((static_cast<uint32_t>(r.navmodeBits) >> mode) & 1u)
+            vessel->ActivateNavmode(mode);
+        else
+            vessel->DeactivateNavmode(mode);
+    }
+    vessel->SetADCtrlMode(r.adCtrlMode);
+
+    DWORD radios = vessel->GetNavCount();
+    if (radios > static_cast<DWORD>(wire::kMaxNavRadios)) radios = wire::kMaxNavRadios;
+    for (DWORD i = 0; i < radios; ++i) vessel->SetNavChannel(i, r.navChannels[i]);
+}

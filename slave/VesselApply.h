@@ -1,0 +1,20 @@
+// Application of received vessel messages to the mirror vessel of the same
+// name. Nothing here logs: the receive loop reports.
+#pragma once
+
+#include "Message.h"
+
+enum class TextApplication {
+    kApplied,
+    kNotApplicable,    // no such vessel, or its interface has no scenario loader
+    kFileUnavailable,  // the temporary file could not be written or opened
+};
+
+// The vessel's own scenario text through the per-process file
+// "VELSYNC_<process id>" (deleted afterwards), then its position carried on
+// by the time since the master captured it.
+TextApplication ApplyVesselState(VesselStateMessage& message);
+void ApplyAirfoil(const AirfoilMessage& message);
+// Only for vessels whose class module exports a true XRVesselCtrlFlag.
+void ApplyXR(const XRMessage& message);
+void ApplyVesselExtra(const VesselExtraMessage& message);

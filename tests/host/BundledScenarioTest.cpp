@@ -1,0 +1,71 @@
+// The bundled scenario with the repository's class descriptions and the
+// built vessel class module: classes from files, a class module loaded once
+// and found by class name, and a save/load round trip of it all.
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
+#include "HostTestFixture.h"
+
+namespace {
+
+class BundledScenario : public HostTest {
+protected:
+    void SetUp() override {
+        const char* bin = std::getenv("HELM_BIN_DIR");
+        const char* source = std::getenv("HELM_SOURCE_DIR");
+        if (bin == nullptr || source == nullptr) GTEST_SKIP() << "run through ctest";
+        options.rootDir = workspace.path().string();
+        options.classDirs = {std::string(source) + "/config/Vessels"};
+        options.moduleDirs = {bin};
+        scenario = std::string(source) + "/scenarios/Demo.scn";
+        host().reset(options);
+    }
+    std::string stateWithoutKeys() {
+        std::ostringstream dump;
+        host().dumpState(dump);
+        return std::regex_replace(dump.str(), std::regex("\"keys\":\\[[^\\]]*\\]*\\]"), "");
+    }
+
+    simhost::HostOptions options;
+    std::string scenario;
+};
+
+TEST_F(BundledScenario, LoadsWithClassModuleAndDescriptions) {
+    std::string error;
+    ASSERT_TRUE(host().loadScenario(scenario, &error)) << error;
+    EXPECT_EQ(oapiGetFocusObject(), oapiGetVesselByName(const_cast<char*>("Orbiter-1")));
+    EXPECT_DOUBLE_EQ(oapiGetSimMJD(), 60000.5);
+
+    VESSEL* xr = oapiGetVesselInterface(oapiGetVesselByName(const_cast<char*>("XR-5")));
+    ASSERT_NE(xr, nullptr);
+    HMODULE module = GetModuleHandleA(xr->GetClassNameA());
+    ASSERT_NE(module, nullptr);
+    auto* flag = reinterpret_cast<const bool*>(GetProcAddress(module, "XRVesselCtrlFlag"));
+    ASSERT_NE(flag, nullptr);
+    EXPECT_TRUE(*flag);
+
+    VESSEL* station = oapiGetVesselInterface(oapiGetVesselByName(const_cast<char*>("Station-A")));
+    VESSEL* crew = oapiGetVesselInterface(oapiGetVesselByName(const_cast<char*>("Crew-B")));
+    ASSERT_NE(station, nullptr);
+    ASSERT_NE(crew, nullptr);
+    EXPECT_EQ(station->GetDockStatus(station->GetDockHandle(1)), crew->GetHandle());
+    EXPECT_EQ(station->Version(), 3);
+    EXPECT_EQ(crew->Version(), 1);
+    EXPECT_EQ(oapiGetVesselInterface(oapiGetVesselByName(const_cast<char*>("Lander-3")))->Version(), 0);
+}
+
+TEST_F(BundledScenario, SaveAndLoadAgainGivesTheSameState) {
+    std::string error;
+    ASSERT_TRUE(host().loadScenario(scenario, &error)) << error;
+    host().step(1.0);
+    const std::string before = stateWithoutKeys();
+    ASSERT_TRUE(host().saveScenario(workspace.path().string() + "/again.scn", "again"));
+
+    host().reset(options);
+    EXPECT_EQ(GetModuleHandleA("XRSample"), nullptr);  // the class module went with the reset
+    ASSERT_TRUE(host().loadScenario(workspace.path().string() + "/again.scn", &error)) << error;
+    EXPECT_EQ(stateWithoutKeys(), before);
+}
+
+}  // namespace

@@ -1,0 +1,281 @@
+// The slave's receive loop: time synchronisation, updates and their
+// acknowledgement, sequence accounting, the backlog rule, waiting for the
+// master and the statistics line.
+#include "SlaveFixture.h"
+
+namespace {
+
+class ReceiveLoop : public SlaveFixture {
+protected:
+    // A date offset that the slave computes as at most 0.1 s: 0.1 s is not a
+    // binary fraction of a day, so step down to the last date that still
+    // reads as 0.1 s or less.
+    static double DateAtMostTenthAhead() {
+        double mjd = Ahead(0.1);
+        while ((mjd - kBaseMjd) * kSecondsPerDay > 0.1) mjd = std::nextafter(mjd, 0.0);
+        return mjd;
+    }
+
+    // `count` Hello datagrams of 8 bytes: filler of a known size.
+    void sendFiller(int bytes) const {
+        for (int sent = 0; sent < bytes; sent += 8) sendHeader(wire::kHello);
+    }
+};
+
+TEST_F(ReceiveLoop, OffsetOfATenthOfASecondLeavesTheDateButSetsTheTimeAcceleration) {
+    start("debug = 1\n");
+    const double mjd = DateAtMostTenthAhead();
+    ASSERT_NEAR((mjd - kBaseMjd) * kSecondsPerDay, 0.1, 1e-6);
+    send(StartAt(mjd, 0, 10.0));
+    step();
+    EXPECT_EQ(harness.host().simMJD(), kBaseMjd);
+    EXPECT_EQ(harness.host().timeAcceleration(), 10.0);
+    for (const auto& text : logTexts()) EXPECT_EQ(text.find("MJD sync"), std::string::npos) << text;
+}
+
+TEST_F(ReceiveLoop, OffsetAboveATenthOfASecondSetsTheDateAndLogsIt) {
+    start("debug = 1\n");
+    const double mjd = Ahead(0.1001);
+    const double offset = (mjd - kBaseMjd) * kSecondsPerDay;
+    send(StartAt(mjd, 0, 2.0));
+    step();
+    EXPECT_EQ(harness.host().simMJD(), mjd) << "the master's date, unchanged";
+    EXPECT_EQ(harness.host().timeAcceleration(), 2.0);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "MJD sync delta=%g s", offset);
+    EXPECT_TRUE(logged(expected));
+
+    // Behind by as much: set as well.
+    const double behind = kBaseMjd - 0.5 / kSecondsPerDay;
+    send(StartAt(behind));
+    step();
+    EXPECT_EQ(harness.host().simMJD(), behind);
+}
+
+TEST_F(ReceiveLoop, OffsetsAreSummedForTheStatistics) {
+    Helmecho& slave = start();
+    send(StartAt(Ahead(0.05)));
+    send(StartAt(Ahead(-0.03)));
+    step();
+    EXPECT_NEAR(slave.delaySum, 0.02, 1e-6);
+    // A date carries about 1e-6 s of rounding.
+    EXPECT_NEAR(slave.delaySquareSum, 0.05 * 0.05 + 0.03 * 0.03, 2e-7);
+}
+
+TEST_F(ReceiveLoop, UpdateSplitOverTwoStepsIsAppliedOverBothAndAcknowledgedOnce) {
+    Helmecho& slave = start();
+    send(StartAt(Ahead(1.0), 1, 4.0));
+    sendHeader(wire::kHello, 2);
+    step();
+    EXPECT_EQ(countReceived(wire::kAck), 0) << "no acknowledgement before the end";
+    EXPECT_EQ(harness.host().timeAcceleration(), 4.0) << "the first half is applied at once";
+    EXPECT_EQ(slave.updateCount, 0);
+
+    sendHeader(wire::kEnd, 3);
+    step();
+    const auto datagrams = receiveAll();
+    ASSERT_EQ(datagrams.size(), 1u);
+    EXPECT_EQ(datagrams[0].type(), wire::kAck);
+    EXPECT_EQ(datagrams[0].bytes.size(), 8u);
+    EXPECT_EQ(slave.updateCount, 1);
+    EXPECT_EQ(slave.lostCount, 0);
+
+    step();
+    EXPECT_EQ(countReceived(wire::kAck), 0) << "nothing more to acknowledge";
+}
+
+TEST_F(ReceiveLoop, AtMostOneUpdatePerStep) {
+    Helmecho& slave = start();
+    for (int update = 0; update < 2; ++update) {
+        send(StartAt(kBaseMjd, 2 * update));
+        sendHeader(wire::kEnd, 2 * update + 1);
+    }
+    step();
+    EXPECT_EQ(slave.updateCount, 1);
+    EXPECT_EQ(countReceived(wire::kAck), 1);
+    step();
+    EXPECT_EQ(slave.updateCount, 2);
+    EXPECT_EQ(countReceived(wire::kAck), 1);
+}
+
+TEST_F(ReceiveLoop, SequenceGapCountsAsLost) {
+    Helmecho& slave = start();
+    for (int32_t seq : {10, 11, 13}) sendHeader(wire::kHello, seq);
+    step();
+    EXPECT_EQ(slave.firstSeq, 10);
+    EXPECT_EQ(slave.lastSeq, 13);
+    EXPECT_EQ(slave.lostCount, 1);
+}
+
+TEST_F(ReceiveLoop, ReorderingCountsAGapThenBackBeyondIt) {
+    Helmecho& slave = start();
+    sendHeader(wire::kHello, 10);
+    sendHeader(wire::kHello, 12);
+    step();
+    EXPECT_EQ(slave.lostCount, 1);
+    sendHeader(wire::kHello, 11);
+    step();
+    EXPECT_EQ(slave.lostCount, -1);
+    EXPECT_EQ(slave.lastSeq, 11);
+}
+
+TEST_F(ReceiveLoop, BacklogThatGrowsBetweenUpdateEndsIsDiscarded) {
+    Helmecho& slave = start();
+
+    // 2,000 bytes behind the first end: below the initial 1,000,000, kept.
+    sendHeader(wire::kEnd);
+    sendFiller(2000);
+    step();
+    EXPECT_EQ(slave.prevBacklog, 2000);
+    EXPECT_EQ(slave.droppedCount, 0);
+    step();  // the filler is taken in as ordinary messages
+    EXPECT_EQ(slave.droppedCount, 0);
+
+    // 3,000 behind the next end: all of it goes.
+    sendHeader(wire::kEnd);
+    sendFiller(2400);
+    send(StartAt(Ahead(5.0)));  // 32 bytes
+    sendFiller(568);
+    step();
+    EXPECT_EQ(slave.prevBacklog, 3000);
+    EXPECT_EQ(slave.droppedCount, 300 + 1 + 71);
+    EXPECT_EQ(harness.host().simMJD(), kBaseMjd) << "a discarded message is not applied";
+    EXPECT_EQ(countReceived(wire::kAck), 2);
+
+    // 1,500 behind the next end: less than before, nothing discarded.
+    sendHeader(wire::kEnd);
+    wire::VesselExtraRecord extra{};  // 84 bytes, for a vessel nobody has
+    extra.header = {wire::kVesselExtra, 0};
+    CopyName(extra.vesselName, "nobody");
+    send(extra);
+    sendFiller(1500 - 84);
+    step();
+    EXPECT_EQ(slave.prevBacklog, 1500);
+    EXPECT_EQ(slave.droppedCount, 372);
+    step();  // takes the rest in
+
+    // Nothing behind an end: nothing changes.
+    sendHeader(wire::kEnd);
+    step();
+    EXPECT_EQ(slave.prevBacklog, 1500);
+    EXPECT_EQ(slave.droppedCount, 372);
+}
+
+TEST_F(ReceiveLoop, WithoutWaitingAndWithoutMasterAStepReturnsAtOnce) {
+    start("debug = 1\n");
+    const size_t linesBefore = logTexts().size();
+    const double before = harness.host().sysTime();
+    for (int i = 0; i < 3; ++i) step();
+    EXPECT_EQ(harness.host().sysTime(), before) << "no sleep";
+    EXPECT_EQ(logTexts().size(), linesBefore);
+    EXPECT_TRUE(receiveAll().empty()) << "no acknowledgement";
+}
+
+TEST_F(ReceiveLoop, WaitingWithoutMasterGivesUpAfterOneHundredSleeps) {
+    start("debug = 1\nwaitForMaster = 1\n");
+    const double before = harness.host().sysTime();
+    step();
+    EXPECT_NEAR(harness.host().sysTime() - before, 0.100, 1e-9);
+    EXPECT_TRUE(logged("ReceiveMessage() timed out"));
+    EXPECT_EQ(countReceived(wire::kAck), 0);
+}
+
+TEST_F(ReceiveLoop, WaitingTakesAWholeQueuedUpdateWithoutSleeping) {
+    Helmecho& slave = start("waitForMaster = 1\n");
+    send(StartAt(kBaseMjd, 1));
+    sendHeader(wire::kEnd, 2);
+    const double before = harness.host().sysTime();
+    step();
+    EXPECT_EQ(harness.host().sysTime(), before);
+    EXPECT_EQ(slave.updateCount, 1);
+    EXPECT_EQ(countReceived(wire::kAck), 1);
+}
+
+TEST_F(ReceiveLoop, WaitingForTheRestOfAnUpdateIsBoundedPerDatagram) {
+    start("waitForMaster = 1\n");
+    send(StartAt(kBaseMjd, 1));
+    const double before = harness.host().sysTime();
+    step();
+    EXPECT_NEAR(harness.host().sysTime() - before, 0.100, 1e-9);
+    EXPECT_EQ(countReceived(wire::kAck), 0);
+    sendHeader(wire::kEnd, 2);
+    step();
+    EXPECT_EQ(countReceived(wire::kAck), 1);
+}
+
+TEST_F(ReceiveLoop, WrongLengthEndsTheStepAndTheRestFollowsInTheNext) {
+    Helmecho& slave = start();
+    send(StartAt(kBaseMjd, 1));
+    send(StartAt(kBaseMjd, 2), 31);
+    sendHeader(wire::kEnd, 3);
+    step();
+    EXPECT_TRUE(logged("ReceiveMessage() error"));
+    EXPECT_EQ(countReceived(wire::kAck), 0);
+    step();
+    EXPECT_EQ(countReceived(wire::kAck), 1);
+    EXPECT_EQ(slave.updateCount, 1);
+}
+
+class Statistics : public ReceiveLoop {
+protected:
+    // Ends the current statistics interval.
+    void closeInterval() {
+        harness.host().advanceSysTime(1.5);
+        step();
+    }
+    std::string lastLine() const { return logTexts().back(); }
+};
+
+TEST_F(Statistics, IntervalWithoutMessagesPrintsZeros) {
+    start("debug = 1\n");
+    closeInterval();
+    EXPECT_EQ(lastLine(),
+              "Pkts: 0 lost: 0 ( 0.0 %) dropped: 0 ( 0.0 %) 0 upd/sec mean_delay= 0.0 ms jitter= 0.0 ms rms");
+    EXPECT_EQ(countReceived(wire::kHello), 1) << "the subscription is renewed";
+}
+
+TEST_F(Statistics, IntervalWithMessagesButNoUpdatePrintsZerosForTheDelays) {
+    start("debug = 1\n");
+    sendHeader(wire::kHello, 7);
+    send(StartAt(Ahead(0.05), 9));
+    step();
+    closeInterval();
+    EXPECT_EQ(lastLine(),
+              "Pkts: 2 lost: 1 (50.0 %) dropped: 0 ( 0.0 %) 0 upd/sec mean_delay= 0.0 ms jitter= 0.0 ms rms");
+}
+
+TEST_F(Statistics, LineShowsLossMeanDelayAndJitterThenResets) {
+    Helmecho& slave = start("debug = 1\n");
+    send(StartAt(Ahead(0.02), 10));
+    sendHeader(wire::kEnd, 11);
+    step();
+    send(StartAt(Ahead(0.06), 13));
+    sendHeader(wire::kEnd, 14);
+    step();
+    closeInterval();
+    // Offsets 20 and 60 ms: mean 40, standard deviation 20.
+    EXPECT_EQ(lastLine(),
+              "Pkts: 4 lost: 1 (25.0 %) dropped: 0 ( 0.0 %) 2 upd/sec mean_delay=40.0 ms jitter=20.0 ms rms");
+    EXPECT_EQ(slave.firstSeq, -1);
+    EXPECT_EQ(slave.lostCount, 0);
+    EXPECT_EQ(slave.updateCount, 0);
+    EXPECT_EQ(slave.delaySum, 0.0);
+    EXPECT_EQ(slave.delaySquareSum, 0.0);
+    EXPECT_EQ(slave.lastSeq, 14) << "kept across intervals";
+    EXPECT_EQ(slave.lastReportTime, harness.host().sysTime());
+}
+
+TEST_F(Statistics, IntervalEndsOnlyAfterMoreThanOneSecond) {
+    Helmecho& slave = start("debug = 1\n");
+    const double opened = slave.lastReportTime;
+    harness.host().setSysTime(opened + 1.0);
+    step();
+    EXPECT_EQ(slave.lastReportTime, opened);
+    EXPECT_EQ(countReceived(wire::kHello), 0);
+    harness.host().setSysTime(opened + 1.0 + 1e-6);
+    step();
+    EXPECT_GT(slave.lastReportTime, opened);
+    EXPECT_EQ(countReceived(wire::kHello), 1);
+}
+
+}  // namespace

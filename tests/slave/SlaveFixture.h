@@ -1,0 +1,175 @@
+// A slave loaded in the stand-in host, subscribed to a test master socket on
+// loopback. The test plays the master: it sends hand-built wire records and
+// reads what the slave sends back.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Helmecho.h"
+#include "HookVessel.h"
+#include "Loopback.h"
+#include "ModuleHarness.h"
+#include "WireRecords.h"
+
+struct SlaveDatagram {
+    std::vector<uint8_t> bytes;
+    int32_t type() const { return read<int32_t>(0); }
+    int32_t seq() const { return read<int32_t>(4); }
+    template <class T>
+    T read(size_t offset) const {
+        T value{};
+        if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
+        return value;
+    }
+};
+
+class SlaveFixture : public ::testing::Test {
+protected:
+    ModuleHarness<Helmecho> harness{kSlaveModuleFile};
+    PeerSocket master;
+    int slavePort = 0;
+
+    // The host ends a running simulation before it unloads its modules.
+    void TearDown() override {
+        if (harness.host().running()) harness.host().endSimulation();
+    }
+
+    static constexpr double kSecondsPerDay = 86400.0;
+    // A date whose neighbourhood the tests can reason about.
+    static constexpr double kBaseMjd = 60000.5;
+
+    // Loads the slave with the given extra configuration lines (after the
+    // master's address), starts the simulation and runs one step, which
+    // closes the first statistics interval; everything the slave sent until
+    // then is read and dropped.
+    Helmecho& start(const std::string& extraConfig = "", const simhost::HostOptions* options = nullptr) {
+        if (options != nullptr) {
+            simhost::HostOptions withRoot = *options;
+            withRoot.rootDir = harness.workspace.path().string();
+            harness.host().reset(withRoot);
+        }
+        writeConfig("masterIP = 127.0.0.1\nmasterPort = " + std::to_string(master.port()) + "\n" + extraConfig);
+        Helmecho& slave = harness.load();
+        sockaddr_in local;
+        std::memset(&local, 0, sizeof local);
+        socklen_t length = sizeof local;
+        ::getsockname(static_cast<int>(slave.sock), reinterpret_cast<sockaddr*>(&local), &length);
+        slavePort = ntohs(local.sin_port);
+        harness.host().setSimMJD(kBaseMjd);
+        harness.host().startSimulation();
+        step();
+        receiveAll();
+        return slave;
+    }
+
+    void writeConfig(const std::string& text) { harness.workspace.write("Config/Helmecho.cfg", text); }
+
+    // A step of no simulated and no real time: the date and the system
+    // time stay put unless the slave moves them.
+    void step() { harness.host().step(0.0); }
+
+    template <class Record>
+    void send(const Record& record, size_t length = sizeof(Record)) const {
+        master.sendTo(slavePort, &record, length);
+    }
+
+    void sendHeader(int32_t type, int32_t seq = 0) const {
+        wire::HeaderRecord record{};
+        record.header = {type, seq};
+        send(record);
+    }
+
+    static wire::StartRecord StartAt(double mjd, int32_t seq = 0, double timeAccel = 1.0) {
+        wire::StartRecord record{};
+        record.header = {wire::kStart, seq};
+        record.mjd = mjd;
+        record.timeAccel = timeAccel;
+        record.simStep = 0.02;
+        return record;
+    }
+
+    // The master's date `seconds` ahead of the slave's.
+    static double Ahead(double seconds) { return kBaseMjd + seconds / kSecondsPerDay; }
+
+    std::vector<SlaveDatagram> receiveAll() const {
+        std::vector<SlaveDatagram> all;
+        std::vector<uint8_t> buffer(70000);
+        for (;;) {
+            const int length = master.receiveNow(buffer.data(), buffer.size());
+            if (length < 0) break;
+            all.push_back(SlaveDatagram{std::vector<uint8_t>(buffer.begin(), buffer.begin() + length)});
+        }
+        return all;
+    }
+
+    int countReceived(int32_t type) const {
+        int count = 0;
+        for (const auto& d : receiveAll()) count += d.type() == type ? 1 : 0;
+        return count;
+    }
+
+    std::vector<std::string> logTexts() const { return harness.logTexts(); }
+    std::vector<std::string> rawLog() const { return harness.workspace.lines(harness.logFile()); }
+    bool logged(const std::string& text) const {
+        for (const auto& line : logTexts())
+            if (line == text) return true;
+        return false;
+    }
+
+    static void CopyName(wire::Name& field, const std::string& text) {
+        std::memset(field, 0, sizeof field);
+        std::strncpy(field, text.c_str(), sizeof field - 1);
+    }
+
+    static VESSEL* Vessel(const std::string& name) {
+        std::string copy = name;
+        OBJHANDLE handle = oapiGetVesselByName(&copy[0]);
+        return handle != nullptr ? oapiGetVesselInterface(handle) : nullptr;
+    }
+
+    // A local vessel in orbit around Earth.
+    static OBJHANDLE AddVessel(const std::string& name, const std::string& className, VECTOR3 rpos = {7.0e6, 0, 0},
+                               VECTOR3 rvel = {0, 7500, 0}) {
+        VESSELSTATUS2 status;
+        std::memset(static_cast<void*>(&status), 0, sizeof status);
+        status.version = 2;
+        char earth[] = "Earth";
+        status.rbody = oapiGetObjectByName(earth);
+        status.rpos = rpos;
+        status.rvel = rvel;
+        return oapiCreateVesselEx(name.c_str(), className.c_str(), &status);
+    }
+
+    static VESSELSTATUS2 StatusOf(VESSEL& vessel) {
+        VESSELSTATUS2 status;
+        std::memset(static_cast<void*>(&status), 0, sizeof status);
+        status.version = 2;
+        vessel.GetStatusEx(&status);
+        return status;
+    }
+
+    static std::vector<double> AnimationStates(VESSEL& vessel) {
+        ANIMATION* list = nullptr;
+        const UINT count = vessel.GetAnimPtr(&list);
+        std::vector<double> states;
+        for (UINT i = 0; list != nullptr && i < count; ++i) states.push_back(list[i].state);
+        return states;
+    }
+};
+
+inline simhost::GenericClassSpec SlaveClassOfVersion(int version) {
+    simhost::GenericClassSpec spec;
+    spec.interfaceVersion = version;
+    spec.propellantMasses = {1000.0};
+    spec.thrusters = 2;
+    spec.dockPorts = 1;
+    spec.navRadios = 2;
+    spec.animations = 3;
+    return spec;
+}
