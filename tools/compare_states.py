@@ -95,15 +95,9 @@ def distance(a, b):
     return math.sqrt(sum((x - y) ** 2 for x, y in zip(a, b)))
 
 
-def closest_pair(master_snapshots, slave_snapshots):
-    """The (master, slave) snapshots closest in date, preferring late ones."""
-    best = None
-    for m_mjd, m in reversed(master_snapshots[:-1] or master_snapshots):
-        for s_mjd, s in slave_snapshots:
-            gap = abs(m_mjd - s_mjd)
-            if best is None or gap < best[0] - 1e-12:
-                best = (gap, (m_mjd, m), (s_mjd, s))
-    return best
+def closest_snapshot(snapshots, mjd):
+    """The snapshot whose date is nearest to mjd."""
+    return min(snapshots, key=lambda snapshot: abs(snapshot[0] - mjd))
 
 
 def scenario_lines(vessel, keys):
@@ -142,6 +136,8 @@ def compare(master, slave, seconds, text_classes, problems):
             problems.append(f"{name}: {field} {slave.get(field)} instead of {master.get(field)}")
             notes.append(field)
     mp, sp = master.get("propellant", []), slave.get("propellant", [])
+    if master.get("version", 2) < 2:  # the older status record carries the first resource only
+        mp, sp = mp[:1], sp[:1]
     if len(mp) != len(sp) or any(abs(a - b) > PROPELLANT_TOLERANCE * max(1.0, abs(a)) for a, b in zip(mp, sp)):
         problems.append(f"{name}: propellant {sp} instead of {mp}")
         notes.append("propellant")
@@ -155,6 +151,10 @@ def compare(master, slave, seconds, text_classes, problems):
         if scenario_lines(master, keys) != scenario_lines(slave, keys):
             problems.append(f"{name}: own state {scenario_lines(slave, keys)} instead of {scenario_lines(master, keys)}")
             notes.append("text state")
+    xr_keys = {"XR_CODES", "XR_AB", "XR_BYTES"}
+    if scenario_lines(master, xr_keys) and scenario_lines(master, xr_keys) != scenario_lines(slave, xr_keys):
+        problems.append(f"{name}: XR state {scenario_lines(slave, xr_keys)} instead of {scenario_lines(master, xr_keys)}")
+        notes.append("XR state")
     return {"pos": f"{dpos:8.3f}", "vel": f"{dvel:7.4f}", "notes": notes, "slave": slave}
 
 
@@ -173,7 +173,7 @@ def link_statistics(log_path, count=3):
             lines = [l.rstrip("\n") for l in handle if "Pkts:" in l]
     except OSError:
         return ["(no log)"]
-    return [re.sub(r"^.*?:\s*\d+:", "", l) for l in lines[-count:]] or ["(no statistics lines)"]
+    return [re.sub(r"^.*?\.cpp:\s*\d+:", "", l) for l in lines[-count:]] or ["(no statistics lines)"]
 
 
 def main():
@@ -200,6 +200,9 @@ def main():
     text_classes = {c.strip().lower() for c in re.split(r"[\s,]+", args.text_classes) if c.strip()}
     failed = False
     _, master_last = master_snapshots[-1]
+    # The master's last periodic snapshot (its final dump is taken as it stops);
+    # each slave's snapshot nearest to it in date.
+    m_mjd, m = master_snapshots[-2] if len(master_snapshots) > 1 else master_snapshots[-1]
     results = {}
     pair_info = {}
     for label, snapshots, log in slaves:
@@ -208,7 +211,7 @@ def main():
             problems.append("no state dumped")
             results[label] = ({}, problems)
             continue
-        gap, (m_mjd, m), (s_mjd, s) = closest_pair(master_snapshots, snapshots)
+        s_mjd, s = closest_snapshot(snapshots, m_mjd)
         seconds = (m_mjd - s_mjd) * SECONDS_PER_DAY
         cells = {name: compare(vessel, s.get(name), seconds, text_classes, problems) for name, vessel in m.items()}
         # Every key the master's vessels received arrived in the slave.
@@ -224,15 +227,16 @@ def main():
     # ---- Report ----
     labels = [label for label, _, _ in slaves]
     print("Vessels at equal simulation dates (slave states moved along their orbits to the master's date)")
+    print(f"  master: MJD {m_mjd:.8f}")
     for label in labels:
         if label in pair_info:
-            m_mjd, s_mjd, seconds, _, _ = pair_info[label]
-            print(f"  {label}: master MJD {m_mjd:.8f}, slave MJD {s_mjd:.8f} (moved {seconds:+.3f} s)")
+            _, s_mjd, seconds, _, _ = pair_info[label]
+            print(f"  {label}: MJD {s_mjd:.8f}, moved {seconds * 1000.0:+.1f} ms to the master's date")
     print()
     header = f"{'vessel':<12} {'class':<11}" + "".join(f" | {label + ' dpos m':>15} {'dvel m/s':>9}" for label in labels)
     print(header)
     print("-" * len(header))
-    reference = pair_info[labels[0]][3] if labels and labels[0] in pair_info else master_last
+    reference = m
     for name, vessel in reference.items():
         row = f"{name:<12} {vessel['class']:<11}"
         for label in labels:
@@ -253,6 +257,8 @@ def main():
         show("radios", lambda v: v.get("navChannels"))
         if vessel["class"].lower() in text_classes:
             show("text state", lambda v: scenario_lines(v, {"LIGHTS", "CARGO"}))
+        if scenario_lines(vessel, {"XR_CODES"}):
+            show("XR state", lambda v: scenario_lines(v, {"XR_AB", "XR_BYTES"}))
     print()
     print("Keys that arrived (focus vessels; v = down, ^ = up):")
     for name, vessel in master_last.items():

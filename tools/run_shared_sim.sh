@@ -5,7 +5,7 @@
 #   tools/run_shared_sim.sh BIN_DIR OUT_DIR [--duration S] [--late S] [--port P]
 set -euo pipefail
 
-bin="$1"; out="$2"; shift 2
+bin="$(cd "$1" && pwd)"; mkdir -p "$2"; out="$(cd "$2" && pwd)"; shift 2
 duration=20
 late=4
 port=""

@@ -6,7 +6,7 @@ HELM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export HELM_ROOT
 
 # Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need.
-HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev iproute2)
+HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev python3)
 
 helm_ensure_packages() {
   local missing=()
