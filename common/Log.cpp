@@ -49,9 +49,11 @@ void Log(const char* sourceFile, int sourceLine, const char* text) {
 
     char* debug = oapiDebugString();
     if (debug != nullptr) {
-        std::snprintf(debug, kDebugStringSize, "%02d:%02d:%02d.%03d Thread %04u %s:%d:%s", now.wHour, now.wMinute,
+        // Cut to the host's buffer.
+        const int written = std::snprintf(debug, kDebugStringSize, "%02d:%02d:%02d.%03d Thread %04u %s:%d:%s", now.wHour, now.wMinute,
                       now.wSecond, now.wMilliseconds, static_cast<unsigned>(GetCurrentThreadId()), name, sourceLine,
                       line);
+        if (written < 0) debug[0] = '\0';
     }
 }
 

@@ -7,22 +7,22 @@
 
 namespace simhost {
 
-GenericVessel::GenericVessel(OBJHANDLE hVessel, const GenericClassSpec& spec) : VESSEL4(hVessel), spec_(spec) {
+GenericVessel::GenericVessel(OBJHANDLE hVessel, const GenericClassSpec& traits) : VESSEL4(hVessel), traits_(traits) {
     // Stands in for vessels of every interface generation, including one
     // newer than any plug-in knows.
-    version = static_cast<short>(std::clamp(spec.interfaceVersion, 0, 4));
+    version = static_cast<short>(std::clamp(traits.interfaceVersion, 0, 4));
 }
 
 void GenericVessel::clbkSetClassCaps(FILEHANDLE) {
-    SetEmptyMass(spec_.emptyMass);
-    SetSize(spec_.size);
-    for (double maxMass : spec_.propellantMasses) CreatePropellantResource(maxMass);
+    SetEmptyMass(traits_.emptyMass);
+    SetSize(traits_.size);
+    for (double maxMass : traits_.propellantMasses) CreatePropellantResource(maxMass);
     PROPELLANT_HANDLE tank = GetPropellantHandleByIndex(0);
-    for (int i = 0; i < spec_.thrusters; ++i)
+    for (int i = 0; i < traits_.thrusters; ++i)
         CreateThruster(_V(0, 0, -static_cast<double>(i)), _V(0, 0, 1), 1000.0, tank, 3000.0);
-    for (int i = 0; i < spec_.dockPorts; ++i) CreateDock(_V(0, 0, static_cast<double>(i)), _V(0, 0, 1), _V(0, 1, 0));
-    if (spec_.navRadios > 0) InitNavRadios(static_cast<DWORD>(spec_.navRadios));
-    for (int i = 0; i < spec_.animations; ++i) CreateAnimation(0.0);
+    for (int i = 0; i < traits_.dockPorts; ++i) CreateDock(_V(0, 0, static_cast<double>(i)), _V(0, 0, 1), _V(0, 1, 0));
+    if (traits_.navRadios > 0) InitNavRadios(static_cast<DWORD>(traits_.navRadios));
+    for (int i = 0; i < traits_.animations; ++i) CreateAnimation(0.0);
 }
 
 void GenericVessel::clbkSaveState(FILEHANDLE scn) {
@@ -61,8 +61,8 @@ void GenericVessel::clbkLoadStateEx(FILEHANDLE scn, void* status) {
 
 void GenericVessel::clbkPostStep(double, double simdt, double) {
     ANIMATION* list = nullptr;
-    if (spec_.animationRate <= 0.0 || GetAnimPtr(&list) == 0) return;
-    double next = list[0].state + spec_.animationRate * simdt;
+    if (traits_.animationRate <= 0.0 || GetAnimPtr(&list) == 0) return;
+    double next = list[0].state + traits_.animationRate * simdt;
     next -= std::floor(next);
     // Through the replaceable entry, as a vessel's own animation code would.
     SetAnimation(0, next);

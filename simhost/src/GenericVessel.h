@@ -11,7 +11,7 @@ namespace simhost {
 
 class GenericVessel final : public VESSEL4 {
 public:
-    GenericVessel(OBJHANDLE hVessel, const GenericClassSpec& spec);
+    GenericVessel(OBJHANDLE hVessel, const GenericClassSpec& traits);
 
     // Creates the propellant resources (full), thrusters, docks, radios and
     // animations of the description.
@@ -26,7 +26,7 @@ public:
     long keyCount() const { return keyCount_; }
 
 private:
-    GenericClassSpec spec_;
+    GenericClassSpec traits_;
     bool lights_ = false;
     std::string cargo_;
     long keyCount_ = 0;

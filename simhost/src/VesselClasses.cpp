@@ -58,23 +58,23 @@ void ReadFloat(FILEHANDLE file, const char* key, double& value) {
     if (oapiReadItem_float(file, item, read)) value = read;
 }
 
-GenericClassSpec ReadSpec(FILEHANDLE file) {
-    GenericClassSpec spec;
-    ReadInt(file, "InterfaceVersion", spec.interfaceVersion);
+GenericClassSpec ReadTraits(FILEHANDLE file) {
+    GenericClassSpec traits;
+    ReadInt(file, "InterfaceVersion", traits.interfaceVersion);
     std::string masses;
     if (ReadString(file, "Propellants", masses))
         for (const std::string& part : SplitAt(masses, ',')) {
             double mass = 0.0;
-            if (ReadNumber(Trim(part), mass) && mass >= 0.0) spec.propellantMasses.push_back(mass);
+            if (ReadNumber(Trim(part), mass) && mass >= 0.0) traits.propellantMasses.push_back(mass);
         }
-    ReadInt(file, "Thrusters", spec.thrusters);
-    ReadInt(file, "DockPorts", spec.dockPorts);
-    ReadInt(file, "NavRadios", spec.navRadios);
-    ReadInt(file, "Animations", spec.animations);
-    ReadFloat(file, "AnimationRate", spec.animationRate);
-    ReadFloat(file, "EmptyMass", spec.emptyMass);
-    ReadFloat(file, "Size", spec.size);
-    return spec;
+    ReadInt(file, "Thrusters", traits.thrusters);
+    ReadInt(file, "DockPorts", traits.dockPorts);
+    ReadInt(file, "NavRadios", traits.navRadios);
+    ReadInt(file, "Animations", traits.animations);
+    ReadFloat(file, "AnimationRate", traits.animationRate);
+    ReadFloat(file, "EmptyMass", traits.emptyMass);
+    ReadFloat(file, "Size", traits.size);
+    return traits;
 }
 
 // Loads "<name>.so" from the module folders once; null when it cannot.
@@ -119,7 +119,7 @@ VesselClass FindVesselClass(const std::string& className) {
     World& world = TheWorld();
     auto registered = world.genericClasses.find(className);
     if (registered != world.genericClasses.end()) {
-        result.spec = registered->second;
+        result.traits = registered->second;
         return result;
     }
     result.descriptionPath = FindDescription(className);
@@ -130,13 +130,13 @@ VesselClass FindVesselClass(const std::string& className) {
     FILEHANDLE file = oapiOpenFile(result.descriptionPath.c_str(), FILE_IN, ROOT);
     std::string moduleName;
     if (ReadString(file, "Module", moduleName) && !moduleName.empty()) result.module = ClassModule(moduleName);
-    else result.spec = ReadSpec(file);
+    else result.traits = ReadTraits(file);
     if (file != nullptr) oapiCloseFile(file, FILE_IN);
     return result;
 }
 
-void RegisterGenericClass(const std::string& className, const GenericClassSpec& spec) {
-    TheWorld().genericClasses[className] = spec;
+void RegisterGenericClass(const std::string& className, const GenericClassSpec& traits) {
+    TheWorld().genericClasses[className] = traits;
 }
 
 }  // namespace simhost

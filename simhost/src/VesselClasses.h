@@ -12,7 +12,7 @@ namespace simhost {
 struct VesselClass {
     std::string descriptionPath;  // absolute path of the .cfg, or ""
     const LoadedModule* module = nullptr;  // vessel class module, or null: generic
-    GenericClassSpec spec;
+    GenericClassSpec traits;
 };
 
 VesselClass FindVesselClass(const std::string& className);

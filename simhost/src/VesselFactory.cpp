@@ -67,7 +67,7 @@ VesselState* CreateVessel(const std::string& name, const std::string& className,
         state.object = vesselClass.module->createVessel(&state, 1);
         state.destroyObject = vesselClass.module->destroyVessel;
     } else {
-        state.object = new GenericVessel(&state, vesselClass.spec);
+        state.object = new GenericVessel(&state, vesselClass.traits);
         state.destroyObject = &DestroyGenericVessel;
     }
     if (state.object == nullptr) {

@@ -1,10 +1,10 @@
 // The bundled scenario with the repository's class descriptions and the
 // built vessel class module: classes from files, a class module loaded once
 // and found by class name, and a save/load round trip of it all.
-#include <cstdlib>
 #include <regex>
 #include <sstream>
 
+#include "TestPaths.h"
 #include "HostTestFixture.h"
 
 namespace {
@@ -12,13 +12,12 @@ namespace {
 class BundledScenario : public HostTest {
 protected:
     void SetUp() override {
-        const char* bin = std::getenv("HELM_BIN_DIR");
-        const char* source = std::getenv("HELM_SOURCE_DIR");
-        if (bin == nullptr || source == nullptr) GTEST_SKIP() << "run through ctest";
+        const std::string bin = BinDir();
+        const std::string source = SourceDir();
         options.rootDir = workspace.path().string();
-        options.classDirs = {std::string(source) + "/config/Vessels"};
+        options.classDirs = {source + "/config/Vessels"};
         options.moduleDirs = {bin};
-        scenario = std::string(source) + "/scenarios/Demo.scn";
+        scenario = source + "/scenarios/Demo.scn";
         host().reset(options);
     }
     std::string stateWithoutKeys() {

@@ -1,8 +1,8 @@
 // The host clock and the module frame: load, callbacks in order, unload.
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "TestPaths.h"
 #include "HostTestFixture.h"
 
 namespace {
@@ -139,9 +139,8 @@ TEST_F(ClockAndModules, VersionAndCockpitDirection) {
 namespace {
 
 TEST_F(ClockAndModules, PluginFromAFileIsLoadedCalledAndUnloaded) {
-    const char* bin = std::getenv("HELM_BIN_DIR");
-    if (bin == nullptr) GTEST_SKIP() << "run through ctest";
-    const std::string path = std::string(bin) + "/HostTestPlugin.so";
+    const std::string bin = BinDir();
+    const std::string path = bin + "/HostTestPlugin.so";
     oapiDebugString()[0] = '\0';
     std::string error;
     ASSERT_TRUE(host().loadModule(path, &error)) << error;
@@ -153,7 +152,7 @@ TEST_F(ClockAndModules, PluginFromAFileIsLoadedCalledAndUnloaded) {
     EXPECT_EQ(host().debugString(), "init;start;step-own-handle;deleted;exit;");
     EXPECT_EQ(GetModuleHandleA("HostTestPlugin"), nullptr);
 
-    EXPECT_FALSE(host().loadModule(std::string(bin) + "/NoSuchPlugin.so", &error));
+    EXPECT_FALSE(host().loadModule(bin + "/NoSuchPlugin.so", &error));
     EXPECT_FALSE(error.empty());
 }
 

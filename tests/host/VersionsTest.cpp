@@ -20,13 +20,13 @@ TEST_F(Versions, EachInterfaceCarriesItsVersionNumber) {
 
 TEST_F(Versions, GenericClassTakesItsVersionFromTheDescription) {
     for (int version = 0; version <= 4; ++version) {
-        simhost::GenericClassSpec spec;
-        spec.interfaceVersion = version;
-        spec.propellantMasses = {10};
-        spec.animations = 1;
-        spec.animationRate = 0.5;
+        simhost::GenericClassSpec traits;
+        traits.interfaceVersion = version;
+        traits.propellantMasses = {10};
+        traits.animations = 1;
+        traits.animationRate = 0.5;
         std::string cls = "Gen" + std::to_string(version);
-        simhost::RegisterGenericClass(cls, spec);
+        simhost::RegisterGenericClass(cls, traits);
         VESSEL* v = iface(orbiting(cls.c_str(), cls.c_str()));
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->Version(), version);
@@ -42,9 +42,9 @@ TEST_F(Versions, GenericClassTakesItsVersionFromTheDescription) {
 }
 
 TEST_F(Versions, APlainVesselObjectGetsNoKeyCallback) {
-    simhost::GenericClassSpec spec;
-    spec.interfaceVersion = 0;
-    simhost::RegisterGenericClass("Plain", spec);
+    simhost::GenericClassSpec traits;
+    traits.interfaceVersion = 0;
+    simhost::RegisterGenericClass("Plain", traits);
     VESSEL* v = iface(orbiting("P", "Plain"));
     EXPECT_EQ(v->SendBufferedKey(OAPI_KEY_L, true), 0);
     EXPECT_EQ(host().keysReceivedBy(v->GetHandle()).size(), 1u);
