@@ -6,8 +6,10 @@
 #include <limits>
 #include <memory>
 
+#include "ConfigItems.h"
 #include "Log.h"
 #include "Message.h"
+#include "UdpSocket.h"
 #include "VesselCapture.h"
 #include "WireCodec.h"
 
@@ -15,22 +17,11 @@ namespace {
 
 HINSTANCE moduleInstance = nullptr;
 
-constexpr int kReceiveBufferBytes = 1000000;
 constexpr double kSaveInterval = 10.0;
 constexpr double kClientTimeout = 3.0;
 constexpr int kMaxAckWaits = 30;
 constexpr size_t kStatusLineSize = 256;
 constexpr int kClassListCapacity = 1024;
-
-// The host's item readers take a writable key name.
-bool ReadInt(FILEHANDLE file, const char* key, int32_t& value) {
-    char item[64];
-    std::snprintf(item, sizeof item, "%s", key);
-    int read = 0;
-    if (!oapiReadItem_int(file, item, read)) return false;
-    value = read;
-    return true;
-}
 
 }  // namespace
 
@@ -80,30 +71,22 @@ void Helmcast::readConfiguration(int& masterPort) {
     int32_t port = 40000;
     readOnly = 0;
 
-    ReadInt(file, "debug", debug);
+    ReadIntItem(file, "debug", debug);
     if (debug) LOG("Config: debug=%d", debug);
-    ReadInt(file, "waitForClients", waitForClients);
+    ReadIntItem(file, "waitForClients", waitForClients);
     if (debug) LOG("Config: waitForClients=%d", waitForClients);
-    ReadInt(file, "waitForACK", waitForACK);
+    ReadIntItem(file, "waitForACK", waitForACK);
     if (debug) LOG("Config: waitForACK=%d", waitForACK);
-    ReadInt(file, "maxUpdateRate", maxUpdateRate);
+    ReadIntItem(file, "maxUpdateRate", maxUpdateRate);
     if (debug) LOG("Config: maxUpdateRate=%d", maxUpdateRate);
-    ReadInt(file, "masterPort", port);
+    ReadIntItem(file, "masterPort", port);
     if (debug) LOG("Config: masterPort=%d", port);
-    ReadInt(file, "readOnly", readOnly);
+    ReadIntItem(file, "readOnly", readOnly);
     if (debug) LOG("Config: readOnly=%d", readOnly);
     masterPort = port;
 
-    char item[] = "textSyncClasses";
     char value[kClassListCapacity] = {};
-    // The host's reader knows no capacity: give it room for a whole line and
-    // keep at most 1023 characters.
-    static char line[16384];
-    line[0] = '\0';
-    if (oapiReadItem_string(file, item, line)) {
-        const size_t length = std::min(std::strlen(line), sizeof value - 1);
-        std::memcpy(value, line, length);
-        value[length] = '\0';
+    if (ReadStringItem(file, "textSyncClasses", value, sizeof value)) {
         if (debug) LOG("Config: textSyncClasses=%s", value);
         for (const std::string& name : SplitClassList(value)) {
             if (debug) LOG("Config: using text sync for vessel class %s", name.c_str());
@@ -115,44 +98,11 @@ void Helmcast::readConfiguration(int& masterPort) {
 }
 
 bool Helmcast::openSocket(int masterPort) {
-    WSADATA wsaData;
-    WSAStartup(MAKEWORD(2, 2), &wsaData);
-
-    sock = socket(AF_INET, SOCK_DGRAM, 0);
-
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
     // Only the low 16 bits of the configured port count.
-    address.sin_port = htons(static_cast<uint16_t>(masterPort));
-    if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) {
-        LOG("bind() error: %d", WSAGetLastError());
-        return false;
-    }
-
-    int receiveBuffer = kReceiveBufferBytes;
-    if (setsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
-                   sizeof receiveBuffer) == SOCKET_ERROR) {
-        LOG("setsockopt() error: %d", WSAGetLastError());
-        return false;
-    }
-    int reuse = 1;
-    if (setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse) ==
-        SOCKET_ERROR) {
-        LOG("setsockopt() error: %d", WSAGetLastError());
-        return false;
-    }
-
-    // A slave that went away must not turn our next receive into an error.
-    DWORD reportResets = 0;
-    DWORD bytesReturned = 0;
-    if (WSAIoctl(sock, SIO_UDP_CONNRESET, &reportResets, sizeof reportResets, nullptr, 0, &bytesReturned, nullptr,
-                 nullptr) == SOCKET_ERROR) {
-        LOG("WSAIoctl() error: %d", WSAGetLastError());
-        return false;
-    }
-    return true;
+    const SocketSetup setup = OpenUdpSocket(sock, static_cast<uint16_t>(masterPort), true);
+    if (setup.failed == SocketStep::kDone) return true;
+    LOG(SocketStepFormat(setup.failed), setup.error);
+    return false;
 }
 
 void Helmcast::closeSocket() {

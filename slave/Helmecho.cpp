@@ -8,9 +8,11 @@
 #include <new>
 
 #include "HookVessel.h"
+#include "ConfigItems.h"
 #include "LinkStatistics.h"
 #include "Log.h"
 #include "Message.h"
+#include "UdpSocket.h"
 #include "VesselApply.h"
 #include "WireCheck.h"
 
@@ -27,28 +29,6 @@ constexpr double kMaxDateOffset = 0.1;
 // keep their state fixed relative to the surface.
 constexpr int kKeepSurfaceState = 0x22;
 constexpr int kMaxWaitSleeps = 100;
-// The host's reader does not know the buffer's size: give it room for any
-// line it may hand out, keep at most 255 characters.
-constexpr size_t kItemReadBuffer = 4096;
-
-// The host's item readers take a writable key name.
-bool ReadInt(FILEHANDLE file, const char* key, int32_t& value) {
-    char item[64];
-    std::snprintf(item, sizeof item, "%s", key);
-    int read = 0;
-    if (!oapiReadItem_int(file, item, read)) return false;
-    value = read;
-    return true;
-}
-
-bool ReadDouble(FILEHANDLE file, const char* key, double& value) {
-    char item[64];
-    std::snprintf(item, sizeof item, "%s", key);
-    double read = 0.0;
-    if (!oapiReadItem_float(file, item, read)) return false;
-    value = read;
-    return true;
-}
 
 // Counters wrap rather than overflow: sequence numbers come from the wire.
 int32_t WrappingAdd(int32_t a, int32_t b) {
@@ -97,65 +77,34 @@ Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
 void Helmecho::readConfiguration(char (&masterIP)[kMasterIPCapacity], int32_t& masterPort) {
     FILEHANDLE file = oapiOpenFile(kSlaveConfigFile, FILE_IN, CONFIG);
 
-    ReadInt(file, "debug", debug);
+    ReadIntItem(file, "debug", debug);
     if (debug) LOG("Config: debug=%d", debug);
 
-    char item[] = "masterIP";
-    char value[kItemReadBuffer] = {};
-    if (oapiReadItem_string(file, item, value)) {
-        const size_t kept = strnlen(value, kMasterIPCapacity - 1);
-        std::memcpy(masterIP, value, kept);
-        masterIP[kept] = '\0';
-    }
+    ReadStringItem(file, "masterIP", masterIP, kMasterIPCapacity);
     if (debug) LOG("Config: masterIP=%s", masterIP);
-    ReadInt(file, "masterPort", masterPort);
+    ReadIntItem(file, "masterPort", masterPort);
     if (debug) LOG("Config: masterPort=%d", masterPort);
-    ReadInt(file, "switchFocus", switchFocus);
+    ReadIntItem(file, "switchFocus", switchFocus);
     if (debug) LOG("Config: switchFocus=%d", switchFocus);
-    ReadInt(file, "waitForMaster", waitForMaster);
+    ReadIntItem(file, "waitForMaster", waitForMaster);
     if (debug) LOG("Config: waitForMaster=%d", waitForMaster);
-    ReadInt(file, "sendKeys", sendKeys);
+    ReadIntItem(file, "sendKeys", sendKeys);
     if (debug) LOG("Config: sendKeys=%d", sendKeys);
-    ReadDouble(file, "elevation", elevation);
+    ReadFloatItem(file, "elevation", elevation);
     if (debug) LOG("Config: elevation=%g", elevation);
-    ReadDouble(file, "azimuth", azimuth);
+    ReadFloatItem(file, "azimuth", azimuth);
     if (debug) LOG("Config: azimuth=%g", azimuth);
 
     if (file != nullptr) oapiCloseFile(file, FILE_IN);
 }
 
 void Helmecho::openSocket() {
-    WSADATA wsaData;
-    WSAStartup(MAKEWORD(2, 2), &wsaData);
-
-    sock = socket(AF_INET, SOCK_DGRAM, 0);
-
+    const SocketSetup setup = OpenUdpSocket(sock, 0, false);  // the system chooses the port
+    if (setup.failed != SocketStep::kDone) {
+        LOG(SocketStepFormat(setup.failed), setup.error);
+        return;
+    }
     sockaddr_in local;
-    std::memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = 0;  // the system chooses
-    if (bind(sock, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
-        LOG("bind() error: %d", WSAGetLastError());
-        return;
-    }
-
-    int receiveBuffer = kReceiveBufferBytes;
-    if (setsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
-                   sizeof receiveBuffer) == SOCKET_ERROR) {
-        LOG("setsockopt() error: %d", WSAGetLastError());
-        return;
-    }
-
-    // An unreachable master must not turn our next receive into an error.
-    DWORD reportResets = 0;
-    DWORD bytesReturned = 0;
-    if (WSAIoctl(sock, SIO_UDP_CONNRESET, &reportResets, sizeof reportResets, nullptr, 0, &bytesReturned, nullptr,
-                 nullptr) == SOCKET_ERROR) {
-        LOG("WSAIoctl() error: %d", WSAGetLastError());
-        return;
-    }
-
     std::memset(&local, 0, sizeof local);
     int length = sizeof local;
     if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) == 0 && debug) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Platform.h"
+#include "UdpSocket.h"
 
 class Message;
 class StartMessage;
@@ -34,7 +35,7 @@ public:
     int32_t lostCount = 0;
     int32_t droppedCount = 0;
     int32_t updateCount = 0;
-    int32_t prevBacklog = kReceiveBufferBytes;
+    int32_t prevBacklog = kSocketReceiveBuffer;
     double lastReportTime = 0.0;
     sockaddr_in masterAddr;
     int32_t switchFocus = 0;
@@ -46,7 +47,6 @@ public:
     double delaySquareSum = 0.0;  // s^2
     double delaySum = 0.0;        // s
 
-    static constexpr int32_t kReceiveBufferBytes = 1000000;
     // Room for the longest masterIP kept (255 characters) and its terminator.
     static constexpr size_t kMasterIPCapacity = 256;
 

@@ -35,7 +35,8 @@ bool writeDump(const simhost::Host& host, const std::string& file, bool append) 
 // Ends the simulation and unloads the modules, the way every run ends.
 void finishRun(simhost::Host& host) {
     if (host.running()) host.endSimulation();
-    host.unloadModules();
+    // Modules go first (as the host unloads them), then the vessels.
+    host.reset(host.options());
 }
 
 }  // namespace

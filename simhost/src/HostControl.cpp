@@ -29,6 +29,7 @@ void Host::reset(const HostOptions& options) {
     ReplaceableEntryAdd(SetAnimationEntry());
     FilesCloseAll();
     SocketsForgetAll();
+    DebugStringBuffer()[0] = '\0';
     world.options = options;
     FilesSetRoot(options.rootDir);
     ClockUseVirtual(options.virtualClock, options.virtualClockStart);
@@ -124,11 +125,13 @@ std::vector<oapi::Module*> Host::registeredModules() const {
 // ---- Simulation run ----
 
 void Host::startSimulation() {
+    SendRound sends;  // what the modules send here leaves by the end, batched where it can
     TheWorld().running = true;
     ForEachModule([](oapi::Module& m) { m.clbkSimulationStart(oapi::Module::RENDER_NONE); });
 }
 
 void Host::step(double realDt) {
+    SendRound sends;
     World& world = TheWorld();
     ClockAdvance(realDt);
     const double dt = world.paused ? 0.0 : realDt * world.warp;
@@ -147,6 +150,7 @@ void Host::step(double realDt) {
 }
 
 void Host::endSimulation() {
+    SendRound sends;
     ForEachModule([](oapi::Module& m) { m.clbkSimulationEnd(); });
     TheWorld().running = false;
 }

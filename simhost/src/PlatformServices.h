@@ -59,6 +59,18 @@ void FilesCloseAll();
 
 // ---- Sockets ----
 void SocketsForgetAll();  // drops queued datagrams of every socket
+// Datagrams sent during a host callback round may wait and leave in batches
+// (one system call each); a receive on any socket, a close, a full batch and
+// the end of the outermost round send them, in the order they were sent.
+// HELM_SEND_BATCHING=0 in the environment sends each one at once.
+class SendRound {
+public:
+    SendRound();
+    ~SendRound();
+    SendRound(const SendRound&) = delete;
+    SendRound& operator=(const SendRound&) = delete;
+};
+void SocketsFlushSends();
 
 // ---- Debug string ----
 char* DebugStringBuffer();  // 256 bytes

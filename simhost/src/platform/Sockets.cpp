@@ -6,15 +6,21 @@
 // waiting in the kernel into the queue, in batches, up to the receive-buffer
 // size the socket asked for; recvfrom serves the queue first.
 //
+// Sends made during a host callback round are batched (sendmmsg) and have
+// all left before any receive, close or the round's end.
+//
 // Platform functions are called with their exact platform argument types so
 // that the Windows overloads below never call themselves.
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -28,6 +34,7 @@ namespace {
 
 struct SocketState {
     bool datagram = false;
+    bool ipv4 = false;
     DatagramQueue queue;
 };
 
@@ -65,6 +72,9 @@ SocketState* StateOf(int fd) {
     if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) return nullptr;
     auto state = std::make_unique<SocketState>();
     state->datagram = type == SOCK_DGRAM;
+    int domain = 0;
+    length = sizeof domain;
+    state->ipv4 = ::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &length) == 0 && domain == AF_INET;
     // Until the socket asks for a size, the queue holds what the kernel would.
     int kernelSize = 0;
     length = sizeof kernelSize;
@@ -140,15 +150,119 @@ int ServeQueued(SocketState& state, char* buffer, int length, int flags, sockadd
     return static_cast<int>(copied);
 }
 
-// The one place datagrams leave; the place to batch them later.
+// ---- Batched sends ----
+// One pending batch, for one socket at a time: a send on another socket
+// sends the batch first, so datagrams leave in the order they were sent
+// across all sockets, not only per socket.
+
+constexpr unsigned kSendBatch = 64;
+constexpr size_t kSendBatchBytes = 256 * 1024;
+// The largest UDP payload over IPv4; anything longer fails at once, unbatched.
+constexpr int kMaxUdpPayload = 65507;
+
+struct SendBatch {
+    int fd = -1;
+    unsigned count = 0;
+    size_t used = 0;
+    std::unique_ptr<char[]> bytes;  // made once, reused
+    mmsghdr messages[kSendBatch];
+    iovec vectors[kSendBatch];
+    sockaddr_in targets[kSendBatch];
+};
+
+// Taken without the sockets' lock held, never the other way round: a send
+// that blocks must not hold up receives.
+std::mutex sendMutex;
+SendBatch sendBatch;
+int roundDepth = 0;
+
+bool BatchingWanted() {
+    static const bool wanted = [] {
+        const char* value = std::getenv("HELM_SEND_BATCHING");
+        return value == nullptr || std::strcmp(value, "0") != 0;
+    }();
+    return wanted;
+}
+
+// Under sendMutex. A datagram the platform refuses is lost as its own
+// sendto would have lost it; the ones after it still go.
+void FlushLocked() {
+    if (sendBatch.count == 0) return;
+    const int savedErrno = errno;
+    unsigned sent = 0;
+    while (sent < sendBatch.count) {
+        const int n = ::sendmmsg(sendBatch.fd, sendBatch.messages + sent, sendBatch.count - sent, 0);
+        if (n > 0) sent += static_cast<unsigned>(n);
+        else if (n < 0 && errno == EINTR) continue;
+        else ++sent;
+    }
+    sendBatch.count = 0;
+    sendBatch.used = 0;
+    sendBatch.fd = -1;
+    errno = savedErrno;
+}
+
+// Only what cannot fail differently later waits: an IPv4 datagram socket,
+// an IPv4 target, no flags, a length the platform accepts.
+bool Batchable(int fd, int length, int flags, const sockaddr* to, int toLength) {
+    if (flags != 0 || to == nullptr || toLength != static_cast<int>(sizeof(sockaddr_in)) || to->sa_family != AF_INET ||
+        length > kMaxUdpPayload)
+        return false;
+    std::lock_guard<std::mutex> lock(socketsMutex);
+    const SocketState* state = StateOf(fd);
+    return state != nullptr && state->datagram && state->ipv4;
+}
+
+// The one place datagrams leave.
 int SendDatagram(int fd, const char* buffer, int length, int flags, const sockaddr* to, int toLength) {
+    if (BatchingWanted() && Batchable(fd, length, flags, to, toLength)) {
+        std::lock_guard<std::mutex> lock(sendMutex);
+        if (roundDepth > 0) {
+            const size_t size = static_cast<size_t>(length);
+            if (sendBatch.fd != fd || sendBatch.count == kSendBatch || sendBatch.used + size > kSendBatchBytes)
+                FlushLocked();
+            if (!sendBatch.bytes) sendBatch.bytes.reset(new char[kSendBatchBytes]);
+            const unsigned i = sendBatch.count;
+            char* copy = sendBatch.bytes.get() + sendBatch.used;
+            if (size > 0) std::memcpy(copy, buffer, size);
+            std::memcpy(&sendBatch.targets[i], to, sizeof sendBatch.targets[i]);
+            sendBatch.vectors[i].iov_base = copy;
+            sendBatch.vectors[i].iov_len = size;
+            std::memset(&sendBatch.messages[i], 0, sizeof sendBatch.messages[i]);
+            sendBatch.messages[i].msg_hdr.msg_name = &sendBatch.targets[i];
+            sendBatch.messages[i].msg_hdr.msg_namelen = sizeof sendBatch.targets[i];
+            sendBatch.messages[i].msg_hdr.msg_iov = &sendBatch.vectors[i];
+            sendBatch.messages[i].msg_hdr.msg_iovlen = 1;
+            sendBatch.fd = fd;
+            sendBatch.used += size;
+            ++sendBatch.count;
+            return length;
+        }
+    }
+    SocketsFlushSends();
     return static_cast<int>(::sendto(fd, static_cast<const void*>(buffer), static_cast<size_t>(length), flags, to,
                                      static_cast<socklen_t>(toLength)));
 }
 
 }  // namespace
 
+SendRound::SendRound() {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    ++roundDepth;
+}
+
+SendRound::~SendRound() {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    if (--roundDepth == 0) FlushLocked();
+}
+
+void SocketsFlushSends() {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    FlushLocked();
+}
+
 void SocketsForgetAll() {
+    SocketsFlushSends();
     std::lock_guard<std::mutex> lock(socketsMutex);
     sockets.clear();
 }
@@ -160,6 +274,7 @@ using simhost::socketsMutex;
 int closesocket(SOCKET s) {
     int fd = -1;
     if (!simhost::ValidDescriptor(s, fd)) return SOCKET_ERROR;
+    simhost::SocketsFlushSends();
     {
         std::lock_guard<std::mutex> lock(socketsMutex);
         simhost::sockets.erase(fd);
@@ -174,6 +289,8 @@ int ioctlsocket(SOCKET s, long command, u_long* argument) {
         errno = EFAULT;
         return SOCKET_ERROR;
     }
+    // What was sent before a look at any socket has left by then.
+    simhost::SocketsFlushSends();
     std::lock_guard<std::mutex> lock(socketsMutex);
     simhost::SocketState* state = simhost::StateOf(fd);
     if (state == nullptr) return SOCKET_ERROR;
@@ -203,6 +320,7 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, struct sockaddr* fro
         errno = EFAULT;
         return SOCKET_ERROR;
     }
+    simhost::SocketsFlushSends();
     {
         std::lock_guard<std::mutex> lock(socketsMutex);
         simhost::SocketState* state = simhost::StateOf(fd);
