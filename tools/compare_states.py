@@ -186,8 +186,8 @@ def main():
     try:
         master_snapshots = load_snapshots(args.master)
         slaves = []
-        for spec in args.slaves:
-            label, _, rest = spec.partition("=")
+        for description in args.slaves:
+            label, _, rest = description.partition("=")
             dump, _, log = rest.partition(":")
             slaves.append((label, load_snapshots(dump), log))
     except (OSError, ValueError) as error:

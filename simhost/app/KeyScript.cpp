@@ -59,17 +59,17 @@ DWORD VirtualKeyForScanCode(DWORD scanCode) {
     return 0;
 }
 
-bool ParseKeySpec(const std::string& spec, ScriptedKey& key, std::string& error) {
-    const std::vector<std::string> parts = split(spec, ':');
+bool ParseKeySpec(const std::string& description, ScriptedKey& key, std::string& error) {
+    const std::vector<std::string> parts = split(description, ':');
     if (parts.size() < 2 || parts.size() > 4) {
-        error = "bad key event '" + spec + "' (expected TIME:KEY[:up|:down|:tap][:alt])";
+        error = "bad key event '" + description + "' (expected TIME:KEY[:up|:down|:tap][:alt])";
         return false;
     }
     ScriptedKey parsed;
     char* end = nullptr;
     parsed.time = std::strtod(parts[0].c_str(), &end);
     if (parts[0].empty() || *end != '\0' || !std::isfinite(parsed.time) || parsed.time < 0) {
-        error = "bad key event time '" + parts[0] + "' in '" + spec + "'";
+        error = "bad key event time '" + parts[0] + "' in '" + description + "'";
         return false;
     }
     if (!parseKeyName(parts[1], parsed.scanCode, error)) return false;
@@ -86,7 +86,7 @@ bool ParseKeySpec(const std::string& spec, ScriptedKey& key, std::string& error)
         } else if (!strcasecmp(word, "alt") && !parsed.alt) {
             parsed.alt = true;
         } else {
-            error = "bad key event option '" + parts[i] + "' in '" + spec + "'";
+            error = "bad key event option '" + parts[i] + "' in '" + description + "'";
             return false;
         }
     }

@@ -1,4 +1,4 @@
-// Scripted key events for a run: "TIME:KEY[:up|:down|:tap][:alt]" specs,
+// Scripted key events for a run: "TIME:KEY[:up|:down|:tap][:alt]" descriptions,
 // delivered to the host when the host's system time reaches them.
 #pragma once
 
@@ -18,10 +18,10 @@ struct ScriptedKey {
     bool alt = false;
 };
 
-// Parses one spec. KEY is a letter, a single digit, or a scan code number of
+// Parses one description. KEY is a letter, a single digit, or a scan code number of
 // two or more characters (decimal, or hexadecimal with 0x: "30", "0x1E").
-// The action defaults to tap. False (and a reason) for a bad spec.
-bool ParseKeySpec(const std::string& spec, ScriptedKey& key, std::string& error);
+// The action defaults to tap. False (and a reason) for a bad description.
+bool ParseKeySpec(const std::string& description, ScriptedKey& key, std::string& error);
 
 // The virtual key code of a scan code on a US keyboard (letters and digits),
 // or 0 when the stand-in does not know it.

@@ -122,6 +122,6 @@ struct GenericClassSpec {
     double emptyMass = 1000.0;
     double size = 10.0;
 };
-void RegisterGenericClass(const std::string& className, const GenericClassSpec& spec);
+void RegisterGenericClass(const std::string& className, const GenericClassSpec& description);
 
 }  // namespace simhost

@@ -1,4 +1,4 @@
-// Scripted key events: how specs read, and that they reach the focus vessel
+// Scripted key events: how descriptions read, and that they reach the focus vessel
 // at their times, a tap's release one step after its press.
 #include <cstring>
 
@@ -44,12 +44,12 @@ TEST(KeySpec, ReadsLettersDigitsAndScanCodes) {
 }
 
 TEST(KeySpec, RefusesMalformedSpecsWithAReason) {
-    for (const char* spec : {"", "1", "x:K", "-1:K", "nan:K", "1:", "1:KK", "1:256", "1:0x0", "1:K:sideways",
+    for (const char* description : {"", "1", "x:K", "-1:K", "nan:K", "1:", "1:KK", "1:256", "1:0x0", "1:K:sideways",
                              "1:K:up:down", "1:K:alt:alt", "1:K:up:alt:down"}) {
         ScriptedKey key;
         std::string error;
-        EXPECT_FALSE(ParseKeySpec(spec, key, error)) << spec;
-        EXPECT_FALSE(error.empty()) << spec;
+        EXPECT_FALSE(ParseKeySpec(description, key, error)) << description;
+        EXPECT_FALSE(error.empty()) << description;
     }
 }
 

@@ -93,12 +93,12 @@ protected:
 };
 
 inline simhost::GenericClassSpec ClassOfVersion(int version) {
-    simhost::GenericClassSpec spec;
-    spec.interfaceVersion = version;
-    spec.propellantMasses = {1000.0, 500.0};
-    spec.thrusters = 4;
-    spec.dockPorts = 1;
-    spec.navRadios = 3;
-    spec.animations = 2;
-    return spec;
+    simhost::GenericClassSpec description;
+    description.interfaceVersion = version;
+    description.propellantMasses = {1000.0, 500.0};
+    description.thrusters = 4;
+    description.dockPorts = 1;
+    description.navRadios = 3;
+    description.animations = 2;
+    return description;
 }

@@ -10,9 +10,9 @@ class AnimationDetour : public SlaveFixture {
 protected:
     // A vessel class whose animation 0 turns on its own.
     static void RegisterSpinner() {
-        simhost::GenericClassSpec spec = SlaveClassOfVersion(2);
-        spec.animationRate = 0.5;
-        simhost::RegisterGenericClass("Spinner", spec);
+        simhost::GenericClassSpec description = SlaveClassOfVersion(2);
+        description.animationRate = 0.5;
+        simhost::RegisterGenericClass("Spinner", description);
     }
 
     void sendAnimation(const std::string& name, std::vector<double> states, int32_t count) const {

@@ -164,12 +164,12 @@ protected:
 };
 
 inline simhost::GenericClassSpec SlaveClassOfVersion(int version) {
-    simhost::GenericClassSpec spec;
-    spec.interfaceVersion = version;
-    spec.propellantMasses = {1000.0};
-    spec.thrusters = 2;
-    spec.dockPorts = 1;
-    spec.navRadios = 2;
-    spec.animations = 3;
-    return spec;
+    simhost::GenericClassSpec description;
+    description.interfaceVersion = version;
+    description.propellantMasses = {1000.0};
+    description.thrusters = 2;
+    description.dockPorts = 1;
+    description.navRadios = 2;
+    description.animations = 3;
+    return description;
 }
