@@ -7,6 +7,7 @@
 namespace simhost {
 
 bool EqualNoCase(const std::string& a, const std::string& b);
+std::string LowerCase(const std::string& text);
 std::string Trim(const std::string& text);
 // Splits at blanks and tabs; no empty words.
 std::vector<std::string> Words(const std::string& text);

@@ -63,6 +63,7 @@ VesselState* CreateVessel(const std::string& name, const std::string& className,
 
     world.vessels.push_back(std::make_unique<VesselState>(name, className));
     VesselState& state = *world.vessels.back();
+    IndexVessel(&state);
     if (vesselClass.module != nullptr) {
         state.object = vesselClass.module->createVessel(&state, 1);
         state.destroyObject = vesselClass.module->destroyVessel;
@@ -71,6 +72,7 @@ VesselState* CreateVessel(const std::string& name, const std::string& className,
         state.destroyObject = &DestroyGenericVessel;
     }
     if (state.object == nullptr) {
+        UnindexVessel(&state);
         world.vessels.pop_back();
         return nullptr;
     }
@@ -98,6 +100,7 @@ void DeleteVessel(VesselState* vessel) {
     if (world.focus == vessel) world.focus = nullptr;
     auto found = std::find_if(world.vessels.begin(), world.vessels.end(),
                               [vessel](const std::unique_ptr<VesselState>& v) { return v.get() == vessel; });
+    UnindexVessel(vessel);
     if (found != world.vessels.end()) world.vessels.erase(found);
 }
 
@@ -105,6 +108,7 @@ void DeleteAllVessels() {
     World& world = TheWorld();
     for (auto it = world.vessels.rbegin(); it != world.vessels.rend(); ++it) DestroyObject(**it);
     world.focus = nullptr;
+    ClearVesselIndex();
     world.vessels.clear();
 }
 

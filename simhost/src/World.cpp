@@ -39,8 +39,7 @@ VECTOR3 SurfacePosition(const CelestialBody& body, double lng, double lat) {
 HostObject* LiveObject(OBJHANDLE handle) {
     if (handle == nullptr) return nullptr;
     World& world = TheWorld();
-    for (auto& v : world.vessels)
-        if (v.get() == handle) return v.get();
+    if (VesselState* vessel = LiveVessel(handle)) return vessel;
     for (auto& b : world.bodies)
         if (b.get() == handle) return b.get();
     for (auto& b : world.bases)
@@ -50,9 +49,9 @@ HostObject* LiveObject(OBJHANDLE handle) {
 
 VesselState* LiveVessel(OBJHANDLE handle) {
     if (handle == nullptr) return nullptr;
-    for (auto& v : TheWorld().vessels)
-        if (v.get() == handle) return v.get();
-    return nullptr;
+    const World& world = TheWorld();
+    if (world.vesselHandles.count(handle) == 0) return nullptr;
+    return static_cast<VesselState*>(handle);
 }
 
 CelestialBody* LiveBody(OBJHANDLE handle) {
@@ -70,9 +69,27 @@ SurfaceBase* LiveBase(OBJHANDLE handle) {
 }
 
 VesselState* VesselNamed(const std::string& name) {
-    for (auto& v : TheWorld().vessels)
-        if (EqualNoCase(v->name, name)) return v.get();
-    return nullptr;
+    const World& world = TheWorld();
+    auto found = world.vesselsByName.find(LowerCase(name));
+    return found == world.vesselsByName.end() ? nullptr : found->second;
+}
+
+void IndexVessel(VesselState* vessel) {
+    World& world = TheWorld();
+    world.vesselsByName[LowerCase(vessel->name)] = vessel;
+    world.vesselHandles.insert(static_cast<const void*>(vessel));
+}
+
+void UnindexVessel(VesselState* vessel) {
+    World& world = TheWorld();
+    world.vesselsByName.erase(LowerCase(vessel->name));
+    world.vesselHandles.erase(static_cast<const void*>(vessel));
+}
+
+void ClearVesselIndex() {
+    World& world = TheWorld();
+    world.vesselsByName.clear();
+    world.vesselHandles.clear();
 }
 
 HostObject* ObjectNamed(const std::string& name) {

@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ModuleAPI.h"
@@ -47,6 +49,10 @@ struct World {
     std::vector<std::unique_ptr<CelestialBody>> bodies;
     std::vector<std::unique_ptr<SurfaceBase>> bases;
     std::vector<std::unique_ptr<VesselState>> vessels;  // creation order
+    // Look-ups the modules make for every message: by name (lower case) and
+    // by handle, without walking every vessel.
+    std::unordered_map<std::string, VesselState*> vesselsByName;
+    std::unordered_set<const void*> vesselHandles;
     VesselState* focus = nullptr;
 
     std::vector<LoadedModule> modules;       // plug-ins, load order
@@ -70,6 +76,10 @@ VesselState* LiveVessel(OBJHANDLE handle);
 CelestialBody* LiveBody(OBJHANDLE handle);
 SurfaceBase* LiveBase(OBJHANDLE handle);
 VesselState* VesselNamed(const std::string& name);
+// Keep the look-ups of World in step with its vessel list.
+void IndexVessel(VesselState* vessel);
+void UnindexVessel(VesselState* vessel);
+void ClearVesselIndex();
 HostObject* ObjectNamed(const std::string& name);
 
 // ---- Module callbacks, in registration order ----

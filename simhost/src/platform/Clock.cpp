@@ -55,6 +55,8 @@ void ClockAdvance(double dt) {
 }  // namespace simhost
 
 void Sleep(DWORD milliseconds) {
+    // Whatever a module sent before it waits has left by then.
+    simhost::SocketsFlushSends();
     {
         std::lock_guard<std::mutex> lock(simhost::clockMutex);
         if (simhost::useVirtual) {

@@ -27,8 +27,10 @@ void GetLocalTime(SYSTEMTIME* time) {
 }
 
 DWORD GetCurrentThreadId() {
-    // The kernel's id, as log lines of several threads must tell them apart.
-    return static_cast<DWORD>(syscall(SYS_gettid));
+    // The kernel's id, as log lines of several threads must tell them apart;
+    // asked once per thread (the host asks on every replaced call).
+    thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));
+    return id;
 }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }

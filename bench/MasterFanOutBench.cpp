@@ -1,0 +1,77 @@
+// The master's whole update (capture of every vessel, every message to every
+// client, the receive phase) against bare sendto of the same datagrams to
+// the same clients from the same socket, measured in turns in one loop.
+#include <benchmark/benchmark.h>
+
+#include "AllocationCounter.h"
+#include "MasterModule.h"
+
+namespace bench {
+namespace {
+
+void MasterUpdate(benchmark::State& state) {
+    const int vessels = static_cast<int>(state.range(0));
+    const int clients = static_cast<int>(state.range(1));
+    MasterBench bench(vessels, clients);
+    if (!bench.ready()) {
+        state.SkipWithError("master or peers not set up");
+        return;
+    }
+    const size_t perUpdate = bench.recorded().size() * static_cast<size_t>(clients);
+    // Warm-up: lists, queues and caches reach their steady size.
+    for (int i = 0; i < 3; ++i) {
+        bench.acknowledge();
+        bench.update();
+        bench.drainPeers();
+    }
+
+    double moduleSeconds = 0.0;
+    double baselineSeconds = 0.0;
+    double missing = 0.0;
+    HeapDelta heap;
+    for (auto _ : state) {
+        // The slaves' acknowledgements of the previous update wait for the
+        // receive phase, as they would.
+        bench.acknowledge();
+        const HeapCounts before = HeapSnapshot();
+        const Clock::time_point start = Clock::now();
+        bench.update();
+        const Clock::time_point end = Clock::now();
+        const HeapDelta delta = HeapSnapshot() - before;
+        heap.allocations += delta.allocations;
+        heap.bytesRequested += delta.bytesRequested;
+        heap.growth += delta.growth;
+        const double module = Seconds(start, end);
+        state.SetIterationTime(module);
+        moduleSeconds += module;
+        missing += static_cast<double>(perUpdate) - static_cast<double>(bench.drainPeers());
+
+        const Clock::time_point baseStart = Clock::now();
+        SendToEach(bench.masterFd(), bench.recorded(), bench.peerAddresses());
+        const Clock::time_point baseEnd = Clock::now();
+        baselineSeconds += Seconds(baseStart, baseEnd);
+        missing += static_cast<double>(perUpdate) - static_cast<double>(bench.drainPeers());
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["vessels"] = vessels;
+    state.counters["clients"] = clients;
+    state.counters["datagrams"] = static_cast<double>(perUpdate);
+    state.counters["baseline_us"] = n > 0 ? baselineSeconds / n * 1e6 : 0.0;
+    state.counters["ratio"] = baselineSeconds > 0 ? moduleSeconds / baselineSeconds : 0.0;
+    state.counters["alloc_bytes"] = n > 0 ? static_cast<double>(heap.bytesRequested) / n : 0.0;
+    state.counters["allocs"] = n > 0 ? static_cast<double>(heap.allocations) / n : 0.0;
+    state.counters["growth_bytes"] = n > 0 ? static_cast<double>(heap.growth) / n : 0.0;
+    // Datagrams a peer should have had and did not (a full receive buffer
+    // would make the numbers meaningless).
+    state.counters["missing"] = missing;
+}
+
+BENCHMARK(MasterUpdate)
+    ->ArgsProduct({{1, 10, 100}, {1, 4, 16}})
+    ->ArgNames({"vessels", "clients"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(0.5);
+
+}  // namespace
+}  // namespace bench

@@ -1,0 +1,78 @@
+#include "MasterModule.h"
+
+#include <string>
+
+#include "PlatformServices.h"
+#include "WireRecords.h"
+
+extern "C" void InitModule(HINSTANCE instance);
+extern "C" void ExitModule(HINSTANCE instance);
+
+namespace bench {
+namespace {
+
+// A free port on 127.0.0.1 for the master to bind.
+int FreePort() {
+    UdpPeer probe;
+    return probe.port();
+}
+
+}  // namespace
+
+MasterBench::MasterBench(int vessels, int clients, const std::string& extraConfig) {
+    ResetHost(workspace_);
+    AddVessels(vessels);
+    port_ = FreePort();
+    // Every step updates: the benchmark calls the update directly, no gate.
+    workspace_.write("Config/Helmcast.cfg",
+                     "masterPort = " + std::to_string(port_) + "\nmaxUpdateRate = -1\n" + extraConfig);
+    simhost::Host& host = simhost::Host::instance();
+    host.attachInProcessModule(kMasterModuleFile, &InitModule, &ExitModule);
+    master_ = dynamic_cast<Helmcast*>(host.registeredModules().back());
+    host.startSimulation();
+    if (master_ == nullptr || !master_->serverReady) return;
+
+    for (int i = 0; i < clients; ++i) {
+        peers_.push_back(std::make_unique<UdpPeer>());
+        addresses_.push_back(peers_.back()->address());
+        const wire::HeaderRecord hello{{wire::kHello, 0}};
+        peers_.back()->sendTo(port_, &hello, sizeof hello);
+    }
+    // The first update's receive phase subscribes the peers; the second
+    // reaches all of them.
+    update();
+    drainPeers();
+    acknowledge();
+    update();
+    if (peers_.empty()) {
+        ready_ = true;
+        return;
+    }
+    peers_[0]->drain(&recorded_);
+    for (size_t i = 1; i < peers_.size(); ++i) peers_[i]->drain();
+    ready_ = !recorded_.empty() && master_->clients.size() == static_cast<size_t>(clients);
+}
+
+MasterBench::~MasterBench() {
+    simhost::Host& host = simhost::Host::instance();
+    if (host.running()) host.endSimulation();
+    host.reset();
+}
+
+void MasterBench::update() {
+    simhost::SendRound round;
+    master_->clbkPostStep(simhost::Host::instance().simTime(), 0.0, simhost::Host::instance().simMJD());
+}
+
+void MasterBench::acknowledge() const {
+    const wire::HeaderRecord ack{{wire::kAck, 0}};
+    for (const auto& peer : peers_) peer->sendTo(port_, &ack, sizeof ack);
+}
+
+size_t MasterBench::drainPeers() const {
+    size_t total = 0;
+    for (const auto& peer : peers_) total += peer->drain();
+    return total;
+}
+
+}  // namespace bench
