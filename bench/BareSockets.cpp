@@ -1,6 +1,7 @@
 #include "BareSockets.h"
 
 #include <arpa/inet.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -116,6 +117,18 @@ size_t ReceiveEach(int fd, size_t count) {
     static uint8_t buffer[kLargest];
     size_t received = 0;
     for (size_t i = 0; i < count; ++i) {
+        if (::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, nullptr, nullptr) < 0) break;
+        ++received;
+    }
+    return received;
+}
+
+size_t ReceiveEachAfterPending(int fd, size_t count) {
+    static uint8_t buffer[kLargest];
+    size_t received = 0;
+    for (size_t i = 0; i < count; ++i) {
+        int pending = 0;
+        if (::ioctl(fd, FIONREAD, &pending) != 0) break;
         if (::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, nullptr, nullptr) < 0) break;
         ++received;
     }

@@ -48,5 +48,8 @@ void SendToEach(int fd, const std::vector<Bytes>& datagrams, const std::vector<s
 
 // The slave's baseline: one recvfrom per queued datagram; how many came.
 size_t ReceiveEach(int fd, size_t count);
+// The same with the pending-bytes query (FIONREAD) the slave's receive makes
+// before every datagram.
+size_t ReceiveEachAfterPending(int fd, size_t count);
 
 }  // namespace bench

@@ -25,6 +25,7 @@ inline void RunReceiveLoop(benchmark::State& state, SlaveBench& bench, std::vect
     }
     double moduleSeconds = 0.0;
     double baselineSeconds = 0.0;
+    double pendingBaselineSeconds = 0.0;
     double incomplete = 0.0;
     HeapDelta heap;
     for (auto _ : state) {
@@ -49,11 +50,20 @@ inline void RunReceiveLoop(benchmark::State& state, SlaveBench& bench, std::vect
         const Clock::time_point baseEnd = Clock::now();
         baselineSeconds += Seconds(baseStart, baseEnd);
         if (got != update.size()) incomplete += 1.0;
+
+        bench.queue(update);
+        const Clock::time_point pendingStart = Clock::now();
+        const size_t gotAfterPending = ReceiveEachAfterPending(bench.slaveFd(), update.size());
+        const Clock::time_point pendingEnd = Clock::now();
+        pendingBaselineSeconds += Seconds(pendingStart, pendingEnd);
+        if (gotAfterPending != update.size()) incomplete += 1.0;
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["datagrams"] = static_cast<double>(update.size());
     state.counters["baseline_us"] = n > 0 ? baselineSeconds / n * 1e6 : 0.0;
     state.counters["ratio"] = baselineSeconds > 0 ? moduleSeconds / baselineSeconds : 0.0;
+    state.counters["pending_baseline_us"] = n > 0 ? pendingBaselineSeconds / n * 1e6 : 0.0;
+    state.counters["pending_ratio"] = pendingBaselineSeconds > 0 ? moduleSeconds / pendingBaselineSeconds : 0.0;
     state.counters["alloc_bytes"] = n > 0 ? static_cast<double>(heap.bytesRequested) / n : 0.0;
     state.counters["allocs"] = n > 0 ? static_cast<double>(heap.allocations) / n : 0.0;
     state.counters["growth_bytes"] = n > 0 ? static_cast<double>(heap.growth) / n : 0.0;
