@@ -8,27 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "Datagram.h"
 #include "Helmcast.h"
 #include "Loopback.h"
 #include "ModuleHarness.h"
 #include "WireRecords.h"
-
-struct Datagram {
-    std::vector<uint8_t> bytes;
-    int32_t type() const { return read<int32_t>(0); }
-    int32_t seq() const { return read<int32_t>(4); }
-    template <class T>
-    T read(size_t offset) const {
-        T value{};
-        if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
-        return value;
-    }
-    std::string name(size_t offset) const {
-        if (offset >= bytes.size()) return "";
-        const char* start = reinterpret_cast<const char*>(bytes.data() + offset);
-        return std::string(start, strnlen(start, 32));
-    }
-};
 
 class MasterFixture : public ::testing::Test {
 protected:

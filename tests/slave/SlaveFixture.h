@@ -11,23 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "Datagram.h"
 #include "Helmecho.h"
 #include "HookVessel.h"
 #include "Loopback.h"
 #include "ModuleHarness.h"
 #include "WireRecords.h"
 
-struct SlaveDatagram {
-    std::vector<uint8_t> bytes;
-    int32_t type() const { return read<int32_t>(0); }
-    int32_t seq() const { return read<int32_t>(4); }
-    template <class T>
-    T read(size_t offset) const {
-        T value{};
-        if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
-        return value;
-    }
-};
+using SlaveDatagram = Datagram;
 
 class SlaveFixture : public ::testing::Test {
 protected:
