@@ -19,6 +19,13 @@ struct HeapDelta {
     uint64_t allocations = 0;
     uint64_t bytesRequested = 0;
     int64_t growth = 0;  // live bytes after minus before
+
+    HeapDelta& operator+=(const HeapDelta& other) {
+        allocations += other.allocations;
+        bytesRequested += other.bytesRequested;
+        growth += other.growth;
+        return *this;
+    }
 };
 
 inline HeapDelta operator-(const HeapCounts& after, const HeapCounts& before) {

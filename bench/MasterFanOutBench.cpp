@@ -37,10 +37,7 @@ void MasterUpdate(benchmark::State& state) {
         const Clock::time_point start = Clock::now();
         bench.update();
         const Clock::time_point end = Clock::now();
-        const HeapDelta delta = HeapSnapshot() - before;
-        heap.allocations += delta.allocations;
-        heap.bytesRequested += delta.bytesRequested;
-        heap.growth += delta.growth;
+        heap += HeapSnapshot() - before;
         const double module = Seconds(start, end);
         state.SetIterationTime(module);
         moduleSeconds += module;

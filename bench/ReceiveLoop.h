@@ -34,10 +34,7 @@ inline void RunReceiveLoop(benchmark::State& state, SlaveBench& bench, std::vect
         const Clock::time_point start = Clock::now();
         bench.receive();
         const Clock::time_point end = Clock::now();
-        const HeapDelta delta = HeapSnapshot() - before;
-        heap.allocations += delta.allocations;
-        heap.bytesRequested += delta.bytesRequested;
-        heap.growth += delta.growth;
+        heap += HeapSnapshot() - before;
         const double module = Seconds(start, end);
         state.SetIterationTime(module);
         moduleSeconds += module;
