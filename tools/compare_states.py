@@ -251,7 +251,8 @@ def main():
         def show(title, value_of):
             values = [value_of(vessel)] + [value_of(o) if o else "missing" for o in others]
             print(f"    {title:<12} " + "  /  ".join(str(v) for v in values))
-        show("propellant", lambda v: [round(p, 2) for p in v.get("propellant", [])])
+        older = vessel.get("version", 2) < 2
+        show("propellant" + ("*" if older else ""), lambda v: [round(p, 2) for p in v.get("propellant", [])])
         show("animations", lambda v: [round(a, 3) for a in v.get("animations", [])[:6]])
         show("modes", lambda v: f"att {v.get('attitudeMode')} nav {v.get('navmodes')} adc {v.get('adCtrlMode')}")
         show("radios", lambda v: v.get("navChannels"))
@@ -259,6 +260,8 @@ def main():
             show("text state", lambda v: scenario_lines(v, {"LIGHTS", "CARGO"}))
         if scenario_lines(vessel, {"XR_CODES"}):
             show("XR state", lambda v: scenario_lines(v, {"XR_AB", "XR_BYTES"}))
+    if any(v.get("version", 2) < 2 for v in reference.values()):
+        print("  * interface version below 2: the status record carries the first propellant resource only")
     print()
     print("Keys that arrived (focus vessels; v = down, ^ = up):")
     for name, vessel in master_last.items():
