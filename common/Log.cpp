@@ -42,17 +42,17 @@ void Log(const char* sourceFile, int sourceLine, const char* text) {
 
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::fprintf(logFile, "%d-%02d-%02d %02d:%02d:%02d.%03d Thread %04u %18s:%4d:%s\n", now.wYear, now.wMonth,
-                 now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
-                 static_cast<unsigned>(GetCurrentThreadId()), name, sourceLine, line);
+    std::fprintf(logFile, "%d-%02d-%02d %02d:%02d:%02d.%03d Thread %04u %18s:%4d:%s\n", now.wYear, now.wMonth, now.wDay,
+                 now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, static_cast<unsigned>(GetCurrentThreadId()),
+                 name, sourceLine, line);
     std::fflush(logFile);
 
     char* debug = oapiDebugString();
     if (debug != nullptr) {
         // Cut to the host's buffer.
-        const int written = std::snprintf(debug, kDebugStringSize, "%02d:%02d:%02d.%03d Thread %04u %s:%d:%s", now.wHour, now.wMinute,
-                      now.wSecond, now.wMilliseconds, static_cast<unsigned>(GetCurrentThreadId()), name, sourceLine,
-                      line);
+        const int written = std::snprintf(debug, kDebugStringSize, "%02d:%02d:%02d.%03d Thread %04u %s:%d:%s",
+                                          now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
+                                          static_cast<unsigned>(GetCurrentThreadId()), name, sourceLine, line);
         if (written < 0) debug[0] = '\0';
     }
 }

@@ -201,7 +201,8 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
     if (dynamicState) {
         SendToClients(sock, clients, *dynamicState);
     } else {
-        LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(), static_cast<short>(iface->Version()));
+        LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(),
+            static_cast<short>(iface->Version()));
     }
 
     VesselExtraMessage extra(handle);
