@@ -32,6 +32,32 @@ bool writeDump(const simhost::Host& host, const std::string& file, bool append) 
     return static_cast<bool>(out);
 }
 
+std::string Absolute(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
+
+// The root folder becomes the working folder too, as on the real host:
+// modules write their logs and temporary files into the working folder and
+// open them again through the root. Paths given relative to where the
+// program started are made absolute first. False when the folder cannot be
+// entered.
+bool EnterRootFolder(AppOptions& options, std::string& scenario) {
+    if (options.host.rootDir.empty()) return true;
+    scenario = Absolute(scenario);
+    options.dumpFile = Absolute(options.dumpFile);
+    std::error_code ec;
+    for (std::string& module : options.modules)
+        if (fs::is_regular_file(module, ec)) module = Absolute(module);
+    for (std::string& dir : options.host.moduleDirs) dir = Absolute(dir);
+    for (std::string& dir : options.host.classDirs) dir = Absolute(dir);
+    options.host.rootDir = Absolute(options.host.rootDir);
+    fs::current_path(options.host.rootDir, ec);
+    return !ec;
+}
+
 // Ends the simulation and unloads the modules, the way every run ends.
 void finishRun(simhost::Host& host) {
     if (host.running()) host.endSimulation();
@@ -61,11 +87,16 @@ std::string ResolveModulePath(const std::string& given, const std::vector<std::s
     return given;
 }
 
-int RunSimulation(const AppOptions& options) {
+int RunSimulation(const AppOptions& given) {
     simhost::Host& host = simhost::Host::instance();
-    const std::string scenario = ResolveScenarioPath(options.scenario, options.host.rootDir);
+    AppOptions options = given;
+    std::string scenario = ResolveScenarioPath(options.scenario, options.host.rootDir);
     if (scenario.empty()) {
         std::fprintf(stderr, "simhost: cannot read scenario '%s'\n", options.scenario.c_str());
+        return 2;
+    }
+    if (!EnterRootFolder(options, scenario)) {
+        std::fprintf(stderr, "simhost: cannot enter root folder '%s'\n", options.host.rootDir.c_str());
         return 2;
     }
     // An unwritable dump file is found out before anything runs.

@@ -179,4 +179,15 @@ TEST(SimhostProgram, TerminationSignalEndsTheRunCleanly) {
     EXPECT_NE(probe.find("\nexit\n"), std::string::npos) << probe;
 }
 
+TEST(SimhostProgram, RootFolderIsTheModulesWorkingFolderAndRelativePathsStillHold) {
+    const std::string dir = scratchDir();
+    std::filesystem::create_directories(dir + "/root/Config");
+    const ProgramResult r = RunSimhost(
+        demoRun({"--root", "root", "--module", "HostAppProbe", "--duration", "0.2", "--dump", "state.json"}), dir);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(ReadFile(dir + "/root/probe.log").empty()) << "the module wrote into the root folder";
+    EXPECT_TRUE(ReadFile(dir + "/probe.log").empty());
+    EXPECT_FALSE(ReadFile(dir + "/state.json").empty()) << "the dump path is taken where the program started";
+}
+
 }  // namespace
