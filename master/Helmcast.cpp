@@ -71,18 +71,17 @@ void Helmcast::readConfiguration(int& masterPort) {
     int32_t port = 40000;
     readOnly = 0;
 
-    ReadIntItem(file, "debug", debug);
-    if (debug) LOG("Config: debug=%d", debug);
-    ReadIntItem(file, "waitForClients", waitForClients);
-    if (debug) LOG("Config: waitForClients=%d", waitForClients);
-    ReadIntItem(file, "waitForACK", waitForACK);
-    if (debug) LOG("Config: waitForACK=%d", waitForACK);
-    ReadIntItem(file, "maxUpdateRate", maxUpdateRate);
-    if (debug) LOG("Config: maxUpdateRate=%d", maxUpdateRate);
-    ReadIntItem(file, "masterPort", port);
-    if (debug) LOG("Config: masterPort=%d", port);
-    ReadIntItem(file, "readOnly", readOnly);
-    if (debug) LOG("Config: readOnly=%d", readOnly);
+    // Read in this order; "debug" first, so its own line shows only when set.
+    const struct {
+        const char* key;
+        int32_t* value;
+    } items[] = {{"debug", &debug},           {"waitForClients", &waitForClients},
+                 {"waitForACK", &waitForACK}, {"maxUpdateRate", &maxUpdateRate},
+                 {"masterPort", &port},       {"readOnly", &readOnly}};
+    for (const auto& item : items) {
+        ReadIntItem(file, item.key, *item.value);
+        if (debug) LOG("Config: %s=%d", item.key, *item.value);
+    }
     masterPort = port;
 
     char value[kClassListCapacity] = {};

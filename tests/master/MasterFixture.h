@@ -47,16 +47,7 @@ protected:
     // Steps until the master has run one update (strictly past the interval).
     void update() { harness.host().step(1.0); }
 
-    static std::vector<Datagram> receiveAll(const PeerSocket& peer) {
-        std::vector<Datagram> all;
-        std::vector<uint8_t> buffer(70000);
-        for (;;) {
-            const int length = peer.receiveNow(buffer.data(), buffer.size());
-            if (length < 0) break;
-            all.push_back(Datagram{std::vector<uint8_t>(buffer.begin(), buffer.begin() + length)});
-        }
-        return all;
-    }
+    static std::vector<Datagram> receiveAll(const PeerSocket& peer) { return ReceiveAllNow(peer); }
 
     static std::vector<int32_t> types(const std::vector<Datagram>& datagrams) {
         std::vector<int32_t> result;

@@ -88,16 +88,7 @@ protected:
     // The master's date `seconds` ahead of the slave's.
     static double Ahead(double seconds) { return kBaseMjd + seconds / kSecondsPerDay; }
 
-    std::vector<SlaveDatagram> receiveAll() const {
-        std::vector<SlaveDatagram> all;
-        std::vector<uint8_t> buffer(70000);
-        for (;;) {
-            const int length = master.receiveNow(buffer.data(), buffer.size());
-            if (length < 0) break;
-            all.push_back(SlaveDatagram{std::vector<uint8_t>(buffer.begin(), buffer.begin() + length)});
-        }
-        return all;
-    }
+    std::vector<SlaveDatagram> receiveAll() const { return ReceiveAllNow(master); }
 
     int countReceived(int32_t type) const {
         int count = 0;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Loopback.h"
+
 struct Datagram {
     std::vector<uint8_t> bytes;
     int32_t type() const { return read<int32_t>(0); }
@@ -22,3 +24,15 @@ struct Datagram {
         return std::string(start, strnlen(start, 32));
     }
 };
+
+// Every datagram already queued at the peer, without waiting.
+inline std::vector<Datagram> ReceiveAllNow(const PeerSocket& peer) {
+    std::vector<Datagram> all;
+    std::vector<uint8_t> buffer(70000);
+    for (;;) {
+        const int length = peer.receiveNow(buffer.data(), buffer.size());
+        if (length < 0) break;
+        all.push_back(Datagram{std::vector<uint8_t>(buffer.begin(), buffer.begin() + length)});
+    }
+    return all;
+}
