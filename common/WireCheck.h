@@ -14,8 +14,10 @@
 
 namespace wire {
 
-// False when a date, time acceleration, step length, position or velocity in
-// the record is NaN or infinite: such a record is not a message.
+// False when a value that a receiver applies (a date, time acceleration,
+// step length, position, velocity, rotation, attitude, propellant, engine
+// or thruster level, control surface level, animation state, the XR value)
+// is NaN or infinite: such a record is not a message.
 // `length` must already equal the size of the record's type.
 bool ValuesFinite(const uint8_t* datagram, int length);
 
