@@ -77,42 +77,12 @@ Message* Build(const uint8_t* datagram, int length) {
 // ---- Size rule ----
 
 int PayloadSize(const void* record, int available) {
-    if (record == nullptr || available < static_cast<int>(sizeof(wire::Header))) return -1;
-    const int32_t type = ReadInt32(record, offsetof(wire::Header, type));
-    switch (type) {
-        case wire::kAck:
-        case wire::kHello:
-        case wire::kEnd:
-            return sizeof(wire::HeaderRecord);
-        case wire::kStart:
-            return sizeof(wire::StartRecord);
-        case wire::kVessel:
-            return sizeof(wire::VesselRecord);
-        case wire::kVessel2:
-            return sizeof(wire::Vessel2Record);
-        case wire::kAirfoil:
-            return sizeof(wire::AirfoilRecord);
-        case wire::kXR:
-            return sizeof(wire::XRRecord);
-        case wire::kFocus:
-            return sizeof(wire::FocusRecord);
-        case wire::kVesselState: {
-            const size_t at = offsetof(wire::VesselStateRecord, textLength);
-            if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
-            const int32_t textLength = ReadInt32(record, at);
-            if (textLength < 0 || textLength > wire::kMaxText) return -1;
-            return wire::kVesselStateFixedSize + textLength;
-        }
-        case wire::kKeyboard:
-            return sizeof(wire::KeyboardRecord);
-        case wire::kVesselExtra:
-            return sizeof(wire::VesselExtraRecord);
-        case wire::kAnimation:
-            return sizeof(wire::AnimationRecord);
-        default:
-            ReportUnknownType(type);
-            return -1;
+    const int size = wire::RecordSize(record, available);
+    if (size < 0 && available >= static_cast<int>(sizeof(wire::Header))) {
+        const int32_t type = ReadInt32(record, offsetof(wire::Header, type));
+        if (!wire::KnownType(type)) ReportUnknownType(type);
     }
+    return size;
 }
 
 // ---- Message ----
@@ -166,40 +136,18 @@ Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received rec
 
 int32_t sendSequence = 0;
 
-const char* RejectionText(Rejection why) {
-    switch (why) {
-        case Rejection::kNone:
-            return "a message";
-        case Rejection::kTooShort:
-            return "shorter than a header";
-        case Rejection::kUnknownType:
-            return "unknown type";
-        case Rejection::kWrongLength:
-            return "wrong length for its type";
-        case Rejection::kBadValues:
-            return "values that cannot be applied";
-        case Rejection::kNoMemory:
-            return "no memory";
-    }
-    return "?";
-}
-
 Message* CreateMessage(const uint8_t* datagram, int length) {
     Rejection why;
     return CreateMessage(datagram, length, why);
 }
 
 Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
-    why = Rejection::kTooShort;
-    if (datagram == nullptr || length < static_cast<int>(sizeof(wire::Header))) return nullptr;
-    const int size = PayloadSize(datagram, length);
-    const int32_t type = ReadInt32(datagram, offsetof(wire::Header, type));
-    if (size != length) {
-        why = size < 0 && type != wire::kVesselState ? Rejection::kUnknownType : Rejection::kWrongLength;
-        return nullptr;
-    }
+    // The size rule again for its log line on an unknown type.
+    if (datagram != nullptr && length >= static_cast<int>(sizeof(wire::Header))) PayloadSize(datagram, length);
+    why = wire::CheckDatagram(datagram, length);
+    if (why != Rejection::kNone) return nullptr;
     why = Rejection::kBadValues;
-    if (!wire::ValuesFinite(datagram, length)) return nullptr;
+    const int32_t type = ReadInt32(datagram, offsetof(wire::Header, type));
     if (type == wire::kStart && !DateOffsetFinite(ReadDouble(datagram, offsetof(wire::StartRecord, mjd))))
         return nullptr;
     if (type == wire::kVesselState && !DateOffsetFinite(ReadDouble(datagram, offsetof(wire::VesselStateRecord, mjd)))) {

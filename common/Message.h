@@ -176,9 +176,8 @@ public:
 // The module's send counter: stamped into `seq` of every message it sends.
 extern int32_t sendSequence;
 
-// Why a datagram is no message.
-enum class Rejection { kNone, kTooShort, kUnknownType, kWrongLength, kBadValues, kNoMemory };
-const char* RejectionText(Rejection why);
+using wire::Rejection;
+using wire::RejectionText;
 
 // Checks a datagram (length against its type, counts, names, values that
 // are applied, date offsets) and builds its message object; null, and why,

@@ -81,6 +81,72 @@ uint32_t CutUnsignedCount(uint32_t count, int32_t capacity) {
 
 }  // namespace
 
+const char* RejectionText(Rejection why) {
+    switch (why) {
+        case Rejection::kNone:
+            return "a message";
+        case Rejection::kTooShort:
+            return "shorter than a header";
+        case Rejection::kUnknownType:
+            return "unknown type";
+        case Rejection::kWrongLength:
+            return "wrong length for its type";
+        case Rejection::kBadValues:
+            return "values that cannot be applied";
+        case Rejection::kNoMemory:
+            return "no memory";
+    }
+    return "?";
+}
+
+bool KnownType(int32_t type) { return type == kAck || type == kHello || type == kEnd || (type >= 0 && type <= 9); }
+
+int RecordSize(const void* record, int available) {
+    if (record == nullptr || available < static_cast<int>(sizeof(Header))) return -1;
+    const uint8_t* bytes = static_cast<const uint8_t*>(record);
+    switch (Int32At(bytes, offsetof(Header, type))) {
+        case kAck:
+        case kHello:
+        case kEnd:
+            return sizeof(HeaderRecord);
+        case kStart:
+            return sizeof(StartRecord);
+        case kVessel:
+            return sizeof(VesselRecord);
+        case kVessel2:
+            return sizeof(Vessel2Record);
+        case kAirfoil:
+            return sizeof(AirfoilRecord);
+        case kXR:
+            return sizeof(XRRecord);
+        case kFocus:
+            return sizeof(FocusRecord);
+        case kVesselState: {
+            const size_t at = offsetof(VesselStateRecord, textLength);
+            if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
+            const int32_t textLength = Int32At(bytes, at);
+            if (textLength < 0 || textLength > kMaxText) return -1;
+            return kVesselStateFixedSize + textLength;
+        }
+        case kKeyboard:
+            return sizeof(KeyboardRecord);
+        case kVesselExtra:
+            return sizeof(VesselExtraRecord);
+        case kAnimation:
+            return sizeof(AnimationRecord);
+        default:
+            return -1;
+    }
+}
+
+Rejection CheckDatagram(const uint8_t* datagram, int length) {
+    if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return Rejection::kTooShort;
+    if (RecordSize(datagram, length) != length) {
+        return KnownType(Int32At(datagram, offsetof(Header, type))) ? Rejection::kWrongLength : Rejection::kUnknownType;
+    }
+    return ValuesFinite(datagram, length) ? Rejection::kNone : Rejection::kBadValues;
+}
+
 bool ValuesFinite(const uint8_t* datagram, int length) {
     if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return false;
     int32_t type;
