@@ -1,31 +1,112 @@
 # The two modules for the real host on Windows: 32-bit DLLs built against the
-# host's SDK (HELM_ORBITER_SDK: the folder with include/ and lib/) and the
-# function-replacement library (HELM_EASYHOOK: its header and EasyHook32.lib).
-# This build is written for MSVC and is not exercised by this project's CI.
+# host's SDK and the function-replacement library (EasyHook).
+#
+# Release build, MSVC (configure with -A Win32):
+#   HELM_ORBITER_SDK  the SDK folder: include/, lib/orbiter.lib, lib/Orbitersdk.lib
+#   HELM_EASYHOOK     the folder with easyhook.h and EasyHook32.lib
+# Check build, clang for i686-w64-mingw32 (scripts/wincheck, toolchain
+# cmake/windows/i686-w64-mingw32-clang.cmake):
+#   HELM_ORBITER_SDK  include/ and Orbitersdk.cpp (the source of the SDK's static library)
+#   HELM_EASYHOOK     the folder with easyhook.h
+#   No host or EasyHook library exists there: their import libraries are made
+#   with dlltool from cmake/windows/*.def and the SDK's static library is
+#   compiled from its source. Its DLLs are a compile and link check only: GCC's
+#   C++ ABI is not the host's.
+# The module sources are taken by folder: every .cpp of common/ and master/
+# (Helmcast), of common/ and slave/ (Helmecho).
 if(NOT HELM_ORBITER_SDK)
   message(FATAL_ERROR "Set HELM_ORBITER_SDK to the host SDK folder (Orbitersdk)")
 endif()
-set(HELM_EASYHOOK "" CACHE PATH "Folder with easyhook.h and EasyHook32.lib")
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+set(HELM_EASYHOOK "" CACHE PATH "Folder with easyhook.h (and EasyHook32.lib for MSVC)")
+option(HELM_WINDOWS_WARNINGS_AS_ERRORS "Fail the Windows build on a warning in the project's code" OFF)
+if(NOT HELM_EASYHOOK)
+  message(FATAL_ERROR "Set HELM_EASYHOOK to the folder with easyhook.h")
+endif()
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
   message(WARNING "The host is a 32-bit program: configure with -A Win32")
 endif()
 
-# The SDK's headers come first; only XRVesselCtrl.h is taken from simhost/include.
-set(HELM_WINDOWS_INCLUDES ${HELM_ORBITER_SDK}/include ${HELM_EASYHOOK} ${CMAKE_SOURCE_DIR}/common)
-set(HELM_WINDOWS_LIBS ${HELM_ORBITER_SDK}/lib/orbiter.lib ${HELM_ORBITER_SDK}/lib/Orbitersdk.lib ws2_32)
+set(HELM_WINDOWS_DIR ${CMAKE_SOURCE_DIR}/cmake/windows)
+file(GLOB HELM_COMMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/common/*.cpp)
+file(GLOB HELM_MASTER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/master/*.cpp)
+file(GLOB HELM_SLAVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/slave/*.cpp)
 
-file(GLOB HELM_COMMON_SOURCES ${CMAKE_SOURCE_DIR}/common/*.cpp)
-file(GLOB HELM_MASTER_SOURCES ${CMAKE_SOURCE_DIR}/master/*.cpp)
-file(GLOB HELM_SLAVE_SOURCES ${CMAKE_SOURCE_DIR}/slave/*.cpp)
+if(HELM_WINDOWS_WARNINGS_AS_ERRORS)
+  add_compile_options($<IF:$<CXX_COMPILER_ID:MSVC>,/WX,-Werror>)
+endif()
 
-add_library(Helmcast SHARED ${HELM_COMMON_SOURCES} ${HELM_MASTER_SOURCES})
-target_include_directories(Helmcast PRIVATE ${HELM_WINDOWS_INCLUDES} ${CMAKE_SOURCE_DIR}/master)
-target_include_directories(Helmcast AFTER PRIVATE ${CMAKE_SOURCE_DIR}/simhost/include)
-target_link_libraries(Helmcast PRIVATE ${HELM_WINDOWS_LIBS})
+if(MSVC)
+  set(HELM_HOST_LIBS ${HELM_ORBITER_SDK}/lib/orbiter.lib ${HELM_ORBITER_SDK}/lib/Orbitersdk.lib)
+  set(HELM_EASYHOOK_LIB ${HELM_EASYHOOK}/EasyHook32.lib)
+else()
+  # The SDK headers are written for MSVC: the prelude supplies what only MSVC
+  # accepts, sdk-case their <lua/lua.h> for the folder Lua/ (found as it is
+  # only on a case-insensitive file system).
+  add_compile_options(-include ${HELM_WINDOWS_DIR}/SdkPrelude.h -idirafter ${HELM_WINDOWS_DIR}/sdk-case)
+  # Module code (through Platform.h) also gets the Windows SDK's min and max
+  # macros, as under MSVC.
+  set(HELM_WINSDK_EMULATION ${HELM_WINDOWS_DIR}/winsdk)
+
+  set(HELM_IMPORT_DIR ${CMAKE_BINARY_DIR}/import)
+  set(HELM_IMPORT_LIBS)
+  foreach(dll orbiter EasyHook32)
+    set(importLib ${HELM_IMPORT_DIR}/lib${dll}.a)
+    add_custom_command(OUTPUT ${importLib}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${HELM_IMPORT_DIR}
+                       COMMAND ${CMAKE_DLLTOOL} -d ${HELM_WINDOWS_DIR}/${dll}.def -l ${importLib}
+                       DEPENDS ${HELM_WINDOWS_DIR}/${dll}.def
+                       COMMENT "Import library for ${dll} from ${dll}.def")
+    list(APPEND HELM_IMPORT_LIBS ${importLib})
+  endforeach()
+  add_custom_target(helm_import_libs DEPENDS ${HELM_IMPORT_LIBS})
+
+  add_library(Orbitersdk STATIC ${HELM_ORBITER_SDK}/Orbitersdk.cpp)
+  target_include_directories(Orbitersdk SYSTEM PRIVATE ${HELM_ORBITER_SDK}/include)
+  # The SDK's own source, not the project's: its warnings are not ours.
+  target_compile_options(Orbitersdk PRIVATE -w)
+  set(HELM_HOST_LIBS Orbitersdk ${HELM_IMPORT_DIR}/liborbiter.a)
+  set(HELM_EASYHOOK_LIB ${HELM_IMPORT_DIR}/libEasyHook32.a)
+endif()
+
+# The SDK's headers (not the project's to warn about) and EasyHook's first;
+# the project's XR interface has a folder of its own, so nothing else of
+# simhost/include is on the path.
+function(helm_windows_includes target)
+  target_include_directories(${target} SYSTEM PRIVATE ${HELM_WINSDK_EMULATION} ${HELM_ORBITER_SDK}/include)
+  target_include_directories(${target} PRIVATE ${HELM_EASYHOOK} ${CMAKE_SOURCE_DIR}/common)
+  target_include_directories(${target} AFTER PRIVATE ${CMAKE_SOURCE_DIR}/simhost/include/xr)
+endfunction()
+
+function(helm_windows_module name)
+  add_library(${name} SHARED ${ARGN})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  helm_windows_includes(${name})
+  target_link_libraries(${name} PRIVATE ${HELM_HOST_LIBS} ws2_32 user32)
+  if(TARGET helm_import_libs)
+    add_dependencies(${name} helm_import_libs)
+  endif()
+endfunction()
+
+helm_windows_module(Helmcast ${HELM_COMMON_SOURCES} ${HELM_MASTER_SOURCES})
+target_include_directories(Helmcast PRIVATE ${CMAKE_SOURCE_DIR}/master)
 
 if(HELM_SLAVE_SOURCES)
-  add_library(Helmecho SHARED ${HELM_COMMON_SOURCES} ${HELM_SLAVE_SOURCES})
-  target_include_directories(Helmecho PRIVATE ${HELM_WINDOWS_INCLUDES} ${CMAKE_SOURCE_DIR}/slave)
-  target_include_directories(Helmecho AFTER PRIVATE ${CMAKE_SOURCE_DIR}/simhost/include)
-  target_link_libraries(Helmecho PRIVATE ${HELM_WINDOWS_LIBS} ${HELM_EASYHOOK}/EasyHook32.lib)
+  helm_windows_module(Helmecho ${HELM_COMMON_SOURCES} ${HELM_SLAVE_SOURCES})
+  target_include_directories(Helmecho PRIVATE ${CMAKE_SOURCE_DIR}/slave)
+  target_link_libraries(Helmecho PRIVATE ${HELM_EASYHOOK_LIB})
+endif()
+
+# The record layouts the modules assume, checked by the compiler that builds
+# them (static_asserts; the virtual slots are read by scripts/wincheck).
+add_library(helm_abi_check OBJECT ${HELM_WINDOWS_DIR}/MsvcAbiCheck.cpp)
+helm_windows_includes(helm_abi_check)
+
+# The check build also compiles simhost's sample vessel class that offers the
+# XR interface against the SDK (not a deliverable: compiled, not linked; it
+# uses POSIX <strings.h>, which MSVC lacks).
+file(GLOB HELM_XR_SAMPLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/simhost/vessels/XRSample/*.cpp)
+if(HELM_XR_SAMPLE_SOURCES AND NOT MSVC)
+  add_library(XRSample_compile_check OBJECT ${HELM_XR_SAMPLE_SOURCES})
+  target_include_directories(XRSample_compile_check SYSTEM PRIVATE ${HELM_ORBITER_SDK}/include)
+  target_include_directories(XRSample_compile_check PRIVATE ${CMAKE_SOURCE_DIR}/simhost/include/xr)
 endif()

@@ -5,12 +5,30 @@
 #pragma once
 
 #ifdef _WIN32
+// The Windows SDK's windows.h defines min and max as macros, also for C++
+// (mingw-w64's only for C), which breaks std::min(a, b) in module code.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <mstcpip.h>
 #include "Orbitersdk.h"
+// easyhook.h sets the Windows version macros for a windows.h that is already
+// in: let it, without a redefinition, and keep the values windows.h saw.
+#pragma push_macro("NTDDI_VERSION")
+#pragma push_macro("_WIN32_WINNT")
+#undef NTDDI_VERSION
+#undef _WIN32_WINNT
 #include "easyhook.h"
+#pragma pop_macro("_WIN32_WINNT")
+#pragma pop_macro("NTDDI_VERSION")
+// The Windows SDK's mstcpip.h defines this; older mingw-w64 headers (the
+// cross-compile check's) do not.
+#ifndef SIO_UDP_CONNRESET
+#define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
+#endif
 #define HELM_EXPORT extern "C" __declspec(dllexport)
 #define HELM_PRINTF(formatIndex, firstArgument)
 #else
@@ -23,6 +41,8 @@
 
 #include <cstring>
 
+// The project's own declaration of the XR interface, in a folder of its own
+// (simhost/include/xr): its #include "VesselAPI.h" finds the SDK's on Windows.
 #include "XRVesselCtrl.h"
 
 // The code address of a non-virtual member function, as the function

@@ -11,7 +11,8 @@ namespace {
 constexpr int kHostNameBuffer = 256;
 
 Vector3 ToWire(const VECTOR3& v) { return Vector3{v.x, v.y, v.z}; }
-VECTOR3 ToHost(const Vector3& v) { return VECTOR3{v.x, v.y, v.z}; }
+// _V, not braces: the SDK's VECTOR3 is a union (data[3] or x, y, z).
+VECTOR3 ToHost(const Vector3& v) { return _V(v.x, v.y, v.z); }
 
 uint32_t CappedCount(DWORD count, const void* list, int capacity) {
     if (list == nullptr) return 0;

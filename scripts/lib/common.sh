@@ -7,11 +7,16 @@ export HELM_ROOT
 
 # Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need.
 HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev python3)
+# What the Windows build check (scripts/wincheck) needs beyond those: the i686
+# mingw-w64 headers, libraries and binutils (dlltool), and LLVM's nm and
+# demanglers.
+HELM_WINCHECK_PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 llvm)
 
+# Installs what is missing of HELM_PACKAGES and of the packages named as arguments.
 helm_ensure_packages() {
   local missing=()
   local package
-  for package in "${HELM_PACKAGES[@]}"; do
+  for package in "${HELM_PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
     fi

@@ -1,0 +1,347 @@
+#!/usr/bin/env python3
+"""The checks of scripts/wincheck that read compiler and linker output.
+
+  slots ASM LAYOUTS             MsvcAbiCheck.cpp's expected virtual slots against the
+                                vtable layouts clang printed and the calls in its assembly
+  imports DEFDIR MODULE=OBJDIR[,OBJDIR...]... [--gnu MODULE=OBJDIR...]
+                                the .def files against what the modules import
+  dll DEFDIR EXPORTMAP DLL...   exports and imports of the linked check DLLs
+
+Each prints what it checked and exits 1 when a check fails.
+"""
+import glob
+import os
+import re
+import subprocess
+import sys
+
+# The DLLs a module may import from: the host, the function-replacement
+# library, and Windows' own.
+ALLOWED_DLLS = {"orbiter.exe", "easyhook32.dll", "kernel32.dll", "user32.dll", "ws2_32.dll", "msvcrt.dll"}
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("  FAILED: " + message)
+
+
+def finish():
+    sys.exit(1 if failures else 0)
+
+
+def run(command, stdin=None):
+    return subprocess.run(command, input=stdin, capture_output=True, text=True, check=True).stdout
+
+
+# ---- slots ----
+
+SLOT_FUNCTION = re.compile(r"^_helm_slot__([A-Za-z0-9]+)__([A-Za-z0-9_]+?)__(\d+):")
+INDIRECT_CALL = re.compile(r"^\s*(?:call|jmp)l?\s+\*(-?\d+)?\(%e[a-z]{2}\)")
+LAYOUT_TITLE = re.compile(r"^VFTable indices for '(.+)' \(\d+ entries\)\.")
+LAYOUT_ENTRY = re.compile(r"^\s*(\d+) \| (.*)$")
+
+
+def slot_functions(asm_path):
+    """[class, operation, expected slot, [call displacements]] per slot function."""
+    functions, current = [], None
+    with open(asm_path) as asm:
+        for line in asm:
+            match = SLOT_FUNCTION.match(line)
+            if match:
+                current = [match.group(1), match.group(2), int(match.group(3)), []]
+                functions.append(current)
+            elif current is not None and (line.startswith(".Lfunc_end") or re.match(r"^_\w+:", line)):
+                current = None
+            elif current is not None:
+                call = INDIRECT_CALL.match(line)
+                if call:
+                    current[3].append(int(call.group(1) or 0))
+    return functions
+
+
+def vtable_layouts(layout_path):
+    """{class: [(slot, declaration)]}: the operations each class declares, as clang placed them."""
+    layouts, entries = {}, None
+    with open(layout_path) as text:
+        for line in text:
+            title = LAYOUT_TITLE.match(line)
+            if title:
+                entries = layouts.setdefault(title.group(1), [])
+                continue
+            entry = LAYOUT_ENTRY.match(line) if entries is not None else None
+            if entry:
+                entries.append((int(entry.group(1)), entry.group(2)))
+            else:
+                entries = None
+    return layouts
+
+
+def layout_slot(layouts, cls, operation):
+    """The slot clang gave the operation declared in the class, or an error text."""
+    names = [name for name in layouts if name == cls or name.endswith("::" + cls)]
+    if len(names) != 1:
+        return None, f"no vtable layout of {cls} printed"
+    wanted = "~" + cls if operation == "destructor" else operation
+    slots = [slot for slot, declaration in layouts[names[0]] if f"{names[0]}::{wanted}(" in declaration]
+    if len(slots) != 1:
+        return None, f"{len(slots)} entries of {names[0]}::{wanted} in its vtable layout"
+    return slots[0], None
+
+
+def check_slots(asm_path, layout_path):
+    functions = slot_functions(asm_path)
+    layouts = vtable_layouts(layout_path)
+    if not functions:
+        fail("no slot functions in " + asm_path)
+    by_class = {}
+    for cls, operation, expected, displacements in functions:
+        name = f"{cls}::{operation}"
+        slot, problem = layout_slot(layouts, cls, operation)
+        if problem:
+            fail(f"{name}: {problem}")
+        elif slot != expected:
+            fail(f"{name} is at slot {slot} in clang's vtable layout, expected {expected}")
+        if len(displacements) != 1:
+            fail(f"{name}: {len(displacements)} indirect calls in the assembly, expected one")
+        elif displacements[0] != 4 * expected:
+            fail(f"{name} is called through vtable offset {displacements[0]}, expected {4 * expected}")
+        by_class.setdefault(cls, []).append(expected)
+    summary = ", ".join(f"{cls} {len(s)} ({min(s)}-{max(s)})" for cls, s in by_class.items())
+    print(f"  MSVC ABI virtual slots: {len(functions)} checked against clang's vtable layouts and calls: {summary}")
+    finish()
+
+
+# ---- .def files and imports ----
+
+
+def read_def(path):
+    """(dll name, [(gnu name, host name)]) of one .def file."""
+    dll, entries = None, []
+    with open(path) as text:
+        for line in text:
+            line = line.split(";", 1)[0].strip()
+            if not line or line == "EXPORTS":
+                continue
+            if line.startswith("LIBRARY"):
+                dll = line.split()[1]
+                continue
+            gnu, _, host = (part.strip() for part in line.partition("=="))
+            if not host:
+                fail(f"{os.path.basename(path)}: '{line}' has no '== <host name>'")
+                continue
+            entries.append((gnu, host))
+    return dll, entries
+
+
+def demangle_msvc(name):
+    lines = [l for l in run(["llvm-undname", name]).splitlines() if l.strip()]
+    return lines[-1]
+
+
+def normal_msvc(demangled):
+    text = re.sub(r"^.*?__(?:cdecl|thiscall|stdcall) ", "", demangled)
+    text = re.sub(r"\b(?:struct|enum|class|union) ", "", text)
+    text = text.replace("(void)", "()")
+    text = text.replace(" ", "").replace("*const", "*")  # a parameter's own const is not its type
+    return text
+
+
+def normal_gnu(name):
+    return run(["llvm-cxxfilt", name]).strip().replace(" ", "")
+
+
+def pair_problem(gnu, host):
+    """Why the two names of one .def line are not the same function, or None."""
+    if host.startswith("?"):
+        left, right = normal_gnu(gnu), normal_msvc(demangle_msvc(host))
+        return None if left == right else f"{left} is not {right}"
+    # C names: __stdcall keeps its decoration, the host adds the underscore.
+    return None if host == "_" + gnu else f"{host} is not _{gnu}"
+
+
+def symbols(objects, defined):
+    option = "--defined-only" if defined else "--undefined-only"
+    names = set()
+    for line in run(["llvm-nm", option, "--no-sort", *objects]).splitlines():
+        parts = line.split()
+        if len(parts) >= 2 and not line.endswith(":"):
+            names.add(parts[-1])
+    return names
+
+
+def runtime_name(name):
+    return "@std@@" in name or name.startswith(("??2@", "??3@", "??_U@", "??_V@", "??_7type_info@@"))
+
+
+def msvc_host_imports(objects):
+    """Host and EasyHook names that MSVC-ABI objects need from outside the module."""
+    needed = symbols(objects, False) - symbols(objects, True)
+    host, hook = set(), set()
+    for name in needed:
+        bare = name[len("__imp_"):] if name.startswith("__imp_") else name
+        if bare.startswith("?") and not runtime_name(bare):
+            host.add(bare)
+        elif bare.startswith("_Lh"):
+            hook.add(bare)
+    return host, hook
+
+
+def gnu_references(objects):
+    """Mangled names (without the COFF underscore) that mingw objects import."""
+    names = set()
+    for name in symbols(objects, False) - symbols(objects, True):
+        bare = name[len("__imp_"):] if name.startswith("__imp_") else name
+        if bare.startswith("__Z"):
+            names.add(bare[1:])
+    return names
+
+
+def objects_of(spec):
+    files = []
+    for folder in spec.split(","):
+        files += glob.glob(os.path.join(folder, "**", "*.obj"), recursive=True)
+        files += glob.glob(os.path.join(folder, "**", "*.o"), recursive=True)
+    return sorted(set(files))
+
+
+def check_imports(def_dir, module_specs, gnu_specs):
+    defs = {}
+    for path in sorted(glob.glob(os.path.join(def_dir, "*.def"))):
+        dll, entries = read_def(path)
+        defs[os.path.basename(path)] = (dll, entries)
+    host_names = {h for _, entries in defs.values() for _, h in entries}
+
+    pairs = 0
+    for file, (_, entries) in defs.items():
+        for gnu, host in entries:
+            problem = pair_problem(gnu, host)
+            pairs += 1
+            if problem:
+                fail(f"{file}: '{gnu} == {host}': {problem}")
+    print(f"  .def lines: {pairs} in " + ", ".join(f"{f} ({d}, {len(e)})" for f, (d, e) in defs.items())
+          + "; each pairs the same function (demangled GCC name = demangled MSVC name)")
+
+    gnu_objects = sorted({o for spec in gnu_specs.values() for o in objects_of(spec)})
+    used = set()
+    for module, spec in module_specs.items():
+        objects = objects_of(spec)
+        if not objects:
+            fail(f"{module}: no MSVC-ABI objects in {spec}")
+            continue
+        host, hook = msvc_host_imports(objects)
+        used |= host | hook
+        missing = sorted((host | hook) - host_names)
+        print(f"  {module}, MSVC ABI ({len(objects)} objects): imports {len(host)} host names"
+              + (f" and {len(hook)} EasyHook names" if hook else "")
+              + (", all listed in the .def files" if not missing else ""))
+        for name in missing:
+            where = "EasyHook32.def" if name.startswith("_Lh") else "orbiter.def"
+            suggestion = suggest_gnu_name(name, gnu_objects)
+            fail(f"{module} imports {name} ({demangle_msvc(name) if name.startswith('?') else name}), "
+                 f"not in {where}; add: {suggestion} == {name}")
+    unused = sorted(host_names - used)
+    if unused:
+        print(f"  note: {len(unused)} .def names no module imports any more: " + " ".join(unused))
+    finish()
+
+
+def suggest_gnu_name(host, gnu_objects):
+    if not host.startswith("?"):
+        return host[1:]
+    wanted = normal_msvc(demangle_msvc(host))
+    for name in sorted(gnu_references(gnu_objects)) if gnu_objects else []:
+        if normal_gnu(name) == wanted:
+            return name
+    return "<GCC-mangled name>"
+
+
+# ---- dll ----
+
+
+def dll_tables(path):
+    text = run(["i686-w64-mingw32-objdump", "-p", path])
+    exports = []
+    in_exports = False
+    imports = {}
+    dll = None
+    for line in text.splitlines():
+        if "[Ordinal/Name Pointer] Table" in line:
+            in_exports = True
+            continue
+        if in_exports:
+            match = re.match(r"^\s*\[\s*\d+\]\s+(\S+)", line)
+            if match:
+                exports.append(match.group(1))
+                continue
+            in_exports = False
+        match = re.match(r"^\s*DLL Name: (\S+)", line)
+        if match:
+            dll = match.group(1)
+            imports.setdefault(dll, [])
+            continue
+        match = re.match(r"^\s*[0-9a-f]+\s+\d+\s+(\S+)$", line)
+        if dll and match:
+            imports[dll].append(match.group(1))
+        elif not line.strip():
+            dll = None
+    return exports, imports
+
+
+def map_exports(map_path):
+    """The names a module shows the host: the version script's global list."""
+    with open(map_path) as text:
+        global_part = re.search(r"global:(.*?)local:", text.read(), re.S)
+    return set(re.findall(r"[A-Za-z_]\w*", global_part.group(1))) if global_part else set()
+
+
+def check_dlls(def_dir, export_map, dlls):
+    host_names = set()
+    for path in glob.glob(os.path.join(def_dir, "*.def")):
+        host_names |= {h for _, h in read_def(path)[1]}
+    expected = map_exports(export_map)
+    if not expected:
+        fail(f"no exported names in {export_map}")
+    for path in dlls:
+        name = os.path.basename(path)
+        exports, imports = dll_tables(path)
+        # __stdcall names carry their argument bytes (hookproc@12); MSVC also
+        # puts an underscore before them.
+        plain = {re.sub(r"@\d+$", "", e) for e in exports}
+        if plain != expected:
+            fail(f"{name} exports {' '.join(sorted(plain))}; the entry points are {' '.join(sorted(expected))}"
+                 f" ({os.path.basename(export_map)})")
+        for dll in imports:
+            if dll.lower() not in ALLOWED_DLLS:
+                fail(f"{name} imports from {dll} (only the host, EasyHook and Windows' own DLLs are on the host)")
+        for dll in ("orbiter.exe", "EasyHook32.dll"):
+            strays = [n for n in imports.get(dll, []) if n not in host_names]
+            if strays:
+                fail(f"{name} imports from {dll} names not in the .def files: {' '.join(strays)}")
+        summary = ", ".join(f"{dll} ({len(names)})" for dll, names in imports.items())
+        print(f"  {name}: exports {' '.join(exports)}; imports from {summary}")
+    finish()
+
+
+def main(argv):
+    if len(argv) == 3 and argv[0] == "slots":
+        check_slots(argv[1], argv[2])
+    elif len(argv) >= 3 and argv[0] == "imports":
+        modules, gnu = {}, {}
+        target = modules
+        for arg in argv[2:]:
+            if arg == "--gnu":
+                target = gnu
+                continue
+            module, _, spec = arg.partition("=")
+            target[module] = spec
+        check_imports(argv[1], modules, gnu)
+    elif len(argv) >= 4 and argv[0] == "dll":
+        check_dlls(argv[1], argv[2], argv[3:])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
