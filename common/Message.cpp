@@ -6,6 +6,7 @@
 #include <new>
 
 #include "Log.h"
+#include "ThrottledReport.h"
 #include "WireCodec.h"
 
 namespace {
@@ -24,6 +25,12 @@ int32_t ReadInt32(const void* bytes, size_t offset) {
     return value;
 }
 
+double ReadDouble(const void* bytes, size_t offset) {
+    double value;
+    std::memcpy(&value, static_cast<const uint8_t*>(bytes) + offset, sizeof value);
+    return value;
+}
+
 // The position moves on by the time the record spent in transit (and any
 // difference between the two simulation dates).
 void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd) {
@@ -34,6 +41,25 @@ void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd
 }
 
 bool Finite(const VECTOR3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// A date that the receiver would set or carry a state by: the offset to the
+// local date must be a number of seconds, so a date like 1e305 is refused.
+bool DateOffsetFinite(double mjd) { return std::isfinite((mjd - oapiGetSimMJD()) * kSecondsPerDay); }
+
+// A flood of unknown types must not fill the disk: the first is logged, then
+// at most one line a second with how many came.
+void ReportUnknownType(int32_t type) {
+    static ThrottledReport report;
+    report.Count(0, 0);
+    const double now = oapiGetSysTime();
+    if (!report.Due(now)) return;
+    const int32_t count = report.Take(now).count;
+    if (count == 1) {
+        LOG("Unhandled message type %d", type);
+    } else {
+        LOG("Unhandled message type %d (%d datagrams of unknown types since the last line)", type, count);
+    }
+}
 
 // A handle of this host for a name that came over the wire; zero on the wire
 // stays zero and its name is not looked at.
@@ -51,42 +77,12 @@ Message* Build(const uint8_t* datagram, int length) {
 // ---- Size rule ----
 
 int PayloadSize(const void* record, int available) {
-    if (record == nullptr || available < static_cast<int>(sizeof(wire::Header))) return -1;
-    const int32_t type = ReadInt32(record, offsetof(wire::Header, type));
-    switch (type) {
-        case wire::kAck:
-        case wire::kHello:
-        case wire::kEnd:
-            return sizeof(wire::HeaderRecord);
-        case wire::kStart:
-            return sizeof(wire::StartRecord);
-        case wire::kVessel:
-            return sizeof(wire::VesselRecord);
-        case wire::kVessel2:
-            return sizeof(wire::Vessel2Record);
-        case wire::kAirfoil:
-            return sizeof(wire::AirfoilRecord);
-        case wire::kXR:
-            return sizeof(wire::XRRecord);
-        case wire::kFocus:
-            return sizeof(wire::FocusRecord);
-        case wire::kVesselState: {
-            const size_t at = offsetof(wire::VesselStateRecord, textLength);
-            if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
-            const int32_t textLength = ReadInt32(record, at);
-            if (textLength < 0 || textLength > wire::kMaxText) return -1;
-            return wire::kVesselStateFixedSize + textLength;
-        }
-        case wire::kKeyboard:
-            return sizeof(wire::KeyboardRecord);
-        case wire::kVesselExtra:
-            return sizeof(wire::VesselExtraRecord);
-        case wire::kAnimation:
-            return sizeof(wire::AnimationRecord);
-        default:
-            LOG("Unhandled message type %d", type);
-            return -1;
+    const int size = wire::RecordSize(record, available);
+    if (size < 0 && available >= static_cast<int>(sizeof(wire::Header))) {
+        const int32_t type = ReadInt32(record, offsetof(wire::Header, type));
+        if (!wire::KnownType(type)) ReportUnknownType(type);
     }
+    return size;
 }
 
 // ---- Message ----
@@ -141,20 +137,37 @@ Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received rec
 int32_t sendSequence = 0;
 
 Message* CreateMessage(const uint8_t* datagram, int length) {
-    if (datagram == nullptr || length < static_cast<int>(sizeof(wire::Header))) return nullptr;
-    if (PayloadSize(datagram, length) != length) return nullptr;
-    if (!wire::ValuesFinite(datagram, length)) return nullptr;
+    Rejection why;
+    return CreateMessage(datagram, length, why);
+}
 
+Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
+    // The size rule again for its log line on an unknown type.
+    if (datagram != nullptr && length >= static_cast<int>(sizeof(wire::Header))) PayloadSize(datagram, length);
+    why = wire::CheckDatagram(datagram, length);
+    if (why != Rejection::kNone) return nullptr;
+    why = Rejection::kBadValues;
     const int32_t type = ReadInt32(datagram, offsetof(wire::Header, type));
+    if (type == wire::kStart && !DateOffsetFinite(ReadDouble(datagram, offsetof(wire::StartRecord, mjd))))
+        return nullptr;
+    if (type == wire::kVesselState && !DateOffsetFinite(ReadDouble(datagram, offsetof(wire::VesselStateRecord, mjd)))) {
+        return nullptr;
+    }
+
+    Message* message = nullptr;
     switch (type) {
         case wire::kAck:
-            return Build<AckMessage>(datagram, length);
+            message = Build<AckMessage>(datagram, length);
+            break;
         case wire::kHello:
-            return Build<HelloMessage>(datagram, length);
+            message = Build<HelloMessage>(datagram, length);
+            break;
         case wire::kEnd:
-            return Build<EndMessage>(datagram, length);
+            message = Build<EndMessage>(datagram, length);
+            break;
         case wire::kStart:
-            return Build<StartMessage>(datagram, length);
+            message = Build<StartMessage>(datagram, length);
+            break;
         case wire::kVessel: {
             VesselMessage* m = new (std::nothrow) VesselMessage(datagram, length, Received());
             // Dates far apart could carry a finite position out of range.
@@ -162,7 +175,8 @@ Message* CreateMessage(const uint8_t* datagram, int length) {
                 delete m;
                 return nullptr;
             }
-            return m;
+            message = m;
+            break;
         }
         case wire::kVessel2: {
             Vessel2Message* m = new (std::nothrow) Vessel2Message(datagram, length, Received());
@@ -170,42 +184,40 @@ Message* CreateMessage(const uint8_t* datagram, int length) {
                 delete m;
                 return nullptr;
             }
-            return m;
+            message = m;
+            break;
         }
         case wire::kAirfoil:
-            return Build<AirfoilMessage>(datagram, length);
+            message = Build<AirfoilMessage>(datagram, length);
+            break;
         case wire::kXR:
-            return Build<XRMessage>(datagram, length);
+            message = Build<XRMessage>(datagram, length);
+            break;
         case wire::kFocus:
-            return Build<FocusMessage>(datagram, length);
+            message = Build<FocusMessage>(datagram, length);
+            break;
         case wire::kVesselState:
-            return Build<VesselStateMessage>(datagram, length);
+            message = Build<VesselStateMessage>(datagram, length);
+            break;
         case wire::kKeyboard:
-            return Build<KeyboardMessage>(datagram, length);
+            message = Build<KeyboardMessage>(datagram, length);
+            break;
         case wire::kVesselExtra:
-            return Build<VesselExtraMessage>(datagram, length);
+            message = Build<VesselExtraMessage>(datagram, length);
+            break;
         case wire::kAnimation:
-            return Build<AnimationMessage>(datagram, length);
+            message = Build<AnimationMessage>(datagram, length);
+            break;
         default:
             // PayloadSize has logged the code already and never matches a length.
+            why = Rejection::kUnknownType;
             return nullptr;
     }
+    why = message != nullptr ? Rejection::kNone : Rejection::kNoMemory;
+    return message;
 }
 
 namespace {
-
-Message* ReceiveInto(SOCKET s, sockaddr* from, int* fromLength) {
-    // Read straight into the stack; the message object copies only the
-    // datagram's own bytes.
-    alignas(8) uint8_t receiveBuffer[wire::kMaxDatagram];
-    const int received = recvfrom(s, reinterpret_cast<char*>(receiveBuffer), static_cast<int>(sizeof receiveBuffer), 0,
-                                  from, fromLength);
-    if (received == SOCKET_ERROR) {
-        LOG("recvfrom() error: %d", WSAGetLastError());
-        return nullptr;
-    }
-    return CreateMessage(receiveBuffer, received);
-}
 
 int SendLength(const Message& message) {
     const int length = message.size();
@@ -214,10 +226,36 @@ int SendLength(const Message& message) {
 
 }  // namespace
 
-Message* ReceiveMessage(SOCKET s) { return ReceiveInto(s, nullptr, static_cast<int*>(nullptr)); }
+ReceivedDatagram ReceiveDatagram(SOCKET s) {
+    ReceivedDatagram result;
+    std::memset(&result.from, 0, sizeof result.from);
+    // Read straight into the stack; the message object copies only the
+    // datagram's own bytes.
+    alignas(8) uint8_t receiveBuffer[wire::kMaxDatagram];
+    int fromLength = static_cast<int>(sizeof result.from);
+    const int received = recvfrom(s, reinterpret_cast<char*>(receiveBuffer), static_cast<int>(sizeof receiveBuffer), 0,
+                                  reinterpret_cast<sockaddr*>(&result.from), &fromLength);
+    if (received == SOCKET_ERROR) {
+        LOG("recvfrom() error: %d", WSAGetLastError());
+        return result;
+    }
+    result.length = received;
+    result.message.reset(CreateMessage(receiveBuffer, received, result.rejection));
+    result.status = result.message ? ReceivedDatagram::Status::kMessage : ReceivedDatagram::Status::kRejected;
+    return result;
+}
+
+Message* ReceiveMessage(SOCKET s) { return ReceiveDatagram(s).message.release(); }
 
 Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength) {
-    return ReceiveInto(s, reinterpret_cast<sockaddr*>(from), fromLength);
+    ReceivedDatagram received = ReceiveDatagram(s);
+    if (from != nullptr && fromLength != nullptr && received.status != ReceivedDatagram::Status::kFailed) {
+        const int copied =
+            *fromLength < static_cast<int>(sizeof received.from) ? *fromLength : static_cast<int>(sizeof received.from);
+        if (copied > 0) std::memcpy(from, &received.from, static_cast<size_t>(copied));
+        *fromLength = static_cast<int>(sizeof received.from);
+    }
+    return received.message.release();
 }
 
 void SendToClients(SOCKET s, const std::vector<sockaddr_in>& clients, Message& message) {
@@ -249,6 +287,12 @@ KeyboardMessage outgoingKeys;
 HHOOK keyboardHook = nullptr;
 unsigned char keyState[256] = {};
 
+void ResetOutgoingKeys() {
+    wire::KeyboardRecord& keys = outgoingKeys.record();
+    keys.keyCount = 0;
+    std::memset(keys.keys, 0, sizeof keys.keys);
+}
+
 void InstallKeyboardHook(const char* moduleFileName) {
     keyboardHook = SetWindowsHookExA(WH_KEYBOARD, hookproc, GetModuleHandleA(moduleFileName), 0);
     if (keyboardHook == nullptr) LOG("Unable to install keyboard hook");
@@ -264,8 +308,7 @@ void RecordKey(int code, WPARAM wParam, LPARAM lParam) {
     const wire::KeyEntry event{code, static_cast<int32_t>(wParam), static_cast<int32_t>(lParam)};
     if (n > 0) {
         const wire::KeyEntry& last = keys.keys[n - 1];
-        if (last.hookCode == event.hookCode && last.virtualKey == event.virtualKey &&
-            last.keyFlags == event.keyFlags) {
+        if (last.hookCode == event.hookCode && last.virtualKey == event.virtualKey && last.keyFlags == event.keyFlags) {
             return;
         }
     }

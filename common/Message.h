@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "Platform.h"
@@ -175,10 +176,30 @@ public:
 // The module's send counter: stamped into `seq` of every message it sends.
 extern int32_t sendSequence;
 
-// Checks a datagram (length against its type, counts, names, dates) and
-// builds its message object; null when it is not a message.
+using wire::Rejection;
+using wire::RejectionText;
+
+// Checks a datagram (length against its type, counts, names, values that
+// are applied, date offsets) and builds its message object; null, and why,
+// when it is not a message.
+Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why);
 Message* CreateMessage(const uint8_t* datagram, int length);
-// Reads one datagram. The master's form reports the sender.
+
+// One datagram taken off the socket and what it turned out to be. Only a
+// failed receive leaves the datagram queue as it was; a rejected datagram
+// has been consumed, and the reader goes on with the next.
+struct ReceivedDatagram {
+    enum class Status { kMessage, kRejected, kFailed };
+    Status status = Status::kFailed;
+    std::unique_ptr<Message> message;  // for kMessage
+    Rejection rejection = Rejection::kNone;
+    int length = 0;  // bytes taken off the socket
+    sockaddr_in from;
+};
+ReceivedDatagram ReceiveDatagram(SOCKET s);
+
+// Reads one datagram; null when it was no message or the receive failed.
+// The master's form reports the sender.
 Message* ReceiveMessage(SOCKET s);
 Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength);
 // One message to every client, one `seq` value for all copies.
@@ -187,7 +208,10 @@ void SendToClients(SOCKET s, const std::vector<sockaddr_in>& clients, Message& m
 void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message);
 
 // ---- Keyboard sharing ----
+// Filled by the keyboard hook; after each send every entry is zeroed, so no
+// old key travels behind the count.
 extern KeyboardMessage outgoingKeys;
+void ResetOutgoingKeys();
 extern HHOOK keyboardHook;
 extern unsigned char keyState[256];
 

@@ -19,11 +19,55 @@ bool FiniteAt(const uint8_t* datagram, size_t offset, int doubles = 1) {
     return true;
 }
 
-// Position and velocity are two runs of three doubles.
+// Position, velocity, angular velocity and attitude: four runs of three
+// doubles, all of them applied to the vessel.
 template <class Status>
 bool MotionFinite(const uint8_t* datagram, size_t statusOffset) {
     return FiniteAt(datagram, statusOffset + offsetof(Status, rpos), 3) &&
-           FiniteAt(datagram, statusOffset + offsetof(Status, rvel), 3);
+           FiniteAt(datagram, statusOffset + offsetof(Status, rvel), 3) &&
+           FiniteAt(datagram, statusOffset + offsetof(Status, vrot), 3) &&
+           FiniteAt(datagram, statusOffset + offsetof(Status, arot), 3);
+}
+
+int32_t Int32At(const uint8_t* datagram, size_t offset) {
+    int32_t value;
+    std::memcpy(&value, datagram + offset, sizeof value);
+    return value;
+}
+
+// The levels of the first `count` entries of a propellant or thruster list.
+bool LevelsFinite(const uint8_t* datagram, size_t listOffset, uint32_t count, int32_t capacity) {
+    const int32_t used = CutCount(static_cast<int32_t>(count), capacity);
+    for (int32_t i = 0; i < used; ++i) {
+        if (!FiniteAt(datagram, listOffset + i * sizeof(LevelEntry) + offsetof(LevelEntry, level))) return false;
+    }
+    return true;
+}
+
+bool VesselFinite(const uint8_t* datagram) {
+    constexpr size_t status = offsetof(VesselRecord, status);
+    // Fuel and engine levels; for a landed vessel (status 1) also the
+    // surface position that the host reads from the first data vector.
+    const bool landed = Int32At(datagram, status + offsetof(VesselStatus, status)) == 1;
+    return FiniteAt(datagram, offsetof(VesselRecord, mjd)) && MotionFinite<VesselStatus>(datagram, status) &&
+           FiniteAt(datagram, status + offsetof(VesselStatus, fuel), 3) &&
+           (!landed || FiniteAt(datagram, status + offsetof(VesselStatus, vdata), 3));
+}
+
+bool Vessel2Finite(const uint8_t* datagram) {
+    constexpr size_t status = offsetof(Vessel2Record, status2);
+    const uint32_t fuelCount = static_cast<uint32_t>(Int32At(datagram, status + offsetof(VesselStatus2, nfuel)));
+    const uint32_t thrusterCount =
+        static_cast<uint32_t>(Int32At(datagram, status + offsetof(VesselStatus2, nthruster)));
+    return FiniteAt(datagram, offsetof(Vessel2Record, mjd)) && MotionFinite<VesselStatus2>(datagram, status) &&
+           FiniteAt(datagram, status + offsetof(VesselStatus2, surf_lng), 3) &&
+           LevelsFinite(datagram, offsetof(Vessel2Record, fuelLevels), fuelCount, kMaxPropellants) &&
+           LevelsFinite(datagram, offsetof(Vessel2Record, thrusterLevels), thrusterCount, kMaxThrusters);
+}
+
+bool AnimationFinite(const uint8_t* datagram) {
+    const int32_t count = CutCount(Int32At(datagram, offsetof(AnimationRecord, animCount)), kMaxAnimations);
+    return FiniteAt(datagram, offsetof(AnimationRecord, animStates), count);
 }
 
 template <class Record>
@@ -37,6 +81,72 @@ uint32_t CutUnsignedCount(uint32_t count, int32_t capacity) {
 
 }  // namespace
 
+const char* RejectionText(Rejection why) {
+    switch (why) {
+        case Rejection::kNone:
+            return "a message";
+        case Rejection::kTooShort:
+            return "shorter than a header";
+        case Rejection::kUnknownType:
+            return "unknown type";
+        case Rejection::kWrongLength:
+            return "wrong length for its type";
+        case Rejection::kBadValues:
+            return "values that cannot be applied";
+        case Rejection::kNoMemory:
+            return "no memory";
+    }
+    return "?";
+}
+
+bool KnownType(int32_t type) { return type == kAck || type == kHello || type == kEnd || (type >= 0 && type <= 9); }
+
+int RecordSize(const void* record, int available) {
+    if (record == nullptr || available < static_cast<int>(sizeof(Header))) return -1;
+    const uint8_t* bytes = static_cast<const uint8_t*>(record);
+    switch (Int32At(bytes, offsetof(Header, type))) {
+        case kAck:
+        case kHello:
+        case kEnd:
+            return sizeof(HeaderRecord);
+        case kStart:
+            return sizeof(StartRecord);
+        case kVessel:
+            return sizeof(VesselRecord);
+        case kVessel2:
+            return sizeof(Vessel2Record);
+        case kAirfoil:
+            return sizeof(AirfoilRecord);
+        case kXR:
+            return sizeof(XRRecord);
+        case kFocus:
+            return sizeof(FocusRecord);
+        case kVesselState: {
+            const size_t at = offsetof(VesselStateRecord, textLength);
+            if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
+            const int32_t textLength = Int32At(bytes, at);
+            if (textLength < 0 || textLength > kMaxText) return -1;
+            return kVesselStateFixedSize + textLength;
+        }
+        case kKeyboard:
+            return sizeof(KeyboardRecord);
+        case kVesselExtra:
+            return sizeof(VesselExtraRecord);
+        case kAnimation:
+            return sizeof(AnimationRecord);
+        default:
+            return -1;
+    }
+}
+
+Rejection CheckDatagram(const uint8_t* datagram, int length) {
+    if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return Rejection::kTooShort;
+    if (RecordSize(datagram, length) != length) {
+        return KnownType(Int32At(datagram, offsetof(Header, type))) ? Rejection::kWrongLength : Rejection::kUnknownType;
+    }
+    return ValuesFinite(datagram, length) ? Rejection::kNone : Rejection::kBadValues;
+}
+
 bool ValuesFinite(const uint8_t* datagram, int length) {
     if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return false;
     int32_t type;
@@ -45,13 +155,18 @@ bool ValuesFinite(const uint8_t* datagram, int length) {
         case kStart:
             return Holds<StartRecord>(length) && FiniteAt(datagram, offsetof(StartRecord, mjd), 3);
         case kVessel:
-            return Holds<VesselRecord>(length) && FiniteAt(datagram, offsetof(VesselRecord, mjd)) &&
-                   MotionFinite<VesselStatus>(datagram, offsetof(VesselRecord, status));
+            return Holds<VesselRecord>(length) && VesselFinite(datagram);
         case kVessel2:
-            return Holds<Vessel2Record>(length) && FiniteAt(datagram, offsetof(Vessel2Record, mjd)) &&
-                   MotionFinite<VesselStatus2>(datagram, offsetof(Vessel2Record, status2));
+            return Holds<Vessel2Record>(length) && Vessel2Finite(datagram);
+        case kAirfoil:
+            return Holds<AirfoilRecord>(length) &&
+                   FiniteAt(datagram, offsetof(AirfoilRecord, surfaceLevels), kSurfaceKinds);
+        case kXR:
+            return Holds<XRRecord>(length) && FiniteAt(datagram, offsetof(XRRecord, xrValue));
         case kVesselState:
             return length >= kVesselStateFixedSize && FiniteAt(datagram, offsetof(VesselStateRecord, mjd));
+        case kAnimation:
+            return Holds<AnimationRecord>(length) && AnimationFinite(datagram);
         default:
             return true;
     }

@@ -1,7 +1,9 @@
 // The checks every received datagram passes before any of its fields is used.
+// Nothing here needs the host, so programs beside the modules judge
+// datagrams with the same code.
 //
-// A datagram is hostile until checked. CreateMessage asks ValuesFinite of the
-// datagram's bytes (its length has already been matched against its type);
+// A datagram is hostile until checked. CheckDatagram matches its length
+// against its type and asks ValuesFinite of its bytes;
 // the receipt constructor of every message class then makes its own copy safe
 // in place with MakeSafe, before the receipt fix-up reads it, so that every
 // later reader finds counts within their arrays and names that end inside
@@ -14,8 +16,24 @@
 
 namespace wire {
 
-// False when a date, time acceleration, step length, position or velocity in
-// the record is NaN or infinite: such a record is not a message.
+// Why a datagram is no message.
+enum class Rejection { kNone, kTooShort, kUnknownType, kWrongLength, kBadValues, kNoMemory };
+const char* RejectionText(Rejection why);
+
+bool KnownType(int32_t type);
+// The size rule: the wire size of a record from its header (and, for a
+// scenario-text record, its text length); -1 for an unknown type or a text
+// length outside 0 to 65,536. `available` is how many bytes may be read.
+int RecordSize(const void* record, int available);
+// kNone when the datagram is a message of its type whose applied values are
+// numbers; otherwise why not. Date offsets need the receiver's own date and
+// are judged by the receiver.
+Rejection CheckDatagram(const uint8_t* datagram, int length);
+
+// False when a value that a receiver applies (a date, time acceleration,
+// step length, position, velocity, rotation, attitude, propellant, engine
+// or thruster level, control surface level, animation state, the XR value)
+// is NaN or infinite: such a record is not a message.
 // `length` must already equal the size of the record's type.
 bool ValuesFinite(const uint8_t* datagram, int length);
 

@@ -9,6 +9,7 @@
 #include "ConfigItems.h"
 #include "Log.h"
 #include "Message.h"
+#include "ReportLine.h"
 #include "UdpSocket.h"
 #include "VesselCapture.h"
 #include "WireCodec.h"
@@ -70,6 +71,7 @@ void Helmcast::readConfiguration(int& masterPort) {
     maxUpdateRate = 30;
     int32_t port = 40000;
     readOnly = 0;
+    maxClients = kDefaultMaxClients;
 
     // Read in this order; "debug" first, so its own line shows only when set.
     const struct {
@@ -77,10 +79,15 @@ void Helmcast::readConfiguration(int& masterPort) {
         int32_t* value;
     } items[] = {{"debug", &debug},           {"waitForClients", &waitForClients},
                  {"waitForACK", &waitForACK}, {"maxUpdateRate", &maxUpdateRate},
-                 {"masterPort", &port},       {"readOnly", &readOnly}};
+                 {"masterPort", &port},       {"readOnly", &readOnly},
+                 {"maxClients", &maxClients}};
     for (const auto& item : items) {
         ReadIntItem(file, item.key, *item.value);
         if (debug) LOG("Config: %s=%d", item.key, *item.value);
+    }
+    if (maxClients < 1) {
+        LOG("Config: maxClients=%d admits no client, using %d", maxClients, kDefaultMaxClients);
+        maxClients = kDefaultMaxClients;
     }
     masterPort = port;
 
@@ -178,7 +185,7 @@ void Helmcast::runUpdate() {
     SendToClients(sock, clients, focus);
 
     SendToClients(sock, clients, outgoingKeys);
-    outgoingKeys.record().keyCount = 0;
+    ResetOutgoingKeys();
 
     // The count is read again after each vessel: a vessel's callbacks may add some.
     for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) sendVessel(oapiGetVesselByIndex(i));
@@ -199,7 +206,7 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
     std::unique_ptr<Message> dynamicState(CaptureVesselMessage(handle));
     if (dynamicState) {
         SendToClients(sock, clients, *dynamicState);
-    } else {
+    } else if (unsupportedVersionReported.insert(iface->GetName()).second) {
         LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(),
             static_cast<short>(iface->Version()));
     }
@@ -255,23 +262,39 @@ void Helmcast::receivePhase(std::vector<int32_t>& ackCounts) {
         if (waitForClients && clients.empty()) oapiSetPause(true);
         const bool allAcknowledged =
             std::all_of(ackCounts.begin(), ackCounts.end(), [](int32_t count) { return count >= 1; });
-        if (!waitForACK || ackCounts.empty() || allAcknowledged) return;
+        if (!waitForACK || ackCounts.empty() || allAcknowledged) break;
         Sleep(1);
-        if (++waits >= kMaxAckWaits) return;
+        if (++waits >= kMaxAckWaits) break;
     }
+    reportRejections();
 }
 
 void Helmcast::drain(std::vector<int32_t>& ackCounts) {
-    for (;;) {
+    // Only what is queued now: a flood arriving meanwhile cannot hold the step.
+    u_long budget = 0;
+    if (ioctlsocket(sock, FIONREAD, &budget) != 0) return;
+    for (u_long consumed = 0; consumed < budget;) {
         u_long pending = 0;
         if (ioctlsocket(sock, FIONREAD, &pending) != 0 || pending == 0) return;
-        sockaddr_in from;
-        std::memset(&from, 0, sizeof from);
-        int fromLength = sizeof from;
-        std::unique_ptr<Message> message(ReceiveMessage(sock, &from, &fromLength));
-        if (!message) return;  // what else waits is read by the next drain
-        dispatch(*message, from, ackCounts);
+        ReceivedDatagram received = ReceiveDatagram(sock);
+        if (received.status == ReceivedDatagram::Status::kFailed) return;
+        // An empty datagram still counts, so the loop always moves on.
+        consumed += received.length > 0 ? static_cast<u_long>(received.length) : 1u;
+        if (received.status == ReceivedDatagram::Status::kRejected) {
+            // Read past it: one bad datagram must not keep the good ones waiting.
+            rejected.Count(received.from.sin_addr.s_addr, received.from.sin_port, RejectionText(received.rejection));
+            continue;
+        }
+        dispatch(*received.message, received.from, ackCounts);
     }
+}
+
+void Helmcast::reportRejections() {
+    const double now = oapiGetSysTime();
+    LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams that are no message");
+    char what[96];
+    std::snprintf(what, sizeof what, "Refused subscriptions, the client table is full (maxClients=%d)", maxClients);
+    LOG_REPORT_IF_DUE(refused, now, what);
 }
 
 int Helmcast::findClient(const sockaddr_in& address) const {
@@ -285,16 +308,7 @@ int Helmcast::findClient(const sockaddr_in& address) const {
 void Helmcast::dispatch(Message& message, const sockaddr_in& from, std::vector<int32_t>& ackCounts) {
     switch (message.type()) {
         case wire::kHello:
-            if (findClient(from) < 0) {
-                sockaddr_in client;
-                std::memset(&client, 0, sizeof client);
-                client.sin_family = AF_INET;
-                client.sin_port = from.sin_port;
-                client.sin_addr = from.sin_addr;
-                clients.push_back(client);
-                clientLastContact.push_back(oapiGetSysTime());
-                if (debug) LOG("Client %s:%d subscribed", inet_ntoa(from.sin_addr), ntohs(from.sin_port));
-            }
+            if (findClient(from) < 0) subscribe(from);
             break;
         case wire::kAck: {
             const int position = findClient(from);
@@ -310,6 +324,21 @@ void Helmcast::dispatch(Message& message, const sockaddr_in& from, std::vector<i
         default:
             break;
     }
+}
+
+void Helmcast::subscribe(const sockaddr_in& from) {
+    if (clients.size() >= static_cast<size_t>(maxClients)) {
+        refused.Count(from.sin_addr.s_addr, from.sin_port);
+        return;
+    }
+    sockaddr_in client;
+    std::memset(&client, 0, sizeof client);
+    client.sin_family = AF_INET;
+    client.sin_port = from.sin_port;
+    client.sin_addr = from.sin_addr;
+    clients.push_back(client);
+    clientLastContact.push_back(oapiGetSysTime());
+    if (debug) LOG("Client %s:%d subscribed", inet_ntoa(from.sin_addr), ntohs(from.sin_port));
 }
 
 void Helmcast::showStatus(const std::vector<int32_t>& ackCounts) const {

@@ -9,9 +9,12 @@
 
 #include "Message.h"
 #include "Platform.h"
+#include "ThrottledReport.h"
 
 class Helmcast : public oapi::Module {
 public:
+    static constexpr int32_t kDefaultMaxClients = 64;
+
     explicit Helmcast(HINSTANCE instance);
     ~Helmcast() override;
 
@@ -33,6 +36,9 @@ public:
     double lastUpdateTime = 0.0;
     int32_t readOnly = 0;
     int32_t debug = 0;
+    // Subscriptions beyond this are refused: a stranger's Hellos from many
+    // ports must not grow the table and the fan-out without bound.
+    int32_t maxClients = kDefaultMaxClients;
     std::vector<sockaddr_in> clients;
     std::vector<double> clientLastContact;  // parallel to clients
     std::vector<std::string> textSyncClasses;
@@ -45,6 +51,8 @@ private:
     void receivePhase(std::vector<int32_t>& ackCounts);
     void drain(std::vector<int32_t>& ackCounts);
     void dispatch(Message& message, const sockaddr_in& from, std::vector<int32_t>& ackCounts);
+    void subscribe(const sockaddr_in& from);
+    void reportRejections();
     int findClient(const sockaddr_in& address) const;
     void showStatus(const std::vector<int32_t>& ackCounts) const;
     void dropSilentClients();
@@ -55,6 +63,11 @@ private:
 
     // Vessels whose scenario text was too long for a datagram: reported once.
     std::set<std::string> oversizedTextReported;
+    // Vessels of an interface version the capture cannot send: reported once.
+    std::set<std::string> unsupportedVersionReported;
+    // Datagrams that were no message, and Hellos refused for a full table.
+    ThrottledReport rejected;
+    ThrottledReport refused;
     bool textFileReported = false;
 };
 

@@ -12,6 +12,7 @@
 #include "LinkStatistics.h"
 #include "Log.h"
 #include "Message.h"
+#include "ReportLine.h"
 #include "UdpSocket.h"
 #include "VesselApply.h"
 #include "WireCheck.h"
@@ -29,6 +30,10 @@ constexpr double kMaxDateOffset = 0.1;
 // keep their state fixed relative to the surface.
 constexpr int kKeepSurfaceState = 0x22;
 constexpr int kMaxWaitSleeps = 100;
+// A master that restarts numbers its messages from 0 again, behind what was
+// taken in. Numbers from behind after this long without anything new mean
+// a new numbering, not late copies.
+constexpr double kRestartSilence = 1.0;
 
 // Counters wrap rather than overflow: sequence numbers come from the wire.
 int32_t WrappingAdd(int32_t a, int32_t b) {
@@ -139,12 +144,13 @@ void Helmecho::clbkPreStep(double, double, double) {}
 void Helmecho::clbkPostStep(double, double, double) {
     if (sendKeys) {
         SendToMaster(sock, masterAddr, outgoingKeys);
-        outgoingKeys.record().keyCount = 0;
+        ResetOutgoingKeys();
     }
 
     applyingMasterState = true;
     ReceiveUpdate();
     applyingMasterState = false;
+    reportSkipped();
 
     if (oapiGetSysTime() - lastReportTime > kStatisticsInterval) endStatisticsInterval();
 }
@@ -158,9 +164,15 @@ u_long Helmecho::pendingBytes() const {
 }
 
 void Helmecho::ReceiveUpdate() {
-    for (;;) {
-        u_long pending = pendingBytes();
-        if (!waitForMaster && pending == 0) return;
+    // Without waiting, the step reads only what is queued now, so a flood
+    // arriving meanwhile cannot hold it. While waiting for the master, the
+    // datagrams it skips are bounded the same way.
+    const u_long queued = pendingBytes();
+    const u_long skipLimit = queued > static_cast<u_long>(wire::kMaxDatagram) ? queued : wire::kMaxDatagram;
+    u_long consumed = 0;
+    u_long skipped = 0;
+    for (u_long pending = queued;; pending = pendingBytes()) {
+        if (!waitForMaster && (pending == 0 || consumed >= queued)) return;
         for (int sleeps = 0; pending == 0; ++sleeps) {
             if (sleeps == kMaxWaitSleeps) {
                 if (debug) LOG("ReceiveMessage() timed out");
@@ -170,10 +182,19 @@ void Helmecho::ReceiveUpdate() {
             pending = pendingBytes();
         }
 
-        std::unique_ptr<Message> message(ReceiveMessage(sock));
-        if (!message) {
+        ReceivedDatagram received = ReceiveDatagram(sock);
+        if (received.status == ReceivedDatagram::Status::kFailed) {
             LOG("ReceiveMessage() error");
             return;
+        }
+        // An empty datagram still counts, so the loop always moves on.
+        const u_long bytes = received.length > 0 ? static_cast<u_long>(received.length) : 1u;
+        consumed += bytes;
+        std::unique_ptr<Message> message = admit(received);
+        if (!message) {
+            skipped += bytes;
+            if (skipped > skipLimit) return;
+            continue;
         }
         countSequence(message->seq());
         const bool endOfUpdate = message->type() == wire::kEnd;
@@ -188,15 +209,75 @@ void Helmecho::ReceiveUpdate() {
     }
 }
 
+bool Helmecho::fromMaster(const sockaddr_in& from) const {
+    return from.sin_addr.s_addr == masterAddr.sin_addr.s_addr && from.sin_port == masterAddr.sin_port;
+}
+
+std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
+    const sockaddr_in& from = received.from;
+    if (!fromMaster(from)) {
+        foreign.Count(from.sin_addr.s_addr, from.sin_port);
+        return nullptr;
+    }
+    if (received.status != ReceivedDatagram::Status::kMessage) {
+        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(received.rejection));
+        return nullptr;
+    }
+    const int32_t seq = received.message->seq();
+    const int32_t type = received.message->type();
+    const double now = oapiGetSysTime();
+    const SequenceWindow::Verdict verdict = taken.Take(seq);
+    // Keys are events: a late one is still replayed, once. States and dates
+    // of an update older than one begun would move the mirror back.
+    const bool stale = verdict == SequenceWindow::Verdict::kNew && type != wire::kKeyboard && updateBegun &&
+                       SequenceAfter(newestStart, seq);
+    if (verdict != SequenceWindow::Verdict::kNew || stale) {
+        if (!(now - lastTakenTime > kRestartSilence)) {
+            if (verdict == SequenceWindow::Verdict::kDuplicate) {
+                ++duplicateCount;
+            } else {
+                ++staleCount;
+            }
+            return nullptr;
+        }
+        restartNumbering();
+        taken.Take(seq);
+    }
+    lastTakenTime = now;
+    if (type == wire::kStart && (!updateBegun || SequenceAfter(seq, newestStart))) {
+        updateBegun = true;
+        newestStart = seq;
+    }
+    return std::move(received.message);
+}
+
+void Helmecho::restartNumbering() {
+    if (debug) LOG("The master's numbering starts afresh");
+    taken.Reset();
+    updateBegun = false;
+    firstSeq = -1;
+}
+
 void Helmecho::countSequence(int32_t seq) {
     if (firstSeq == -1) {
         firstSeq = seq;
         lastSeq = seq;
         return;
     }
-    // A repeated or older number adds a negative amount.
-    lostCount = WrappingAdd(lostCount, WrappingSub(WrappingSub(seq, lastSeq), 1));
-    lastSeq = seq;
+    if (SequenceAfter(seq, lastSeq)) {
+        lostCount = WrappingAdd(lostCount, WrappingSub(WrappingSub(seq, lastSeq), 1));
+        lastSeq = seq;
+    } else if (lostCount > 0) {
+        // A late message fills a gap that was counted as lost.
+        --lostCount;
+    }
+}
+
+void Helmecho::reportSkipped() {
+    const double now = oapiGetSysTime();
+    LOG_REPORT_IF_DUE(foreign, now, "Ignored datagrams from a sender that is not the master");
+    LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams of the master that are no message");
+    LOG_REPORT_IF_DUE(badValues, now, "Messages not applied, their values cannot be applied here");
 }
 
 void Helmecho::dispatch(Message& message) {
@@ -248,6 +329,7 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
         const double offset = (r.mjd - oapiGetSimMJD()) * kSecondsPerDay;
         delaySquareSum += offset * offset;
         delaySum += offset;
+        ++offsetCount;
         if (std::fabs(offset) > kMaxDateOffset) {
             if (debug) LOG("MJD sync delta=%g s", offset);
             oapiSetSimMJD(r.mjd, kKeepSurfaceState);
@@ -261,11 +343,16 @@ void Helmecho::applyBacklogRule() {
     if (measured == 0) return;
     const int32_t backlog = measured > static_cast<u_long>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(measured);
     if (backlog > prevBacklog) {
-        // Every queued datagram holds at least one byte, so the measured
-        // bytes bound the discards even if the master keeps sending.
-        for (int32_t discarded = 0; discarded < backlog && pendingBytes() != 0; ++discarded) {
-            delete ReceiveMessage(sock);
-            ++droppedCount;
+        // The measured bytes bound the discards even if the master keeps sending.
+        for (u_long consumed = 0; consumed < measured && pendingBytes() != 0;) {
+            ReceivedDatagram received = ReceiveDatagram(sock);
+            if (received.status == ReceivedDatagram::Status::kFailed) break;
+            consumed += received.length > 0 ? static_cast<u_long>(received.length) : 1u;
+            if (fromMaster(received.from)) ++droppedCount;
+            // States are replaced by the next update; keys are events and are
+            // still replayed, in order, once.
+            std::unique_ptr<Message> message = admit(received);
+            if (message && message->type() == wire::kKeyboard) ReplayKeys(static_cast<KeyboardMessage&>(*message));
         }
     }
     prevBacklog = backlog;
@@ -322,6 +409,9 @@ void Helmecho::applyScenarioText(VesselStateMessage& message) {
         case TextApplication::kApplied:
             textFileReported = false;
             break;
+        case TextApplication::kBadValues:
+            badValues.Count(masterAddr.sin_addr.s_addr, masterAddr.sin_port, "scenario text");
+            break;
         case TextApplication::kNotApplicable:
             break;
     }
@@ -340,12 +430,18 @@ void Helmecho::endStatisticsInterval() {
     updateCount = 0;
     delaySum = 0.0;
     delaySquareSum = 0.0;
+    offsetCount = 0;
+    duplicateCount = 0;
+    staleCount = 0;
     lastReportTime = oapiGetSysTime();
 }
 
 void Helmecho::logStatistics() {
-    const LinkStatistics s = ComputeLinkStatistics(firstSeq, lastSeq, lostCount, droppedCount, updateCount, delaySum,
-                                                   delaySquareSum);
+    const LinkStatistics s =
+        ComputeLinkStatistics(firstSeq, lastSeq, lostCount, droppedCount, offsetCount, delaySum, delaySquareSum);
     LOG("Pkts: %d lost: %d (%4.1f %%) dropped: %d (%4.1f %%) %d upd/sec mean_delay=%4.1f ms jitter=%4.1f ms rms",
         s.packets, lostCount, s.lostPercent, droppedCount, s.droppedPercent, updateCount, s.meanDelayMs, s.jitterMs);
+    // Only a link that duplicates or reorders has these to tell.
+    if (duplicateCount != 0 || staleCount != 0)
+        LOG("Not taken in: %d copies, %d of older updates", duplicateCount, staleCount);
 }

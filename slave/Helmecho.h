@@ -4,7 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <memory>
+
 #include "Platform.h"
+#include "SequenceWindow.h"
+#include "ThrottledReport.h"
 #include "UdpSocket.h"
 
 class Message;
@@ -14,6 +18,7 @@ class Vessel2Message;
 class FocusMessage;
 class AnimationMessage;
 class VesselStateMessage;
+struct ReceivedDatagram;
 
 class Helmecho : public oapi::Module {
 public:
@@ -42,10 +47,15 @@ public:
     int32_t debug = 0;
     int32_t waitForMaster = 0;
     int32_t sendKeys = 0;
-    double azimuth = 0.0;    // degrees
-    double elevation = 0.0;  // degrees
+    double azimuth = 0.0;         // degrees
+    double elevation = 0.0;       // degrees
     double delaySquareSum = 0.0;  // s^2
     double delaySum = 0.0;        // s
+    int32_t offsetCount = 0;      // offsets summed into delaySum in this interval
+    // Datagrams of the master not taken in during this interval: copies of a
+    // number already taken, and messages of an update older than one begun.
+    int32_t duplicateCount = 0;
+    int32_t staleCount = 0;
 
     // Room for the longest masterIP kept (255 characters) and its terminator.
     static constexpr size_t kMasterIPCapacity = 256;
@@ -54,7 +64,14 @@ private:
     void readConfiguration(char (&masterIP)[kMasterIPCapacity], int32_t& masterPort);
     void openSocket();
     u_long pendingBytes() const;
+    // The message of a datagram the slave may act on; null when it is skipped
+    // (not from the master, no message, a copy, part of an older update),
+    // which is counted.
+    std::unique_ptr<Message> admit(ReceivedDatagram& received);
+    bool fromMaster(const sockaddr_in& from) const;
+    void restartNumbering();
     void countSequence(int32_t seq);
+    void reportSkipped();
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);
     void applyBacklogRule();
@@ -68,6 +85,15 @@ private:
 
     // The temporary text file failed: said once until it works again.
     bool textFileReported = false;
+
+    // Sequence numbers of the master taken in, and the newest update begun.
+    SequenceWindow taken;
+    bool updateBegun = false;
+    int32_t newestStart = 0;
+    double lastTakenTime = -1.0e300;
+    ThrottledReport foreign;    // datagrams from anyone but the master
+    ThrottledReport rejected;   // datagrams of the master that are no message
+    ThrottledReport badValues;  // messages whose values cannot be applied here
 };
 
 constexpr const char* kSlaveModuleFile = "Helmecho.dll";

@@ -3,7 +3,7 @@
 #include <cmath>
 
 LinkStatistics ComputeLinkStatistics(int32_t firstSeq, int32_t lastSeq, int32_t lostCount, int32_t droppedCount,
-                                     int32_t updateCount, double delaySum, double delaySquareSum) {
+                                     int32_t offsetCount, double delaySum, double delaySquareSum) {
     LinkStatistics s;
     if (firstSeq != -1) {
         // The span, not the count: the first message opens the interval.
@@ -13,10 +13,10 @@ LinkStatistics ComputeLinkStatistics(int32_t firstSeq, int32_t lastSeq, int32_t 
         s.lostPercent = 100.0 * lostCount / s.packets;
         s.droppedPercent = 100.0 * droppedCount / s.packets;
     }
-    if (updateCount > 0) {
-        const double mean = delaySum / updateCount;
+    if (offsetCount > 0) {
+        const double mean = delaySum / offsetCount;
         // Rounding can leave a tiny negative variance for equal offsets.
-        const double variance = std::fmax(0.0, delaySquareSum / updateCount - mean * mean);
+        const double variance = std::fmax(0.0, delaySquareSum / offsetCount - mean * mean);
         s.meanDelayMs = 1000.0 * mean;
         s.jitterMs = 1000.0 * std::sqrt(variance);
     }

@@ -12,7 +12,9 @@ struct LinkStatistics {
     double jitterMs = 0.0;  // standard deviation of the per-update offsets
 };
 
-// An interval without messages (firstSeq -1) or without updates gives zeros
-// for the figures that would divide by them, never nan or inf.
+// The delays are averaged over `offsetCount`, the number of offsets summed
+// (one per StartMessage taken in). An interval without messages (firstSeq
+// -1) or without offsets gives zeros for the figures that would divide by
+// them, never nan or inf.
 LinkStatistics ComputeLinkStatistics(int32_t firstSeq, int32_t lastSeq, int32_t lostCount, int32_t droppedCount,
-                                     int32_t updateCount, double delaySum, double delaySquareSum);
+                                     int32_t offsetCount, double delaySum, double delaySquareSum);

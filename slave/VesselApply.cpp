@@ -91,6 +91,8 @@ TextApplication ApplyVesselState(VesselStateMessage& message) {
     status.rpos.x += dt * status.rvel.x;
     status.rpos.y += dt * status.rvel.y;
     status.rpos.z += dt * status.rvel.z;
+    if (!std::isfinite(status.rpos.x) || !std::isfinite(status.rpos.y) || !std::isfinite(status.rpos.z))
+        return TextApplication::kBadValues;
     vessel->DefSetStateEx(&status);
     return TextApplication::kApplied;
 }

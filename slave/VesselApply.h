@@ -8,6 +8,7 @@ enum class TextApplication {
     kApplied,
     kNotApplicable,    // no such vessel, or its interface has no scenario loader
     kFileUnavailable,  // the temporary file could not be written or opened
+    kBadValues,        // the state carried to our date would not be finite: not set
 };
 
 // The vessel's own scenario text through the per-process file

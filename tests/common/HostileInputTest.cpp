@@ -86,9 +86,10 @@ TEST_F(HostileInput, UnterminatedNamesEndInsideTheirFields) {
         size_t offset;
     };
     const NameField fields[] = {
-        {1, 640, 16},  {1, 640, 48},  {1, 640, 576}, {1, 640, 608}, {2, 2304, 16},   {2, 2304, 48},
-        {2, 2304, 256}, {2, 2304, 288}, {2, 2304, 1792}, {2, 2304, 1792 + 15 * 32}, {3, 88, 8}, {4, 672, 8},
-        {5, 40, 8},    {6, 56, 16},   {8, 84, 8},    {9, 176, 8},
+        {1, 640, 16},  {1, 640, 48},   {1, 640, 576},  {1, 640, 608},   {2, 2304, 16},
+        {2, 2304, 48}, {2, 2304, 256}, {2, 2304, 288}, {2, 2304, 1792}, {2, 2304, 1792 + 15 * 32},
+        {3, 88, 8},    {4, 672, 8},    {5, 40, 8},     {6, 56, 16},     {8, 84, 8},
+        {9, 176, 8},
     };
     for (const NameField& f : fields) {
         Bytes b(f.type, static_cast<size_t>(f.size));
@@ -171,6 +172,63 @@ TEST_F(HostileInput, TextMessageWithBadDateIsNoMessage) {
         b.put<double>(8, bad);
         EXPECT_EQ(nullptr, Create(b));
     }
+}
+
+TEST_F(HostileInput, EveryValueAReceiverAppliesMustBeANumber) {
+    const double now = oapiGetSimMJD();
+    struct Field {
+        int32_t type;
+        size_t size;
+        size_t offset;
+        const char* what;
+    };
+    // Lists and animations are filled to their capacities, so that their last
+    // entries are in use.
+    const Field fields[] = {
+        {1, 640, 80 + 48, "vrot"},
+        {1, 640, 80 + 72, "arot"},
+        {1, 640, 80 + 96, "fuel"},
+        {1, 640, 80 + 112, "eng_hovr"},
+        {2, 2304, 80 + 72, "vrot"},
+        {2, 2304, 80 + 96, "arot"},
+        {2, 2304, 80 + 136, "surf_hdg"},
+        {2, 2304, 320 + 15 * 16 + 8, "last propellant level"},
+        {2, 2304, 576 + 63 * 16 + 8, "last thruster level"},
+        {3, 88, 40 + 5 * 8, "last control surface"},
+        {4, 672, 336, "XR value"},
+        {9, 176, 48 + 15 * 8, "last animation state"},
+    };
+    for (const Field& f : fields) {
+        Bytes b(f.type, f.size);
+        if (f.type == 1 || f.type == 2) b.put<double>(8, now);
+        if (f.type == 2) b.put<uint32_t>(224, 16).put<uint32_t>(232, 64);
+        if (f.type == 9) b.put<int32_t>(40, 16);
+        EXPECT_NE(nullptr, Create(b)) << f.what << ": the record itself is fine";
+        b.put<double>(f.offset, std::nan(""));
+        EXPECT_EQ(nullptr, Create(b)) << f.what;
+    }
+
+    // Values outside the counts are not applied, so they are not judged.
+    Bytes animation(9, 176);
+    animation.put<int32_t>(40, 2).put<double>(48 + 5 * 8, kInf);
+    EXPECT_NE(nullptr, Create(animation));
+    // The surface position of a VESSELSTATUS counts only for a landed vessel.
+    Bytes flying(1, 640);
+    flying.put<double>(8, now).put<double>(80 + 136, kNaN);
+    EXPECT_NE(nullptr, Create(flying));
+    flying.put<int32_t>(80 + 132, 1);
+    EXPECT_EQ(nullptr, Create(flying));
+}
+
+TEST_F(HostileInput, DatesWhoseOffsetIsNoNumberAreRefused) {
+    Bytes start(0, 32);
+    start.put<double>(8, 1.0e305).put<double>(16, 1.0);
+    EXPECT_EQ(nullptr, Create(start)) << "finite, but not a date offset in seconds";
+    Bytes text(6, 56);
+    text.put<double>(8, -1.0e305);
+    EXPECT_EQ(nullptr, Create(text));
+    start.put<double>(8, oapiGetSimMJD() + 1000.0);
+    EXPECT_NE(nullptr, Create(start));
 }
 
 }  // namespace

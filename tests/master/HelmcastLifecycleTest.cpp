@@ -63,14 +63,14 @@ TEST_F(HelmcastLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
 TEST_F(HelmcastLifecycle, DebugEchoesEveryKeyInOrder) {
     const int port = FreeUdpPort();
     configure("debug = 1\nwaitForClients = 1\nwaitForACK = 1\nmaxUpdateRate = 12\nmasterPort = " +
-              std::to_string(port) + "\nreadOnly = 1\n");
+              std::to_string(port) + "\nreadOnly = 1\nmaxClients = 5\n");
     Helmcast& master = harness.load();
     harness.host().startSimulation();
     ASSERT_TRUE(master.serverReady);
     EXPECT_THAT(configLines(),
                 ElementsAre("Config: debug=1", "Config: waitForClients=1", "Config: waitForACK=1",
                             "Config: maxUpdateRate=12", "Config: masterPort=" + std::to_string(port),
-                            "Config: readOnly=1"));
+                            "Config: readOnly=1", "Config: maxClients=5"));
     const auto texts = harness.logTexts();
     EXPECT_NE(std::find(texts.begin(), texts.end(), "UDP server created"), texts.end());
     EXPECT_EQ(master.waitForACK, 1);

@@ -65,10 +65,17 @@ protected:
     // time stay put unless the slave moves them.
     void step() { harness.host().step(0.0); }
 
+    // Sends as the master does: a record whose `seq` is left at 0 gets the
+    // next number after the highest sent so far, since the slave takes each
+    // number once; a test that sets a number gets it unchanged.
     template <class Record>
     void send(const Record& record, size_t length = sizeof(Record)) const {
-        master.sendTo(slavePort, &record, length);
+        Record numbered = record;
+        if (numbered.header.seq == 0) numbered.header.seq = highestSeq + 1;
+        if (numbered.header.seq > highestSeq) highestSeq = numbered.header.seq;
+        master.sendTo(slavePort, &numbered, length);
     }
+    mutable int32_t highestSeq = 0;
 
     void sendHeader(int32_t type, int32_t seq = 0) const {
         wire::HeaderRecord record{};

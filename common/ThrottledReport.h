@@ -1,0 +1,47 @@
+// Counts events that must not each get a log line (a flood would fill the
+// disk) and says when the next summary line is due: the first event at
+// once, then at most one line per interval.
+#pragma once
+
+#include <cstdint>
+
+class ThrottledReport {
+public:
+    explicit ThrottledReport(double interval = 1.0) : interval_(interval) {}
+
+    // `address` and `port` in network byte order, as a socket address holds them.
+    void Count(uint32_t address, uint16_t port, const char* reason = "") {
+        ++count_;
+        lastAddress_ = address;
+        lastPort_ = port;
+        lastReason_ = reason;
+    }
+
+    // True when something was counted and no line was written within the
+    // interval before `now` (a clock that went back counts as long ago).
+    bool Due(double now) const { return count_ > 0 && (now < lastLine_ || !(now - lastLine_ < interval_)); }
+
+    // What the line reports; the count starts again from zero.
+    struct Summary {
+        int32_t count;
+        uint32_t address;
+        uint16_t port;
+        const char* reason;
+    };
+    Summary Take(double now) {
+        const Summary summary{count_, lastAddress_, lastPort_, lastReason_};
+        count_ = 0;
+        lastLine_ = now;
+        return summary;
+    }
+
+    int32_t pending() const { return count_; }
+
+private:
+    double interval_;
+    double lastLine_ = -1.0e300;  // long ago: the first event is reported at once
+    int32_t count_ = 0;
+    uint32_t lastAddress_ = 0;
+    uint16_t lastPort_ = 0;
+    const char* lastReason_ = "";
+};

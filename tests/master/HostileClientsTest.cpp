@@ -1,0 +1,91 @@
+// What strangers can do to the master: junk between the clients' datagrams,
+// more subscriptions than the table takes; and what the master must not
+// leak or repeat.
+#include <algorithm>
+
+#include "MasterFixture.h"
+
+namespace {
+
+class HostileClients : public MasterFixture {
+protected:
+    int countStartingWith(const std::string& prefix) const {
+        const auto texts = harness.logTexts();
+        return static_cast<int>(
+            std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; }));
+    }
+};
+
+TEST_F(HostileClients, BadDatagramsBetweenHellosAndAcksAreReadPastAndReportedOnce) {
+    Helmcast& master = start("maxUpdateRate = 10\n");
+    PeerSocket live;
+    send(live, wire::kHello);
+    update();
+    ASSERT_EQ(master.clients.size(), 1u);
+
+    PeerSocket stranger;
+    const uint8_t junk[40] = {10, 0, 0, 0};  // unknown type 10
+    const int32_t shortStart[2] = {wire::kStart, 0};
+    for (int i = 0; i < 50; ++i) {
+        stranger.sendTo(port, junk, sizeof junk);
+        stranger.sendTo(port, shortStart, sizeof shortStart);
+        stranger.sendTo(port, junk, 3);
+    }
+    PeerSocket newcomer;
+    send(newcomer, wire::kHello);
+    harness.host().advanceSysTime(2.5);
+    send(live, wire::kAck);
+    update();
+    // 3.5 s after its subscription: only its acknowledgement behind the junk
+    // keeps the live client.
+    EXPECT_EQ(master.clients.size(), 2u) << "the live client stays and the newcomer subscribed";
+    EXPECT_EQ(countStartingWith("Ignored datagrams that are no message: 150, the last from 127.0.0.1:" +
+                                std::to_string(stranger.port())),
+              1);
+    EXPECT_EQ(countStartingWith("Unhandled message type 10"), 1) << "one line a second at most";
+}
+
+TEST_F(HostileClients, TheClientTableStopsAtMaxClients) {
+    Helmcast& master = start("maxUpdateRate = 10\nmaxClients = 2\n");
+    PeerSocket a, b, c, d;
+    for (const PeerSocket* peer : {&a, &b, &c, &d}) send(*peer, wire::kHello);
+    update();
+    ASSERT_EQ(master.clients.size(), 2u);
+    EXPECT_EQ(ntohs(master.clients[1].sin_port), b.port());
+    EXPECT_EQ(countStartingWith("Refused subscriptions, the client table is full (maxClients=2): 2, the last from "
+                                "127.0.0.1:" +
+                                std::to_string(d.port())),
+              1);
+    EXPECT_EQ(receiveAll(c).size(), 0u) << "a refused client gets nothing";
+}
+
+TEST_F(HostileClients, OnlyTheKeysOfThisUpdateTravelAndVersionErrorsAreLoggedOnce) {
+    simhost::RegisterGenericClass("Future4", ClassOfVersion(4));
+    start("maxUpdateRate = 10\n");
+    oapiSetFocusObject(addVessel("four", "Future4"));
+    PeerSocket client;
+    send(client, wire::kHello);
+    update();
+    simhost::KeyEvent key;
+    for (DWORD scanCode : {0x10u, 0x11u, 0x12u}) {
+        key.scanCode = scanCode;
+        harness.host().deliverKey(key);
+    }
+    update();
+    key.scanCode = 0x13;
+    harness.host().deliverKey(key);
+    receiveAll(client);
+    update();
+    bool checked = false;
+    for (const auto& d : receiveAll(client)) {
+        if (d.type() != wire::kKeyboard) continue;
+        ASSERT_EQ(d.read<int32_t>(8), 1);
+        EXPECT_EQ((d.read<int32_t>(20) >> 16) & 0xFF, 0x13);
+        for (size_t offset = 24; offset < 204; offset += 4) EXPECT_EQ(d.read<int32_t>(offset), 0) << offset;
+        checked = true;
+    }
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(countStartingWith("vessel four: unsupported vessel interface version 4"), 1);
+}
+
+}  // namespace
