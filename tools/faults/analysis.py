@@ -1,6 +1,7 @@
 """Turns what one scenario's processes left behind into its row of the table
 and the targets it missed."""
 
+import bisect
 from collections import Counter
 from dataclasses import dataclass, field
 
@@ -29,6 +30,7 @@ class Result:
     keys_lost: int = 0
     keys_doubled: int = 0
     keys_foreign: int = 0
+    keys_out_of_order: int = 0     # events that would have to move for the typed order
     subscribe_s: float = None      # slowest subscription of any slave
     new_slave_s: float = None      # the slave started during the run
     drop_s: float = None           # the killed slave's time-out
@@ -46,12 +48,29 @@ def span(value):
 
 def events_of(snapshots):
     """Counter of (scan code, down) over every vessel of the last snapshot."""
-    found = Counter()
-    if snapshots:
-        for vessel in snapshots[-1][2].values():
-            for code, down in vessel.get("keys", []):
-                found[(code, bool(down))] += 1
-    return found
+    return Counter(event for sequence in sequences_of(snapshots) for event in sequence)
+
+
+def sequences_of(snapshots):
+    """Each vessel's received key events, in the order received, from the last snapshot."""
+    if not snapshots:
+        return []
+    return [[(code, bool(down)) for code, down in vessel.get("keys", [])] for vessel in snapshots[-1][2].values()]
+
+
+def out_of_order(sequence, rank):
+    """How many events of the sequence must move to put it in typed order:
+    its length less its longest run in order (first copies of typed events only)."""
+    seen, ranks = set(), []
+    for event in sequence:
+        if event in rank and event not in seen:
+            seen.add(event)
+            ranks.append(rank[event])
+    tails = []  # tails[k]: smallest last rank of an ordered run of k + 1 events
+    for value in ranks:
+        at = bisect.bisect_left(tails, value)
+        tails[at:at + 1] = [value]
+    return len(ranks) - len(tails)
 
 
 class Analysis:
@@ -163,6 +182,11 @@ class Analysis:
                     elif master.started + at < master.ends - KEY_MARGIN_BEFORE_END:
                         r.notes.append(f"{master.folder.name}: key {code:#x} typed but not in its own dump")
             expected_by_master.append((master, typed))
+        # Typed order: instance by instance, each in its schedule's order, a press before its release.
+        rank = {}
+        for _, typed in expected_by_master:
+            for _, event in typed:
+                rank.setdefault(event, len(rank))
         for slave in self.slaves:
             snapshots = timed_snapshots(slave, DUMP_EVERY)
             got = events_of(snapshots)
@@ -182,6 +206,7 @@ class Analysis:
                             r.keys_lost += 1
             r.keys_doubled += sum(count - 1 for (code, _), count in got.items() if count > 1 and code in typed_codes)
             r.keys_foreign += sum(count for (code, _), count in got.items() if code not in typed_codes)
+            r.keys_out_of_order += sum(out_of_order(sequence, rank) for sequence in sequences_of(snapshots))
 
     def check_loss(self):
         r = self.result

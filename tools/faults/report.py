@@ -8,6 +8,7 @@ COLUMNS = [
     ("loss % rep/inj", 14, lambda r: f"{percent(r.loss_reported)}/{percent(r.loss_injected)}"),
     ("discarded", 9, lambda r: str(r.discarded)),
     ("keys ok/lost/dbl", 16, lambda r: f"{r.keys_delivered}/{r.keys_lost}/{r.keys_doubled}"
+                                       + (f" {r.keys_out_of_order}o" if r.keys_out_of_order else "")
                                        + (f" +{r.keys_foreign}f" if r.keys_foreign else "")),
     ("subscr s", 8, lambda r: seconds(r.subscribe_s)),
     ("new s", 6, lambda r: seconds(r.new_slave_s)),
@@ -42,8 +43,8 @@ follows: every slave, every snapshot after its first sync (and after a restart, 
   master had (within 0.4 s of one of its snapshots). max err: largest position error seen. re-sync:
   seconds from the restart to the first snapshot in step. loss: the slaves' reported "lost" vs the
   relays' injected loss, master to slave. discarded: dropped by the slaves' backlog rule. keys: events
-  typed in the master that reached a subscribed slave / did not / arrived more than once (+f: a
-  stranger's, replayed). subscr: slowest subscription (first Hello to the master's log line); new:
+  typed in the master that reached a subscribed slave / did not / arrived more than once (o: out of typed order;
+  +f: a stranger's, replayed). subscr: slowest subscription (first Hello to the master's log line); new:
   the slave started late; never: not within the run. drop: kill -9 to the master's time-out. cut:
   live slaves timed out. clients: largest client table."""
 

@@ -2,25 +2,23 @@
 
 #include <cstring>
 
-#include "WireRecords.h"
+#include "WireCheck.h"
 
 namespace hostile {
 
 namespace {
 
-struct FixedSize {
-    int32_t type;
-    uint32_t size;
-};
-constexpr FixedSize kFixedSizes[] = {
-    {wire::kAck, sizeof(wire::HeaderRecord)},          {wire::kHello, sizeof(wire::HeaderRecord)},
-    {wire::kEnd, sizeof(wire::HeaderRecord)},          {wire::kStart, sizeof(wire::StartRecord)},
-    {wire::kVessel, sizeof(wire::VesselRecord)},       {wire::kVessel2, sizeof(wire::Vessel2Record)},
-    {wire::kAirfoil, sizeof(wire::AirfoilRecord)},     {wire::kXR, sizeof(wire::XRRecord)},
-    {wire::kFocus, sizeof(wire::FocusRecord)},         {wire::kKeyboard, sizeof(wire::KeyboardRecord)},
-    {wire::kVesselExtra, sizeof(wire::VesselExtraRecord)}, {wire::kAnimation, sizeof(wire::AnimationRecord)},
-};
-constexpr int kFixedSizeCount = sizeof kFixedSizes / sizeof kFixedSizes[0];
+// Every type of a fixed size; their sizes come from the protocol core.
+constexpr int32_t kFixedSizeTypes[] = {wire::kAck,     wire::kHello,   wire::kEnd,      wire::kStart,
+                                       wire::kVessel,  wire::kVessel2, wire::kAirfoil,  wire::kXR,
+                                       wire::kFocus,   wire::kKeyboard, wire::kVesselExtra, wire::kAnimation};
+constexpr uint32_t kFixedSizeTypeCount = sizeof kFixedSizeTypes / sizeof kFixedSizeTypes[0];
+
+uint32_t SizeOfType(int32_t type) {
+    const wire::Header header{type, 0};
+    return static_cast<uint32_t>(wire::RecordSize(&header, sizeof header));
+}
+
 // Junk stays small enough for a flood to be cheap to make: a few KB at most.
 constexpr uint32_t kLongestJunk = 3000;
 
@@ -53,12 +51,12 @@ std::vector<uint8_t> JunkDatagrams::next(JunkKind kind) {
             break;
         }
         case JunkKind::kWrongSize: {
-            const FixedSize& known = kFixedSizes[below(kFixedSizeCount)];
+            const int32_t type = kFixedSizeTypes[below(kFixedSizeTypeCount)];
             uint32_t length = sizeof(wire::Header) + below(kLongestJunk);
-            if (length == known.size) ++length;
+            if (length == SizeOfType(type)) ++length;
             bytes.resize(length);
             fillRandom(bytes);
-            Put(bytes, 0, known.type);
+            Put(bytes, 0, type);
             break;
         }
         case JunkKind::kBadTextLength: {
