@@ -50,16 +50,13 @@ follows: every slave, every snapshot after its first sync (and after a restart, 
 
 
 def misses(results):
-    lines = []
-    for result in results:
-        for miss in result.misses:
-            lines.append(f"  MISSED {result.name}: {miss}")
-    return lines
+    return listed(results, "misses", "  MISSED ")
 
 
 def notes(results):
-    lines = []
-    for result in results:
-        for note in result.notes:
-            lines.append(f"  {result.name}: {note}")
-    return lines
+    return listed(results, "notes", "  ")
+
+
+def listed(results, what, lead):
+    """One line per entry of each result's list `what`, named by scenario."""
+    return [f"{lead}{result.name}: {entry}" for result in results for entry in getattr(result, what)]
