@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "ConfigItems.h"
+#include "ConfigFile.h"
 #include "Log.h"
 #include "Message.h"
 #include "ReportLine.h"
@@ -63,7 +63,7 @@ std::vector<std::string> SplitClassList(const char* value) {
 }
 
 void Helmcast::readConfiguration(int& masterPort) {
-    FILEHANDLE file = oapiOpenFile(kMasterConfigFile, FILE_IN, CONFIG);
+    ConfigFile config(kMasterConfigFile);
 
     debug = 0;
     waitForClients = 0;
@@ -82,7 +82,7 @@ void Helmcast::readConfiguration(int& masterPort) {
                  {"masterPort", &port},       {"readOnly", &readOnly},
                  {"maxClients", &maxClients}};
     for (const auto& item : items) {
-        ReadIntItem(file, item.key, *item.value);
+        config.Int(item.key, *item.value);
         if (debug) LOG("Config: %s=%d", item.key, *item.value);
     }
     if (maxClients < 1) {
@@ -92,7 +92,7 @@ void Helmcast::readConfiguration(int& masterPort) {
     masterPort = port;
 
     char value[kClassListCapacity] = {};
-    if (ReadStringItem(file, "textSyncClasses", value, sizeof value)) {
+    if (config.Text("textSyncClasses", value, sizeof value)) {
         if (debug) LOG("Config: textSyncClasses=%s", value);
         for (const std::string& name : SplitClassList(value)) {
             if (debug) LOG("Config: using text sync for vessel class %s", name.c_str());
@@ -100,7 +100,8 @@ void Helmcast::readConfiguration(int& masterPort) {
         }
     }
 
-    if (file != nullptr) oapiCloseFile(file, FILE_IN);
+    // Mistakes are told whatever debug says: a silent typo costs an evening.
+    for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
 }
 
 bool Helmcast::openSocket(int masterPort) {

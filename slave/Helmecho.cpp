@@ -8,7 +8,7 @@
 #include <new>
 
 #include "HookVessel.h"
-#include "ConfigItems.h"
+#include "ConfigFile.h"
 #include "LinkStatistics.h"
 #include "Log.h"
 #include "Message.h"
@@ -74,33 +74,62 @@ Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
     masterAddr.sin_family = AF_INET;
     // Only the low 16 bits of the configured port count.
     masterAddr.sin_port = htons(static_cast<uint16_t>(masterPort));
-    masterAddr.sin_addr.s_addr = inet_addr(masterIP);
 
+    // Windows Sockets are started by the socket setup, which name lookups need.
     openSocket();
+    resolveMaster(masterIP);
 }
 
 void Helmecho::readConfiguration(char (&masterIP)[kMasterIPCapacity], int32_t& masterPort) {
-    FILEHANDLE file = oapiOpenFile(kSlaveConfigFile, FILE_IN, CONFIG);
+    ConfigFile config(kSlaveConfigFile);
 
-    ReadIntItem(file, "debug", debug);
+    config.Int("debug", debug);
     if (debug) LOG("Config: debug=%d", debug);
 
-    ReadStringItem(file, "masterIP", masterIP, kMasterIPCapacity);
+    config.Text("masterIP", masterIP, kMasterIPCapacity);
     if (debug) LOG("Config: masterIP=%s", masterIP);
-    ReadIntItem(file, "masterPort", masterPort);
+    config.Int("masterPort", masterPort);
     if (debug) LOG("Config: masterPort=%d", masterPort);
-    ReadIntItem(file, "switchFocus", switchFocus);
+    config.Int("switchFocus", switchFocus);
     if (debug) LOG("Config: switchFocus=%d", switchFocus);
-    ReadIntItem(file, "waitForMaster", waitForMaster);
+    config.Int("waitForMaster", waitForMaster);
     if (debug) LOG("Config: waitForMaster=%d", waitForMaster);
-    ReadIntItem(file, "sendKeys", sendKeys);
+    config.Int("sendKeys", sendKeys);
     if (debug) LOG("Config: sendKeys=%d", sendKeys);
-    ReadFloatItem(file, "elevation", elevation);
+    config.Float("elevation", elevation);
     if (debug) LOG("Config: elevation=%g", elevation);
-    ReadFloatItem(file, "azimuth", azimuth);
+    config.Float("azimuth", azimuth);
     if (debug) LOG("Config: azimuth=%g", azimuth);
 
-    if (file != nullptr) oapiCloseFile(file, FILE_IN);
+    // Mistakes are told whatever debug says: a silent typo costs an evening.
+    for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
+}
+
+void Helmecho::resolveMaster(const char* masterIP) {
+    // A dotted address as before; "255.255.255.255" is one too, though
+    // inet_addr cannot tell it from a failure.
+    masterAddr.sin_addr.s_addr = inet_addr(masterIP);
+    if (masterAddr.sin_addr.s_addr != INADDR_NONE || std::strcmp(masterIP, "255.255.255.255") == 0) return;
+
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (masterIP[0] != '\0' && getaddrinfo(masterIP, nullptr, &hints, &found) == 0 && found != nullptr) {
+        masterAddr.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+        freeaddrinfo(found);
+        if (debug) LOG("masterIP %s is %s", masterIP, inet_ntoa(masterAddr.sin_addr));
+        return;
+    }
+    masterKnown = false;
+    LOG("masterIP = %s: neither a dotted IPv4 address nor a host name with an IPv4 address; no subscription "
+        "will be sent",
+        masterIP);
+}
+
+void Helmecho::sendToMaster(Message& message) {
+    if (masterKnown) SendToMaster(sock, masterAddr, message);
 }
 
 void Helmecho::openSocket() {
@@ -124,7 +153,7 @@ void Helmecho::clbkSimulationStart(RenderMode) {
     InstallVesselHook();
 
     HelloMessage hello;
-    SendToMaster(sock, masterAddr, hello);
+    sendToMaster(hello);
 
     if (sendKeys) InstallKeyboardHook(kSlaveModuleFile);
 
@@ -143,7 +172,7 @@ void Helmecho::clbkPreStep(double, double, double) {}
 
 void Helmecho::clbkPostStep(double, double, double) {
     if (sendKeys) {
-        SendToMaster(sock, masterAddr, outgoingKeys);
+        sendToMaster(outgoingKeys);
         ResetOutgoingKeys();
     }
 
@@ -203,7 +232,7 @@ void Helmecho::ReceiveUpdate() {
 
         if (endOfUpdate) {
             AckMessage ack;
-            SendToMaster(sock, masterAddr, ack);
+            sendToMaster(ack);
             return;
         }
     }
@@ -421,7 +450,7 @@ void Helmecho::applyScenarioText(VesselStateMessage& message) {
 
 void Helmecho::endStatisticsInterval() {
     HelloMessage hello;
-    SendToMaster(sock, masterAddr, hello);
+    sendToMaster(hello);
     if (debug) logStatistics();
 
     firstSeq = -1;

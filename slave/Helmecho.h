@@ -43,6 +43,7 @@ public:
     int32_t prevBacklog = kSocketReceiveBuffer;
     double lastReportTime = 0.0;
     sockaddr_in masterAddr;
+    bool masterKnown = true;
     int32_t switchFocus = 0;
     int32_t debug = 0;
     int32_t waitForMaster = 0;
@@ -63,6 +64,12 @@ public:
 private:
     void readConfiguration(char (&masterIP)[kMasterIPCapacity], int32_t& masterPort);
     void openSocket();
+    // masterAddr from masterIP: a dotted address or a host name looked up
+    // once; neither leaves masterKnown false and says so.
+    void resolveMaster(const char* masterIP);
+    // Nothing is sent when the master's address is unknown: a failed lookup
+    // must not send to the broadcast address inet_addr answers with.
+    void sendToMaster(Message& message);
     u_long pendingBytes() const;
     // The message of a datagram the slave may act on; null when it is skipped
     // (not from the master, no message, a copy, part of an older update),

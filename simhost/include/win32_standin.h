@@ -9,6 +9,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <strings.h>
 #include <sys/ioctl.h>
