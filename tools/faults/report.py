@@ -43,10 +43,10 @@ follows: every slave, every snapshot after its first sync (and after a restart, 
   master had (within 0.4 s of one of its snapshots). max err: largest position error seen. re-sync:
   seconds from the restart to the first snapshot in step. loss: the slaves' reported "lost" vs the
   relays' injected loss, master to slave. discarded: dropped by the slaves' backlog rule. keys: events
-  typed in the master that reached a subscribed slave / did not / arrived more than once (o: out of typed order;
-  +f: a stranger's, replayed). subscr: slowest subscription (first Hello to the master's log line); new:
-  the slave started late; never: not within the run. drop: kill -9 to the master's time-out. cut:
-  live slaves timed out. clients: largest client table."""
+  typed in the master that reached a subscribed slave / did not / arrived more than once (o: out of
+  typed order; +f: a stranger's, replayed). subscr: slowest subscription (first Hello to the master's
+  log line); new: the slave started late; never: not within the run. drop: kill -9 to the master's
+  time-out. cut: live slaves timed out. clients: largest client table."""
 
 
 def misses(results):
