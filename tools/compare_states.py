@@ -34,27 +34,31 @@ ANIMATION_TOLERANCE = 0.05  # master-driven animations move on between updates
 PROPELLANT_TOLERANCE = 1e-3  # relative
 
 
-def load_snapshots(path):
-    """[(mjd, {name: vessel})] in file order."""
+def load_snapshots(path, torn_tail_ok=False):
+    """[(mjd, {name: vessel})] in file order. With torn_tail_ok, a last line
+    cut short (the host was killed while writing it) is left out."""
     snapshots = []
     current_mjd = None
     current = {}
     with open(path, encoding="utf-8") as handle:
-        for number, line in enumerate(handle, 1):
-            line = line.strip()
-            if not line:
-                continue
-            try:
-                vessel = json.loads(line)
-            except json.JSONDecodeError as error:
-                raise ValueError(f"{path}:{number}: not JSON: {error}") from error
-            mjd = vessel.get("mjd")
-            name = vessel.get("name")
-            if current and (mjd != current_mjd or name in current):
-                snapshots.append((current_mjd, current))
-                current = {}
-            current_mjd = mjd
-            current[name] = vessel
+        lines = handle.read().split("\n")
+    for number, line in enumerate(lines, 1):
+        line = line.strip()
+        if not line:
+            continue
+        try:
+            vessel = json.loads(line)
+        except json.JSONDecodeError as error:
+            if torn_tail_ok and not any(rest.strip() for rest in lines[number:]):
+                break
+            raise ValueError(f"{path}:{number}: not JSON: {error}") from error
+        mjd = vessel.get("mjd")
+        name = vessel.get("name")
+        if current and (mjd != current_mjd or name in current):
+            snapshots.append((current_mjd, current))
+            current = {}
+        current_mjd = mjd
+        current[name] = vessel
     if current:
         snapshots.append((current_mjd, current))
     return snapshots

@@ -1,0 +1,93 @@
+"""The fault suite's judgement on made-up evidence: the client table replayed
+from a log, keys out of order, and a slave's whole run against its master."""
+
+import json
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "faults"))
+
+import evidence  # noqa: E402
+from analysis import out_of_order  # noqa: E402
+from cluster import Instance  # noqa: E402
+from following import compare_run  # noqa: E402
+
+EARTH = {"rbody": "Earth", "landed": False, "class": "Capsule1"}
+
+
+def vessel(name, mjd, x, vy=7500.0, cls="Capsule1"):
+    return dict(EARTH, name=name, mjd=mjd, rpos=[x, 0.0, 0.0], rvel=[0.0, vy, 0.0], **{"class": cls})
+
+
+class ClientTableFromLog(unittest.TestCase):
+    def test_time_outs_remove_by_position_and_the_largest_table_is_kept(self):
+        lines = ["Client 127.0.0.1:1001 subscribed", "Client 127.0.0.1:1002 subscribed",
+                 "Client 127.0.0.1:1003 subscribed", "Client #1 timed out", "Client #0 timed out",
+                 "something else", "Client #5 timed out"]
+        with tempfile.TemporaryDirectory() as folder:
+            log = Path(folder) / "Helmcast.log"
+            log.write_text("".join(f"2026-01-02 03:04:{10 + i:02d}.500 Thread 1 Helmcast.cpp: 1:{text}\n"
+                                   for i, text in enumerate(lines)))
+            table = evidence.ClientTable(log)
+        self.assertEqual(3, table.largest)
+        self.assertEqual([1002, 1001], [port for _, port in table.timed_out])
+        self.assertEqual(1, table.unknown_removals)
+        self.assertAlmostEqual(1.0, table.time_out_of(1001) - table.time_out_of(1002))
+        self.assertIsNone(table.time_out_of(1003))
+
+
+class KeysOutOfOrder(unittest.TestCase):
+    def test_counts_events_that_must_move_and_ignores_copies_and_strangers(self):
+        rank = {("a", True): 0, ("a", False): 1, ("b", True): 2, ("b", False): 3}
+        self.assertEqual(0, out_of_order([("a", True), ("a", False), ("a", False), ("b", True)], rank))
+        self.assertEqual(1, out_of_order([("a", False), ("a", True), ("b", True), ("b", False)], rank))
+        self.assertEqual(2, out_of_order([("b", True), ("b", False), ("x", True), ("a", True), ("a", False)], rank))
+
+
+class WholeRun(unittest.TestCase):
+    """A master and a slave dumping every 0.5 s for 5 s, both started at wall time 100."""
+
+    def run_with(self, slave_at):
+        with tempfile.TemporaryDirectory() as folder:
+            hosts = []
+            for role, make in (("master", lambda t, mjd: [vessel("A", mjd, 7e6 + 7500 * t)]), ("slave1", slave_at)):
+                path = Path(folder) / role
+                path.mkdir()
+                with open(path / "state.json", "w") as dump:
+                    for i in range(10):
+                        t = 0.5 * (i + 1)
+                        for v in make(t, 60000.0 + t / 86400.0):
+                            dump.write(json.dumps(v) + "\n")
+                hosts.append(Instance(role, path, "", 5.0, started=100.0))
+            return compare_run(hosts[1], hosts[:1], 0.5)
+
+    def test_a_slave_in_step_follows(self):
+        result = self.run_with(lambda t, mjd: [vessel("A", mjd, 7e6 + 7500 * t)])
+        self.assertEqual([0.5], result.sync_delays)
+        self.assertEqual(0, result.problem_count)
+        self.assertLess(result.largest_error_m, 1.0)
+
+    def test_an_error_in_the_middle_of_the_run_counts(self):
+        result = self.run_with(lambda t, mjd: [vessel("A", mjd, 7e6 + 7500 * t + (900.0 if t == 2.5 else 0.0))])
+        self.assertAlmostEqual(900.0, result.largest_error_m, delta=1.0)
+        self.assertEqual(1, result.problem_count)
+
+    def test_strangers_and_dates_the_master_never_had_count(self):
+        def slave(t, mjd):
+            if t == 3.0:
+                return [vessel("A", mjd + 1.0, 7e6)]
+            return [vessel("A", mjd, 7e6 + 7500 * t)] + ([vessel("Intruder", mjd, 1e7)] if t == 2.0 else [])
+        result = self.run_with(slave)
+        self.assertEqual(1, result.out_of_step)
+        self.assertEqual(2, result.problem_count)
+
+    def test_a_slave_that_never_has_every_vessel_never_syncs(self):
+        result = self.run_with(lambda t, mjd: [vessel("B", mjd, 7e6 + 7500 * t)])
+        self.assertEqual(["master"], result.never_synced)
+        self.assertEqual(0, result.samples)
+
+
+if __name__ == "__main__":
+    unittest.main()
