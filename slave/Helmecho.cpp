@@ -9,6 +9,7 @@
 
 #include "HookVessel.h"
 #include "ConfigFile.h"
+#include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Log.h"
 #include "Message.h"
@@ -24,8 +25,6 @@ HINSTANCE moduleInstance = nullptr;
 constexpr double kPi = 3.141592653589793;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kStatisticsInterval = 1.0;
-// Offsets up to this are left to drift: setting the date costs a jump.
-constexpr double kMaxDateOffset = 0.1;
 // Propagation mode for the date change: orbital and suborbital vessels both
 // keep their state fixed relative to the surface.
 constexpr int kKeepSurfaceState = 0x22;
@@ -225,7 +224,6 @@ void Helmecho::ReceiveUpdate() {
             if (skipped > skipLimit) return;
             continue;
         }
-        countSequence(message->seq());
         const bool endOfUpdate = message->type() == wire::kEnd;
         dispatch(*message);
         message.reset();
@@ -262,6 +260,8 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
                        SequenceAfter(newestStart, seq);
     if (verdict != SequenceWindow::Verdict::kNew || stale) {
         if (!(now - lastTakenTime > kRestartSilence)) {
+            // It arrived, only too late to apply: not lost.
+            if (stale) countSequence(seq);
             if (verdict == SequenceWindow::Verdict::kDuplicate) {
                 ++duplicateCount;
             } else {
@@ -272,6 +272,9 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
         restartNumbering();
         taken.Take(seq);
     }
+    // Every number taken counts once, also one that a backlog discard
+    // takes: the loss figure tells what the link lost.
+    countSequence(seq);
     lastTakenTime = now;
     if (type == wire::kStart && (!updateBegun || SequenceAfter(seq, newestStart))) {
         updateBegun = true;
@@ -359,7 +362,7 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
         delaySquareSum += offset * offset;
         delaySum += offset;
         ++offsetCount;
-        if (std::fabs(offset) > kMaxDateOffset) {
+        if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
             if (debug) LOG("MJD sync delta=%g s", offset);
             oapiSetSimMJD(r.mjd, kKeepSurfaceState);
         }

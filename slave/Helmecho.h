@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "DateFollower.h"
 #include "Platform.h"
 #include "SequenceWindow.h"
 #include "ThrottledReport.h"
@@ -98,6 +99,7 @@ private:
     bool updateBegun = false;
     int32_t newestStart = 0;
     double lastTakenTime = -1.0e300;
+    DateFollower dateFollower;
     ThrottledReport foreign;    // datagrams from anyone but the master
     ThrottledReport rejected;   // datagrams of the master that are no message
     ThrottledReport badValues;  // messages whose values cannot be applied here

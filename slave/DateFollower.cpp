@@ -1,0 +1,25 @@
+#include "DateFollower.h"
+
+#include <cmath>
+
+bool DateFollower::Follow(double now, double offset, double timeAccel) {
+    while (!recent_.empty() && (now - recent_.front().time > kWindow || now < recent_.front().time))
+        recent_.pop_front();
+    recent_.push_back(Sample{now, offset});
+
+    const double farOff = kFarOff * (std::fabs(timeAccel) > 1.0 ? std::fabs(timeAccel) : 1.0);
+    bool follow = std::fabs(offset) > farOff;
+    if (!follow && std::fabs(offset) > kTolerance) {
+        follow = true;
+        for (const Sample& sample : recent_) {
+            if (!(std::fabs(sample.offset) > kTolerance) || (sample.offset > 0) != (offset > 0)) {
+                follow = false;
+                break;
+            }
+        }
+    }
+    if (follow) {
+        for (Sample& sample : recent_) sample.offset -= offset;
+    }
+    return follow;
+}

@@ -1,0 +1,35 @@
+// When the slave sets its date to the master's.
+//
+// Each StartMessage gives the offset of the master's date from ours, less
+// the time the message spent in transit. Over a link whose transit time
+// varies by more than the tolerance, single offsets swing both ways, and
+// following each one would move the date back and forth, every move
+// leaving the vessels where they were for another date. So a small offset
+// is followed only when every offset of the last second agrees that we are
+// off, the same way; a large one (a start, a jump of the master's date) at
+// once.
+#pragma once
+
+#include <deque>
+
+class DateFollower {
+public:
+    static constexpr double kTolerance = 0.1;  // seconds of simulation
+    static constexpr double kWindow = 1.0;     // seconds of real time
+    // Offsets beyond this many seconds of simulation per unit of time
+    // acceleration are no transit jitter.
+    static constexpr double kFarOff = 1.0;
+
+    // An offset (master minus slave, simulation seconds) measured at real
+    // time `now` under time acceleration `timeAccel`: true when the date is
+    // to be set to the master's now. The offsets kept are then taken as
+    // measured against the new date.
+    bool Follow(double now, double offset, double timeAccel);
+
+private:
+    struct Sample {
+        double time;
+        double offset;
+    };
+    std::deque<Sample> recent_;
+};
