@@ -2,13 +2,16 @@
 
 #include <cmath>
 
+bool DateFollower::FarOff(double offset, double timeAccel) {
+    return std::fabs(offset) > kFarOff * (std::fabs(timeAccel) > 1.0 ? std::fabs(timeAccel) : 1.0);
+}
+
 bool DateFollower::Follow(double now, double offset, double timeAccel) {
     while (!recent_.empty() && (now - recent_.front().time > kWindow || now < recent_.front().time))
         recent_.pop_front();
     recent_.push_back(Sample{now, offset});
 
-    const double farOff = kFarOff * (std::fabs(timeAccel) > 1.0 ? std::fabs(timeAccel) : 1.0);
-    bool follow = std::fabs(offset) > farOff;
+    bool follow = FarOff(offset, timeAccel);
     if (!follow && std::fabs(offset) > kTolerance) {
         follow = true;
         for (const Sample& sample : recent_) {

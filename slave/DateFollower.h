@@ -26,6 +26,9 @@ public:
     // measured against the new date.
     bool Follow(double now, double offset, double timeAccel);
 
+    // An offset no transit jitter explains: followed at once.
+    static bool FarOff(double offset, double timeAccel);
+
 private:
     struct Sample {
         double time;

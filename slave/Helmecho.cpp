@@ -25,9 +25,13 @@ HINSTANCE moduleInstance = nullptr;
 constexpr double kPi = 3.141592653589793;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kStatisticsInterval = 1.0;
-// Propagation mode for the date change: orbital and suborbital vessels both
-// keep their state fixed relative to the surface.
+// Propagation modes for the date change. A far jump (a start, the master's
+// own jump): orbital and suborbital vessels both keep their state fixed
+// relative to the surface. A small correction: vessels move along their
+// orbits by it, so that a vessel whose next state is late is still where
+// the new date has it, not a correction's worth of its path away.
 constexpr int kKeepSurfaceState = 0x22;
+constexpr int kAlongOrbits = 0x00;
 constexpr int kMaxWaitSleeps = 100;
 // A master that restarts numbers its messages from 0 again, behind what was
 // taken in. Numbers from behind after this long without anything new mean
@@ -364,7 +368,7 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
         ++offsetCount;
         if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
             if (debug) LOG("MJD sync delta=%g s", offset);
-            oapiSetSimMJD(r.mjd, kKeepSurfaceState);
+            oapiSetSimMJD(r.mjd, DateFollower::FarOff(offset, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
         }
     }
     if (std::isfinite(r.timeAccel)) oapiSetTimeAcceleration(r.timeAccel);

@@ -54,6 +54,18 @@ TEST_F(ReceiveLoop, OffsetAboveATenthOfASecondSetsTheDateAndLogsIt) {
     EXPECT_EQ(harness.host().simMJD(), behind);
 }
 
+TEST_F(ReceiveLoop, ASmallCorrectionCarriesVesselsAlongAFarJumpLeavesThem) {
+    simhost::RegisterGenericClass("Drifter2", SlaveClassOfVersion(2));
+    start();
+    VESSEL* vessel = oapiGetVesselInterface(AddVessel("drifter", "Drifter2"));
+    send(StartAt(Ahead(0.2)));
+    step();
+    EXPECT_NEAR(StatusOf(*vessel).rpos.y, 0.2 * 7500, 1.0) << "moved along its orbit by the correction";
+    send(StartAt(Ahead(86400.0)));
+    step();
+    EXPECT_NEAR(StatusOf(*vessel).rpos.y, 0.2 * 7500, 1.0) << "a day's jump keeps it fixed to the surface";
+}
+
 TEST_F(ReceiveLoop, OffsetsAreSummedForTheStatistics) {
     Helmecho& slave = start();
     send(StartAt(Ahead(0.05)));
