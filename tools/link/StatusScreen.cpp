@@ -47,6 +47,7 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
             line += row[i];
             if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
         }
+        line.erase(line.find_last_not_of(' ') + 1);
         text += line + "\n";
     }
     return text;
