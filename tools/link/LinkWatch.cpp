@@ -18,18 +18,14 @@ void LinkWatch::service(double now) {
     subscription_.pump(*this, now);
 }
 
-LinkTally::Take LinkWatch::take(const uint8_t* datagram, int length, double now) {
+bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
     wire::Header header;
     std::memcpy(&header, datagram, sizeof header);
     const LinkTally::Take take = tally_.take(header.seq, header.type, length, now);
     if (take == LinkTally::Take::kFresh || take == LinkTally::Take::kLate) {
         picture_.apply(datagram, length, take == LinkTally::Take::kFresh, now);
     }
-    return take;
-}
-
-bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
-    return take(datagram, length, now) == LinkTally::Take::kFresh;
+    return take == LinkTally::Take::kFresh;
 }
 
 LinkSnapshot LinkWatch::snapshot(double now) const {

@@ -13,7 +13,7 @@
 #include "MasterPicture.h"
 #include "MasterSubscription.h"
 
-class LinkWatch : private MasterSubscription::Listener {
+class LinkWatch : protected MasterSubscription::Listener {
 public:
     bool open(const sockaddr_in& master, std::string& error);
     int fd() const { return subscription_.fd(); }
@@ -24,12 +24,14 @@ public:
 
     LinkSnapshot snapshot(double now) const;
 
-    // Takes the message in; a program that forwards datagrams wraps this.
-    LinkTally::Take take(const uint8_t* datagram, int length, double now);
-
-private:
+protected:
+    // Each message of the master that passed the receive checks: counted,
+    // pictured, and true when taken in (an EndMessage is then acknowledged).
+    // A program that forwards the master's datagrams overrides this and
+    // calls it.
     bool onMessage(const uint8_t* datagram, int length, double now) override;
 
+private:
     MasterSubscription subscription_;
     LinkTally tally_;
     MasterPicture picture_;

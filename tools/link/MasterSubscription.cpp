@@ -23,6 +23,7 @@ MasterSubscription::~MasterSubscription() {
 }
 
 bool MasterSubscription::open(const sockaddr_in& master, std::string& error) {
+    if (fd_ >= 0) ::close(fd_);
     master_ = master;
     fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
     if (fd_ < 0) {
