@@ -14,7 +14,6 @@ usage: dissector_test.py BIN_DIR SOURCE_DIR WORK_DIR
 """
 
 import math
-import re
 import shutil
 import struct
 import subprocess
@@ -22,6 +21,7 @@ import sys
 from pathlib import Path
 
 import module_traffic
+import outcome
 
 RUN_SECONDS = 5
 FIELDS = ["frame.number", "helmcast.type", "helmcast.seq", "helmcast.vessel_name", "helmcast.class_name",
@@ -166,8 +166,7 @@ def main():
         if message not in shown:
             problems.append(f"frame {row['frame.number'][0]}: expert info '{shown}', expected '{message}'")
 
-    scenario = (source_dir / "scenarios" / "Demo.scn").read_text()
-    ships = dict(re.findall(r"^([\w-]+):(\w+)", scenario.split("BEGIN_SHIPS")[1], re.M))
+    ships = module_traffic.demo_ships(source_dir)
     if names != ships:
         problems.append(f"vessels {names} instead of {ships}")
     # L (scan code 0x26) and G (0x22, Alt held) typed in the master, K (0x25) in the slave.
@@ -184,11 +183,8 @@ def main():
     if any(row["helmcast.type"] for row in run_tshark(tshark, script, capture, None)):
         problems.append("datagrams on another port than the preference's were dissected")
 
-    for problem in problems[:40]:
-        print(problem)
-    print(f"{len(rows)} frames dissected, {len(names)} vessels, {len(keys[False]) + len(keys[True])} key events, "
-          f"{len(problems)} problems")
-    return 1 if problems else 0
+    return outcome.finish(problems[:40], f"{len(rows)} frames dissected, {len(names)} vessels, "
+                          f"{len(keys[False]) + len(keys[True])} key events")
 
 
 if __name__ == "__main__":

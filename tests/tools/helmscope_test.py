@@ -5,13 +5,13 @@ usage: helmscope_test.py BIN_DIR SOURCE_DIR WORK_DIR
 """
 
 import json
-import re
 import shutil
 import subprocess
 import sys
 from pathlib import Path
 
 import module_traffic
+import outcome
 
 
 def scope(bin_dir, *args, timeout=60):
@@ -39,8 +39,7 @@ def main():
         print(done.stdout)
         check(done.returncode == 0, f"--json against the master: exit {done.returncode}: {done.stderr}")
         snapshot = json.loads(done.stdout)
-        scenario = (source_dir / "scenarios" / "Demo.scn").read_text()
-        ships = dict(re.findall(r"^([\w-]+):(\w+)", scenario.split("BEGIN_SHIPS")[1], re.M))
+        ships = module_traffic.demo_ships(source_dir)
         seen = {v["name"]: v["class"] for v in snapshot["vessels"]}
         check(seen == ships, f"vessels {seen} instead of {ships}")
         check(snapshot["link"]["updates_per_second"] > 0, "no update rate")
@@ -72,10 +71,7 @@ def main():
         done = scope(bin_dir, *args, "--json")
         check(done.returncode == 2 and message in done.stderr, f"{args}: exit {done.returncode}, '{done.stderr}'")
 
-    for problem in problems:
-        print(problem)
-    print(f"{len(problems)} problems")
-    return 1 if problems else 0
+    return outcome.finish(problems, "helmscope")
 
 
 if __name__ == "__main__":

@@ -13,6 +13,8 @@ import subprocess
 import sys
 from pathlib import Path
 
+import outcome
+
 LOG = """\
 2026-12-08 10:15:00.100 Thread 42       Helmecho.cpp:  97:Config: debug=1
 2026-12-08 10:15:01.117 Thread 42       Helmecho.cpp: 442:Pkts: 0 lost: 0 ( 0.0 %) dropped: 0 ( 0.0 %) 0 upd/sec mean_delay= 0.0 ms jitter= 0.0 ms rms
@@ -64,10 +66,7 @@ def main():
     if done.returncode != 1 or "no statistics lines" not in done.stderr:
         problems.append(f"log without statistics: exit {done.returncode}: {done.stderr}")
 
-    for problem in problems:
-        print(problem)
-    print(f"{len(samples)} statistics lines read, {len(problems)} problems")
-    return 1 if problems else 0
+    return outcome.finish(problems, f"{len(samples)} statistics lines read")
 
 
 if __name__ == "__main__":

@@ -8,15 +8,20 @@ privileges). In the written capture the forwarder is left out: each datagram
 appears between the slave's address and the master's, as on a direct link.
 """
 
-import os
+import re
 import select
 import socket
 import struct
 import subprocess
 import time
-from pathlib import Path
 
 LOOPBACK = "127.0.0.1"
+
+
+def demo_ships(source_dir):
+    """{vessel name: class name} of the bundled demo scenario."""
+    scenario = (source_dir / "scenarios" / "Demo.scn").read_text()
+    return dict(re.findall(r"^([\w-]+):(\w+)", scenario.split("BEGIN_SHIPS")[1], re.M))
 
 
 def free_udp_port():

@@ -111,10 +111,19 @@ void MasterPicture::apply(const uint8_t* datagram, int length, bool fresh, doubl
 
 namespace {
 
-void SetPlace(VesselRow& row, const wire::Vector3& rpos, const wire::Vector3& rvel, bool landed) {
-    row.landed = landed;
-    row.distance = Length(rpos);
-    row.speed = Length(rvel);
+// The row of a vessel from either status record: both carry the names, the
+// handles, position, velocity and the landed status.
+template <class Record, class Status>
+void FillRow(VesselRow& row, const Record& record, const Status& status, const char* interfaceVersion) {
+    row.name = wire::NameText(record.vesselName);
+    row.className = wire::NameText(record.className);
+    row.interfaceVersion = interfaceVersion;
+    // A zero handle means no object; its name field is not read.
+    row.body = status.rbody != 0 ? wire::NameText(record.rbodyName) : "";
+    row.base = status.base != 0 ? wire::NameText(record.baseName) : "";
+    row.landed = status.status == 1;
+    row.distance = Length(status.rpos);
+    row.speed = Length(status.rvel);
     double radius = 0.0;
     row.altitudeKnown = RadiusOf(row.body, radius);
     row.altitude = row.altitudeKnown ? row.distance - radius : 0.0;
@@ -124,26 +133,13 @@ void SetPlace(VesselRow& row, const wire::Vector3& rpos, const wire::Vector3& rv
 
 void MasterPicture::applyStatus1(const wire::VesselRecord& record, double now) {
     Vessel& vessel = vessels_[wire::NameText(record.vesselName)];
-    VesselRow& row = vessel.row;
-    row.name = wire::NameText(record.vesselName);
-    row.className = wire::NameText(record.className);
-    row.interfaceVersion = "<2";
-    // A zero handle means no object; its name field is not read.
-    row.body = record.status.rbody != 0 ? wire::NameText(record.rbodyName) : "";
-    row.base = record.status.base != 0 ? wire::NameText(record.baseName) : "";
-    SetPlace(row, record.status.rpos, record.status.rvel, record.status.status == 1);
+    FillRow(vessel.row, record, record.status, "<2");
     vessel.statusTime = now;
 }
 
 void MasterPicture::applyStatus2(const wire::Vessel2Record& record, double now) {
     Vessel& vessel = vessels_[wire::NameText(record.vesselName)];
-    VesselRow& row = vessel.row;
-    row.name = wire::NameText(record.vesselName);
-    row.className = wire::NameText(record.className);
-    row.interfaceVersion = "2-3";
-    row.body = record.status2.rbody != 0 ? wire::NameText(record.rbodyName) : "";
-    row.base = record.status2.base != 0 ? wire::NameText(record.baseName) : "";
-    SetPlace(row, record.status2.rpos, record.status2.rvel, record.status2.status == 1);
+    FillRow(vessel.row, record, record.status2, "2-3");
     vessel.statusTime = now;
 }
 

@@ -168,12 +168,15 @@ local function cut_count(item, value, capacity)
     return used
 end
 
+-- Position, velocity, angular velocity, orientation: four vectors in a row
+-- in both status records.
+local function add_motion(tree, tvb, o)
+    for i, name in ipairs({ "rpos", "rvel", "vrot", "arot" }) do add_vector(tree, name, tvb, o + 24 * (i - 1)) end
+end
+
 local function add_status1(tree, tvb, o)
     local st = tree:add(tvb(o, 496), "Status record, version 1")
-    add_vector(st, "rpos", tvb, o)
-    add_vector(st, "rvel", tvb, o + 24)
-    add_vector(st, "vrot", tvb, o + 48)
-    add_vector(st, "arot", tvb, o + 72)
+    add_motion(st, tvb, o)
     st:add_le(f.fuel, tvb(o + 96, 8))
     st:add_le(f.eng_main, tvb(o + 104, 8))
     st:add_le(f.eng_hovr, tvb(o + 112, 8))
@@ -197,10 +200,7 @@ local function add_status2(tree, tvb, o)
     st:add_le(f.base, tvb(o + 12, 4))
     st:add_le(f.port, tvb(o + 16, 4))
     st:add_le(f.status, tvb(o + 20, 4))
-    add_vector(st, "rpos", tvb, o + 24)
-    add_vector(st, "rvel", tvb, o + 48)
-    add_vector(st, "vrot", tvb, o + 72)
-    add_vector(st, "arot", tvb, o + 96)
+    add_motion(st, tvb, o + 24)
     st:add_le(f.surf_lng, tvb(o + 120, 8))
     st:add_le(f.surf_lat, tvb(o + 128, 8))
     st:add_le(f.surf_hdg, tvb(o + 136, 8))
