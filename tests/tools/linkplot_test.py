@@ -5,8 +5,7 @@ picture it writes, and its answer to a log without statistics.
 usage: linkplot_test.py SOURCE_DIR WORK_DIR
 """
 
-import importlib.machinery
-import importlib.util
+import runpy
 import shutil
 import struct
 import subprocess
@@ -24,14 +23,6 @@ LOG = """\
 """
 
 
-def load_linkplot(path):
-    loader = importlib.machinery.SourceFileLoader("linkplot", str(path))
-    spec = importlib.util.spec_from_loader("linkplot", loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
-    return module
-
-
 def main():
     source_dir, work_dir = (Path(a).resolve() for a in sys.argv[1:3])
     shutil.rmtree(work_dir, ignore_errors=True)
@@ -39,7 +30,7 @@ def main():
     tool = source_dir / "tools" / "linkplot"
     problems = []
 
-    samples = load_linkplot(tool).parse_statistics(LOG.splitlines())
+    samples = runpy.run_path(str(tool))["parse_statistics"](LOG.splitlines())
     if [round(s["seconds"], 3) for s in samples] != [0.0, 1.003, 2.008]:
         problems.append(f"times {[s['seconds'] for s in samples]}")
     if (samples[1]["lost"], samples[1]["lost_percent"], samples[1]["updates"]) != (36, 5.0, 24):
