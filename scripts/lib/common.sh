@@ -5,8 +5,11 @@ set -euo pipefail
 HELM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export HELM_ROOT
 
-# Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need.
-HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev python3)
+# Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need, and
+# the tools beside the modules: tshark for the dissector's test, matplotlib
+# for linkplot.
+HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev python3
+               tshark python3-matplotlib)
 # What the Windows build check (scripts/wincheck) needs beyond those: the i686
 # mingw-w64 headers, libraries and binutils (dlltool), and LLVM's nm and
 # demanglers.
@@ -26,7 +29,9 @@ helm_ensure_packages() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  # No questions (tshark's package asks whether to capture without root):
+  # the environment must reach apt-get through sudo too.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 # Configure (once) and build a preset.

@@ -1,0 +1,163 @@
+#include "LinkTally.h"
+
+#include <cmath>
+
+#include "WireRecords.h"
+
+namespace {
+
+int64_t Ahead(int32_t newer, int32_t older) {
+    return static_cast<int32_t>(static_cast<uint32_t>(newer) - static_cast<uint32_t>(older));
+}
+
+}  // namespace
+
+LinkTally::Take LinkTally::take(int32_t seq, int32_t type, int length, double now) {
+    if (firstMessageTime_ < 0.0) firstMessageTime_ = now;
+    lastMessageTime_ = now;
+    ++totals_.datagrams;
+    totals_.bytes += length;
+    forgetBefore(now);
+
+    bool wasEmpty = window_.empty();
+    int32_t previousNewest = window_.newest();
+    SequenceWindow::Verdict verdict = window_.Take(seq);
+    // Keys are events and count whenever they come; states of an update
+    // older than the newest begun are behind the picture already.
+    bool late = verdict == SequenceWindow::Verdict::kNew && type != wire::kKeyboard && updateBegun_ &&
+                SequenceAfter(newestStart_, seq);
+    if (verdict != SequenceWindow::Verdict::kNew || late) {
+        if (now - lastNewTime_ > kRestartSilence) {
+            ++totals_.restarts;
+            window_.Reset();
+            updateBegun_ = false;
+            open_ = false;
+            wasEmpty = true;
+            previousNewest = 0;
+            window_.Take(seq);
+            verdict = SequenceWindow::Verdict::kNew;
+            late = false;
+        }
+    }
+    if (verdict == SequenceWindow::Verdict::kDuplicate) {
+        ++totals_.duplicates;
+        return Take::kDuplicate;
+    }
+    if (verdict == SequenceWindow::Verdict::kTooOld) {
+        ++totals_.tooOld;
+        return Take::kTooOld;
+    }
+    lastNewTime_ = now;
+    countNumber(seq, wasEmpty, previousNewest);
+    if (late) return Take::kLate;
+    if (type == wire::kStart && (!updateBegun_ || SequenceAfter(seq, newestStart_))) {
+        updateBegun_ = true;
+        newestStart_ = seq;
+    }
+    countUpdate(seq, type, length, now);
+    return Take::kFresh;
+}
+
+void LinkTally::countNumber(int32_t seq, bool wasEmpty, int32_t previousNewest) {
+    if (wasEmpty) {
+        ++numbersSpanned_;
+        return;
+    }
+    const int64_t ahead = Ahead(seq, previousNewest);
+    if (ahead > 0) {
+        totals_.lost += ahead - 1;
+        numbersSpanned_ += ahead;
+        return;
+    }
+    // A late number fills a gap counted as lost.
+    ++totals_.reordered;
+    if (totals_.lost > 0) --totals_.lost;
+}
+
+void LinkTally::countUpdate(int32_t seq, int32_t type, int length, double now) {
+    if (type == wire::kStart) {
+        if (lastStartTime_ >= 0.0) recentSpacings_.push_back({now, now - lastStartTime_});
+        lastStartTime_ = now;
+        open_ = true;
+        openStartSeq_ = seq;
+        openDatagrams_ = 1;
+        openBytes_ = length;
+        return;
+    }
+    // Only numbers from the open update's start on belong to it (a late key
+    // event of an older update does not).
+    const bool inOpenUpdate = open_ && !SequenceAfter(openStartSeq_, seq);
+    if (inOpenUpdate) {
+        ++openDatagrams_;
+        openBytes_ += length;
+    }
+    if (type != wire::kEnd) return;
+    ++totals_.updates;
+    if (!inOpenUpdate) {
+        // Its start never arrived: it counts, but its size is unknown.
+        ++totals_.incompleteUpdates;
+        recentUpdates_.push_back({now, false, 0, 0});
+        return;
+    }
+    if (Ahead(seq, openStartSeq_) + 1 != openDatagrams_) ++totals_.incompleteUpdates;
+    recentUpdates_.push_back({now, true, openDatagrams_, openBytes_});
+    open_ = false;
+}
+
+void LinkTally::forgetBefore(double now) {
+    while (!recentUpdates_.empty() && now - recentUpdates_.front().end > kRecentSeconds) recentUpdates_.pop_front();
+    while (!recentSpacings_.empty() && now - recentSpacings_.front().at > kRecentSeconds) recentSpacings_.pop_front();
+}
+
+LinkFigures LinkTally::figures(double now) const {
+    LinkFigures f = totals_;
+    if (numbersSpanned_ > 0) f.lostPercent = 100.0 * static_cast<double>(f.lost) / static_cast<double>(numbersSpanned_);
+    if (lastMessageTime_ >= 0.0) f.secondsSinceLastMessage = now - lastMessageTime_;
+
+    int64_t ended = 0;
+    int64_t sized = 0;
+    double datagrams = 0.0;
+    double bytes = 0.0;
+    double first = 0.0;
+    double last = 0.0;
+    for (const Update& update : recentUpdates_) {
+        if (now - update.end > kRecentSeconds) continue;
+        if (ended == 0) first = update.end;
+        last = update.end;
+        ++ended;
+        if (!update.sized) continue;
+        ++sized;
+        datagrams += update.datagrams;
+        bytes += static_cast<double>(update.bytes);
+    }
+    // Once the window is full, the updates in it over its length (so a
+    // master that stops shows its rate falling); before that, from the
+    // intervals seen so far.
+    if (firstMessageTime_ >= 0.0 && now - firstMessageTime_ >= kRecentSeconds) {
+        f.updatesPerSecond = static_cast<double>(ended) / kRecentSeconds;
+    } else if (ended >= 2 && last > first) {
+        f.updatesPerSecond = static_cast<double>(ended - 1) / (last - first);
+    }
+    if (sized > 0) {
+        f.datagramsPerUpdate = datagrams / static_cast<double>(sized);
+        f.bytesPerUpdate = bytes / static_cast<double>(sized);
+    }
+
+    int64_t spacings = 0;
+    double sum = 0.0;
+    double squareSum = 0.0;
+    for (const Spacing& spacing : recentSpacings_) {
+        if (now - spacing.at > kRecentSeconds) continue;
+        ++spacings;
+        sum += spacing.seconds;
+        squareSum += spacing.seconds * spacing.seconds;
+    }
+    if (spacings > 0) {
+        const double mean = sum / static_cast<double>(spacings);
+        // Rounding can leave a tiny negative variance for equal spacings.
+        const double variance = std::fmax(0.0, squareSum / static_cast<double>(spacings) - mean * mean);
+        f.spacingMs = 1000.0 * mean;
+        f.jitterMs = 1000.0 * std::sqrt(variance);
+    }
+    return f;
+}

@@ -1,0 +1,41 @@
+#include "LinkWatch.h"
+
+#include <cstring>
+
+#include "MasterAddress.h"
+
+bool LinkWatch::open(const sockaddr_in& master, std::string& error) {
+    opened_ = false;
+    return subscription_.open(master, error);
+}
+
+void LinkWatch::service(double now) {
+    if (!opened_) {
+        opened_ = true;
+        openedAt_ = now;
+    }
+    subscription_.renew(now);
+    subscription_.pump(*this, now);
+}
+
+bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
+    wire::Header header;
+    std::memcpy(&header, datagram, sizeof header);
+    const LinkTally::Take take = tally_.take(header.seq, header.type, length, now);
+    if (take == LinkTally::Take::kFresh || take == LinkTally::Take::kLate) {
+        picture_.apply(datagram, length, take == LinkTally::Take::kFresh, now);
+    }
+    return take == LinkTally::Take::kFresh;
+}
+
+LinkSnapshot LinkWatch::snapshot(double now) const {
+    LinkSnapshot s;
+    s.master = AddressText(subscription_.master());
+    s.watchedSeconds = opened_ ? now - openedAt_ : 0.0;
+    s.link = tally_.figures(now);
+    s.ignored = subscription_.ignored();
+    s.acknowledgements = subscription_.acknowledgements();
+    s.simulation = picture_.simulation();
+    s.vessels = picture_.vessels(now);
+    return s;
+}

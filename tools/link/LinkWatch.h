@@ -1,0 +1,40 @@
+// A client of one master that keeps the figures of its link and the picture
+// of its simulation: the subscription, the tally and the picture together.
+// A program drives it from its own loop: renew, pump when the socket is
+// readable, snapshot when it wants to show something.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <string>
+
+#include "LinkSnapshot.h"
+#include "LinkTally.h"
+#include "MasterPicture.h"
+#include "MasterSubscription.h"
+
+class LinkWatch : protected MasterSubscription::Listener {
+public:
+    bool open(const sockaddr_in& master, std::string& error);
+    int fd() const { return subscription_.fd(); }
+
+    // Hello when due, then whatever is queued. `now` on a steady clock, s.
+    void service(double now);
+    double nextRenewal() const { return subscription_.nextRenewal(); }
+
+    LinkSnapshot snapshot(double now) const;
+
+protected:
+    // Each message of the master that passed the receive checks: counted,
+    // pictured, and true when taken in (an EndMessage is then acknowledged).
+    // A program that forwards the master's datagrams overrides this and
+    // calls it.
+    bool onMessage(const uint8_t* datagram, int length, double now) override;
+
+private:
+    MasterSubscription subscription_;
+    LinkTally tally_;
+    MasterPicture picture_;
+    double openedAt_ = 0.0;
+    bool opened_ = false;
+};
