@@ -221,7 +221,10 @@ TEST_F(ReceiveLoop, WrongLengthIsReadPastAndReportedOnce) {
     Helmecho& slave = start();
     send(StartAt(kBaseMjd, 1));
     send(StartAt(kBaseMjd, 2), 31);
-    send(StartAt(kBaseMjd, 3), 33);
+    uint8_t tooLong[sizeof(wire::StartRecord) + 1] = {};
+    const wire::StartRecord third = StartAt(kBaseMjd, 3);
+    std::memcpy(tooLong, &third, sizeof third);
+    master.sendTo(slavePort, tooLong, sizeof tooLong);
     sendHeader(wire::kEnd, 4);
     step();
     EXPECT_EQ(countReceived(wire::kAck), 1) << "the update completes in the same step";
