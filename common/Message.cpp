@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include "Log.h"
 #include "ThrottledReport.h"
@@ -21,12 +22,6 @@ constexpr unsigned char kKeyDown = 0x80;
 
 int32_t ReadInt32(const void* bytes, size_t offset) {
     int32_t value;
-    std::memcpy(&value, static_cast<const uint8_t*>(bytes) + offset, sizeof value);
-    return value;
-}
-
-double ReadDouble(const void* bytes, size_t offset) {
-    double value;
     std::memcpy(&value, static_cast<const uint8_t*>(bytes) + offset, sizeof value);
     return value;
 }
@@ -67,10 +62,36 @@ OBJHANDLE LocalObject(uint32_t wireHandle, wire::Name& name) {
     return wireHandle != 0 ? oapiGetObjectByName(name) : nullptr;
 }
 
+// What only the receiving host can judge, once the record is made safe and
+// fixed up: a date must lie a finite number of seconds from ours, and a
+// position carried forward by such an offset must stay a number.
 template <class M>
-Message* Build(const uint8_t* datagram, int length) {
-    return new (std::nothrow) M(datagram, length, Received());
+bool Admissible(const M&) {
+    return true;
 }
+bool Admissible(const StartMessage& m) { return DateOffsetFinite(m.record().mjd); }
+bool Admissible(const VesselStateMessage& m) { return DateOffsetFinite(m.record().mjd); }
+bool Admissible(const VesselMessage& m) { return Finite(m.status.rpos); }
+bool Admissible(const Vessel2Message& m) { return Finite(m.status2.rpos); }
+
+template <class M>
+Message* Build(const uint8_t* datagram, int length, Rejection& why) {
+    M* message = new (std::nothrow) M(datagram, length, Received());
+    if (message != nullptr && !Admissible(*message)) {
+        delete message;
+        why = Rejection::kBadValues;
+        return nullptr;
+    }
+    why = Rejection::kNone;
+    return message;
+}
+
+// Every class carries the record and code the list gives it.
+#define HELM_CLASS_MATCHES(name, code, Record, Class)                                                 \
+    static_assert(Class::kType == wire::name && std::is_same<Class::RecordType, wire::Record>::value, \
+                  #Class " carries " #Record);
+HELM_MESSAGE_KINDS(HELM_CLASS_MATCHES)
+#undef HELM_CLASS_MATCHES
 
 }  // namespace
 
@@ -144,76 +165,29 @@ Message* CreateMessage(const uint8_t* datagram, int length) {
 Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
     // The size rule again for its log line on an unknown type.
     if (datagram != nullptr && length >= static_cast<int>(sizeof(wire::Header))) PayloadSize(datagram, length);
+    // The one admission of a datagram: the protocol core's checks of its
+    // bytes, then the receipt constructor of its class (copy, counts cut,
+    // names ended, fix-up) and what only this host can judge. Readers of
+    // the message rely on it.
     why = wire::CheckDatagram(datagram, length);
     if (why != Rejection::kNone) return nullptr;
-    why = Rejection::kBadValues;
     const int32_t type = ReadInt32(datagram, offsetof(wire::Header, type));
-    if (type == wire::kStart && !DateOffsetFinite(ReadDouble(datagram, offsetof(wire::StartRecord, mjd))))
-        return nullptr;
-    if (type == wire::kVesselState && !DateOffsetFinite(ReadDouble(datagram, offsetof(wire::VesselStateRecord, mjd)))) {
-        return nullptr;
-    }
 
     Message* message = nullptr;
     switch (type) {
-        case wire::kAck:
-            message = Build<AckMessage>(datagram, length);
-            break;
-        case wire::kHello:
-            message = Build<HelloMessage>(datagram, length);
-            break;
-        case wire::kEnd:
-            message = Build<EndMessage>(datagram, length);
-            break;
-        case wire::kStart:
-            message = Build<StartMessage>(datagram, length);
-            break;
-        case wire::kVessel: {
-            VesselMessage* m = new (std::nothrow) VesselMessage(datagram, length, Received());
-            // Dates far apart could carry a finite position out of range.
-            if (m != nullptr && !Finite(m->status.rpos)) {
-                delete m;
-                return nullptr;
-            }
-            message = m;
-            break;
-        }
-        case wire::kVessel2: {
-            Vessel2Message* m = new (std::nothrow) Vessel2Message(datagram, length, Received());
-            if (m != nullptr && !Finite(m->status2.rpos)) {
-                delete m;
-                return nullptr;
-            }
-            message = m;
-            break;
-        }
-        case wire::kAirfoil:
-            message = Build<AirfoilMessage>(datagram, length);
-            break;
-        case wire::kXR:
-            message = Build<XRMessage>(datagram, length);
-            break;
-        case wire::kFocus:
-            message = Build<FocusMessage>(datagram, length);
-            break;
-        case wire::kVesselState:
-            message = Build<VesselStateMessage>(datagram, length);
-            break;
-        case wire::kKeyboard:
-            message = Build<KeyboardMessage>(datagram, length);
-            break;
-        case wire::kVesselExtra:
-            message = Build<VesselExtraMessage>(datagram, length);
-            break;
-        case wire::kAnimation:
-            message = Build<AnimationMessage>(datagram, length);
-            break;
+#define HELM_FACTORY_CASE(name, code, Record, Class)   \
+    case wire::name:                                   \
+        message = Build<Class>(datagram, length, why); \
+        break;
+        HELM_MESSAGE_KINDS(HELM_FACTORY_CASE)
+#undef HELM_FACTORY_CASE
         default:
-            // PayloadSize has logged the code already and never matches a length.
+            // The checks above never let an unknown type through.
             why = Rejection::kUnknownType;
             return nullptr;
     }
-    why = message != nullptr ? Rejection::kNone : Rejection::kNoMemory;
+    if (why != Rejection::kNone) return nullptr;
+    if (message == nullptr) why = Rejection::kNoMemory;
     return message;
 }
 

@@ -52,6 +52,7 @@ template <class Record, int32_t Code>
 class RecordMessage : public Message {
 public:
     static constexpr int32_t kType = Code;
+    using RecordType = Record;
     Record& record() { return record_; }
     const Record& record() const { return record_; }
 

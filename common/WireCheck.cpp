@@ -44,7 +44,20 @@ bool LevelsFinite(const uint8_t* datagram, size_t listOffset, uint32_t count, in
     return true;
 }
 
-bool VesselFinite(const uint8_t* datagram) {
+// The values a receiver applies from a record of each kind: all finite.
+// Kinds that carry none have nothing to judge.
+template <class Record>
+bool AppliedValuesFinite(const uint8_t*) {
+    return true;
+}
+
+template <>
+bool AppliedValuesFinite<StartRecord>(const uint8_t* datagram) {
+    return FiniteAt(datagram, offsetof(StartRecord, mjd), 3);
+}
+
+template <>
+bool AppliedValuesFinite<VesselRecord>(const uint8_t* datagram) {
     constexpr size_t status = offsetof(VesselRecord, status);
     // Fuel and engine levels; for a landed vessel (status 1) also the
     // surface position that the host reads from the first data vector.
@@ -54,7 +67,8 @@ bool VesselFinite(const uint8_t* datagram) {
            (!landed || FiniteAt(datagram, status + offsetof(VesselStatus, vdata), 3));
 }
 
-bool Vessel2Finite(const uint8_t* datagram) {
+template <>
+bool AppliedValuesFinite<Vessel2Record>(const uint8_t* datagram) {
     constexpr size_t status = offsetof(Vessel2Record, status2);
     const uint32_t fuelCount = static_cast<uint32_t>(Int32At(datagram, status + offsetof(VesselStatus2, nfuel)));
     const uint32_t thrusterCount =
@@ -65,14 +79,52 @@ bool Vessel2Finite(const uint8_t* datagram) {
            LevelsFinite(datagram, offsetof(Vessel2Record, thrusterLevels), thrusterCount, kMaxThrusters);
 }
 
-bool AnimationFinite(const uint8_t* datagram) {
+template <>
+bool AppliedValuesFinite<AirfoilRecord>(const uint8_t* datagram) {
+    return FiniteAt(datagram, offsetof(AirfoilRecord, surfaceLevels), kSurfaceKinds);
+}
+
+template <>
+bool AppliedValuesFinite<XRRecord>(const uint8_t* datagram) {
+    return FiniteAt(datagram, offsetof(XRRecord, xrValue));
+}
+
+template <>
+bool AppliedValuesFinite<VesselStateRecord>(const uint8_t* datagram) {
+    return FiniteAt(datagram, offsetof(VesselStateRecord, mjd));
+}
+
+template <>
+bool AppliedValuesFinite<AnimationRecord>(const uint8_t* datagram) {
     const int32_t count = CutCount(Int32At(datagram, offsetof(AnimationRecord, animCount)), kMaxAnimations);
     return FiniteAt(datagram, offsetof(AnimationRecord, animStates), count);
 }
 
+// Whether `length` bytes hold a record of the kind; a scenario-text record
+// is as long as its text.
 template <class Record>
 bool Holds(int length) {
     return length >= static_cast<int>(sizeof(Record));
+}
+
+template <>
+bool Holds<VesselStateRecord>(int length) {
+    return length >= kVesselStateFixedSize;
+}
+
+// The size rule for one kind: fixed, but for the scenario text's length.
+template <class Record>
+int SizeOf(const uint8_t*, int) {
+    return static_cast<int>(sizeof(Record));
+}
+
+template <>
+int SizeOf<VesselStateRecord>(const uint8_t* bytes, int available) {
+    const size_t at = offsetof(VesselStateRecord, textLength);
+    if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
+    const int32_t textLength = Int32At(bytes, at);
+    if (textLength < 0 || textLength > kMaxText) return -1;
+    return kVesselStateFixedSize + textLength;
 }
 
 uint32_t CutUnsignedCount(uint32_t count, int32_t capacity) {
@@ -99,41 +151,26 @@ const char* RejectionText(Rejection why) {
     return "?";
 }
 
-bool KnownType(int32_t type) { return type == kAck || type == kHello || type == kEnd || (type >= 0 && type <= 9); }
+bool KnownType(int32_t type) {
+    switch (type) {
+#define HELM_KNOWN_CASE(name, code, Record, Class) case name:
+        HELM_MESSAGE_KINDS(HELM_KNOWN_CASE)
+#undef HELM_KNOWN_CASE
+        return true;
+        default:
+            return false;
+    }
+}
 
 int RecordSize(const void* record, int available) {
     if (record == nullptr || available < static_cast<int>(sizeof(Header))) return -1;
     const uint8_t* bytes = static_cast<const uint8_t*>(record);
     switch (Int32At(bytes, offsetof(Header, type))) {
-        case kAck:
-        case kHello:
-        case kEnd:
-            return sizeof(HeaderRecord);
-        case kStart:
-            return sizeof(StartRecord);
-        case kVessel:
-            return sizeof(VesselRecord);
-        case kVessel2:
-            return sizeof(Vessel2Record);
-        case kAirfoil:
-            return sizeof(AirfoilRecord);
-        case kXR:
-            return sizeof(XRRecord);
-        case kFocus:
-            return sizeof(FocusRecord);
-        case kVesselState: {
-            const size_t at = offsetof(VesselStateRecord, textLength);
-            if (available < static_cast<int>(at + sizeof(int32_t))) return -1;
-            const int32_t textLength = Int32At(bytes, at);
-            if (textLength < 0 || textLength > kMaxText) return -1;
-            return kVesselStateFixedSize + textLength;
-        }
-        case kKeyboard:
-            return sizeof(KeyboardRecord);
-        case kVesselExtra:
-            return sizeof(VesselExtraRecord);
-        case kAnimation:
-            return sizeof(AnimationRecord);
+#define HELM_SIZE_CASE(name, code, Record, Class) \
+    case name:                                    \
+        return SizeOf<Record>(bytes, available);
+        HELM_MESSAGE_KINDS(HELM_SIZE_CASE)
+#undef HELM_SIZE_CASE
         default:
             return -1;
     }
@@ -149,24 +186,12 @@ Rejection CheckDatagram(const uint8_t* datagram, int length) {
 
 bool ValuesFinite(const uint8_t* datagram, int length) {
     if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return false;
-    int32_t type;
-    std::memcpy(&type, datagram, sizeof type);
-    switch (type) {
-        case kStart:
-            return Holds<StartRecord>(length) && FiniteAt(datagram, offsetof(StartRecord, mjd), 3);
-        case kVessel:
-            return Holds<VesselRecord>(length) && VesselFinite(datagram);
-        case kVessel2:
-            return Holds<Vessel2Record>(length) && Vessel2Finite(datagram);
-        case kAirfoil:
-            return Holds<AirfoilRecord>(length) &&
-                   FiniteAt(datagram, offsetof(AirfoilRecord, surfaceLevels), kSurfaceKinds);
-        case kXR:
-            return Holds<XRRecord>(length) && FiniteAt(datagram, offsetof(XRRecord, xrValue));
-        case kVesselState:
-            return length >= kVesselStateFixedSize && FiniteAt(datagram, offsetof(VesselStateRecord, mjd));
-        case kAnimation:
-            return Holds<AnimationRecord>(length) && AnimationFinite(datagram);
+    switch (Int32At(datagram, offsetof(Header, type))) {
+#define HELM_FINITE_CASE(name, code, Record, Class) \
+    case name:                                      \
+        return Holds<Record>(length) && AppliedValuesFinite<Record>(datagram);
+        HELM_MESSAGE_KINDS(HELM_FINITE_CASE)
+#undef HELM_FINITE_CASE
         default:
             return true;
     }

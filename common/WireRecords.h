@@ -22,20 +22,29 @@ constexpr int kVesselStateFixedSize = 56;
 // The largest datagram: a scenario text of 65,536 bytes behind 56 bytes of fields.
 constexpr int kMaxDatagram = kVesselStateFixedSize + kMaxText;
 
+// Every message kind, once: its name in the type enum, its type code, its
+// wire record and the class that carries it in the modules. The type enum,
+// the size rule, the admission checks and the modules' factory all come
+// from this list.
+#define HELM_MESSAGE_KINDS(X)                                 \
+    X(kAck, -6, HeaderRecord, AckMessage)                     \
+    X(kHello, -5, HeaderRecord, HelloMessage)                 \
+    X(kEnd, -1, HeaderRecord, EndMessage)                     \
+    X(kStart, 0, StartRecord, StartMessage)                   \
+    X(kVessel, 1, VesselRecord, VesselMessage)                \
+    X(kVessel2, 2, Vessel2Record, Vessel2Message)             \
+    X(kAirfoil, 3, AirfoilRecord, AirfoilMessage)             \
+    X(kXR, 4, XRRecord, XRMessage)                            \
+    X(kFocus, 5, FocusRecord, FocusMessage)                   \
+    X(kVesselState, 6, VesselStateRecord, VesselStateMessage) \
+    X(kKeyboard, 7, KeyboardRecord, KeyboardMessage)          \
+    X(kVesselExtra, 8, VesselExtraRecord, VesselExtraMessage) \
+    X(kAnimation, 9, AnimationRecord, AnimationMessage)
+
 enum Type : int32_t {
-    kAck = -6,
-    kHello = -5,
-    kEnd = -1,
-    kStart = 0,
-    kVessel = 1,
-    kVessel2 = 2,
-    kAirfoil = 3,
-    kXR = 4,
-    kFocus = 5,
-    kVesselState = 6,
-    kKeyboard = 7,
-    kVesselExtra = 8,
-    kAnimation = 9,
+#define HELM_TYPE_CODE(name, code, Record, Class) name = code,
+    HELM_MESSAGE_KINDS(HELM_TYPE_CODE)
+#undef HELM_TYPE_CODE
 };
 
 typedef char Name[kNameSize];

@@ -358,20 +358,17 @@ void Helmecho::dispatch(Message& message) {
 }
 
 void Helmecho::synchroniseTime(const StartMessage& start) {
+    // Admitted dates lie a finite number of seconds from ours.
     const wire::StartRecord& r = start.record();
-    // Received dates are checked on receipt; a non-finite one must still
-    // never reach the clock or the statistics.
-    if (std::isfinite(r.mjd)) {
-        const double offset = (r.mjd - oapiGetSimMJD()) * kSecondsPerDay;
-        delaySquareSum += offset * offset;
-        delaySum += offset;
-        ++offsetCount;
-        if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
-            if (debug) LOG("MJD sync delta=%g s", offset);
-            oapiSetSimMJD(r.mjd, DateFollower::FarOff(offset, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
-        }
+    const double offset = (r.mjd - oapiGetSimMJD()) * kSecondsPerDay;
+    delaySquareSum += offset * offset;
+    delaySum += offset;
+    ++offsetCount;
+    if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
+        if (debug) LOG("MJD sync delta=%g s", offset);
+        oapiSetSimMJD(r.mjd, DateFollower::FarOff(offset, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
     }
-    if (std::isfinite(r.timeAccel)) oapiSetTimeAcceleration(r.timeAccel);
+    oapiSetTimeAcceleration(r.timeAccel);
 }
 
 void Helmecho::applyBacklogRule() {
@@ -428,9 +425,8 @@ void Helmecho::applyAnimation(AnimationMessage& message) {
     if (handle == nullptr) return;
     VESSEL* vessel = oapiGetVesselInterface(handle);
     if (vessel == nullptr) return;
-    // The record holds 16 states whatever its count says.
-    const int32_t count = wire::CutCount(r.animCount, wire::kMaxAnimations);
-    for (int32_t i = 0; i < count; ++i) vessel->SetAnimation(static_cast<UINT>(i), r.animStates[i]);
+    // Admission cut the count to the 16 states the record holds.
+    for (int32_t i = 0; i < r.animCount; ++i) vessel->SetAnimation(static_cast<UINT>(i), r.animStates[i]);
 }
 
 void Helmecho::applyScenarioText(VesselStateMessage& message) {

@@ -13,11 +13,11 @@ constexpr int kNavModes = 7;  // modes 1 to 7
 constexpr int kGateCode = 12;
 constexpr int kGateOpen = 1;
 
-// The vessel of a received name; null when this simulation has none.
+// The vessel of a received name (ended inside its field on admission);
+// null when this simulation has none.
 VESSEL* VesselNamed(const wire::Name& name) {
-    char copy[wire::kNameSize];
+    char copy[wire::kNameSize];  // the host's lookup takes a writable name
     std::memcpy(copy, name, sizeof copy);
-    copy[wire::kNameSize - 1] = '\0';
     OBJHANDLE handle = oapiGetVesselByName(copy);
     return handle != nullptr ? oapiGetVesselInterface(handle) : nullptr;
 }
@@ -63,7 +63,7 @@ TextApplication ApplyVesselState(VesselStateMessage& message) {
 
     // The text is written by its length: no terminator is needed, and none is
     // written behind the largest text.
-    const size_t textLength = static_cast<size_t>(wire::CutCount(r.textLength, wire::kMaxText));
+    const size_t textLength = static_cast<size_t>(r.textLength);  // matched to the datagram on admission
     FILE* out = std::fopen(path, "w");
     if (out == nullptr) return TextApplication::kFileUnavailable;
     const size_t written = std::fwrite(r.text, 1, textLength, out);
