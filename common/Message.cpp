@@ -26,15 +26,6 @@ int32_t ReadInt32(const void* bytes, size_t offset) {
     return value;
 }
 
-// The position moves on by the time the record spent in transit (and any
-// difference between the two simulation dates).
-void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd) {
-    const double dt = (oapiGetSimMJD() - capturedMjd) * kSecondsPerDay;
-    position.x += dt * velocity.x;
-    position.y += dt * velocity.y;
-    position.z += dt * velocity.z;
-}
-
 bool Finite(const VECTOR3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // A date that the receiver would set or carry a state by: the offset to the
@@ -117,6 +108,13 @@ int32_t Message::seq() const { return ReadInt32(payload_, offsetof(wire::Header,
 void Message::setSeq(int32_t seq) { std::memcpy(payload_ + offsetof(wire::Header, seq), &seq, sizeof seq); }
 
 // ---- Receipt fix-ups ----
+
+void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd) {
+    const double dt = (oapiGetSimMJD() - capturedMjd) * kSecondsPerDay;
+    position.x += dt * velocity.x;
+    position.y += dt * velocity.y;
+    position.z += dt * velocity.z;
+}
 
 VesselMessage::VesselMessage(const uint8_t* datagram, int length, Received received)
     : RecordMessage(datagram, length, received), status() {

@@ -45,6 +45,11 @@ private:
     int capacity_;
 };
 
+// A position captured at `capturedMjd` moved on to the local date along its
+// velocity: the time the record spent in transit, and any difference
+// between the two simulation dates.
+void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd);
+
 // Tag of the constructors that take a received datagram.
 struct Received {};
 

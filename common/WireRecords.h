@@ -18,9 +18,18 @@ constexpr int kMaxDocks = 16;
 constexpr int kMaxNavRadios = 16;
 constexpr int kSurfaceKinds = 6;
 constexpr int kMaxText = 65536;
+// The XR record's per-index fields: byte states, state codes, part records.
+constexpr int kXRByteStates = 3;
+constexpr int kXRStates = 15;
+constexpr int kXRRecords = 8;
+constexpr int kXRBlockSize = 232;
+constexpr int kXRRecordSize = 40;
 constexpr int kVesselStateFixedSize = 56;
 // The largest datagram: a scenario text of 65,536 bytes behind 56 bytes of fields.
 constexpr int kMaxDatagram = kVesselStateFixedSize + kMaxText;
+// The largest scenario text one IPv4 datagram can carry: 65,507 bytes of UDP
+// payload less the 56 bytes of fixed fields.
+constexpr int kMaxSendableText = 65451;
 
 // Every message kind, once: its name in the type enum, its type code, its
 // wire record and the class that carries it in the modules. The type enum,
@@ -147,15 +156,15 @@ struct AirfoilRecord {
 struct XRRecord {
     Header header;
     Name vesselName;
-    uint8_t xrBlock[232];
-    uint8_t xrByteStates[3];
+    uint8_t xrBlock[kXRBlockSize];
+    uint8_t xrByteStates[kXRByteStates];
     uint8_t padding1;
-    int32_t xrStates[15];
+    int32_t xrStates[kXRStates];
     double xrValue;
     uint8_t xrByteA;
     uint8_t xrByteB;
     uint8_t padding2[6];
-    uint8_t xrRecords[8][40];
+    uint8_t xrRecords[kXRRecords][kXRRecordSize];
 };
 
 struct FocusRecord {

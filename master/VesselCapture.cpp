@@ -7,8 +7,11 @@
 #include "Message.h"
 #include "VesselCapture.h"
 #include "WireCodec.h"
+#include "XRVessel.h"
 
 namespace {
+
+constexpr size_t kSendableText = static_cast<size_t>(wire::kMaxSendableText);
 
 constexpr DWORD kListRequest = VS_FUELLIST | VS_THRUSTLIST | VS_DOCKINFOLIST;
 constexpr const char* kTextFile = "VELSYNC_m";
@@ -144,19 +147,19 @@ VesselStateMessage::VesselStateMessage(OBJHANDLE handle) {
     char* line = nullptr;
     while (oapiReadScenario_nextline(file, line)) {
         if (any) {
-            if (length < kMaxSendableText) out.text[length] = '\n';
+            if (length < kSendableText) out.text[length] = '\n';
             ++length;
         }
         any = true;
         const size_t lineLength = std::strlen(line);
-        if (length < kMaxSendableText) {
-            std::memcpy(out.text + length, line, std::min(lineLength, kMaxSendableText - length));
+        if (length < kSendableText) {
+            std::memcpy(out.text + length, line, std::min(lineLength, kSendableText - length));
         }
         length += lineLength;
     }
     oapiCloseFile(file, FILE_IN);
 
-    if (length > kMaxSendableText) {
+    if (length > kSendableText) {
         out.textLength = 0;
         capture = TextCapture::kTooLong;
         textBytes = length;
@@ -174,19 +177,15 @@ XRMessage::XRMessage(OBJHANDLE handle) {
     if (vessel == nullptr) return;
     wire::CopyName(out.vesselName, vessel->GetName());
 
-    HMODULE module = GetModuleHandleA(vessel->GetClassNameA());
-    if (module == nullptr) return;
-    const void* flag = reinterpret_cast<const void*>(GetProcAddress(module, "XRVesselCtrlFlag"));
-    if (flag == nullptr || *static_cast<const uint8_t*>(flag) == 0) return;
-
-    XRVesselCtrl* xr = static_cast<XRVesselCtrl*>(vessel);
+    XRVesselCtrl* xr = XRInterfaceOf(*vessel);
+    if (xr == nullptr) return;
     XRSystemsBlock block;
     std::memset(&block, 0, sizeof block);
     xr->GetSystemsBlock(&block);
     std::memcpy(out.xrBlock, &block, sizeof out.xrBlock);
-    for (int i = 0; i < 3; ++i) out.xrByteStates[i] = xr->GetByteState(i) ? 1 : 0;
-    for (int i = 0; i < 15; ++i) out.xrStates[i] = xr->GetStateCode(i, nullptr);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < wire::kXRByteStates; ++i) out.xrByteStates[i] = xr->GetByteState(i) ? 1 : 0;
+    for (int i = 0; i < wire::kXRStates; ++i) out.xrStates[i] = xr->GetStateCode(i, nullptr);
+    for (int i = 0; i < wire::kXRRecords; ++i) {
         XRPartRecord part;
         std::memset(&part, 0, sizeof part);
         xr->GetPartRecord(i, &part);

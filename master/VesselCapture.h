@@ -6,10 +6,6 @@
 
 #include "Message.h"
 
-// The largest scenario text one IPv4 datagram can carry: 65,507 bytes of UDP
-// payload less the 56 bytes of fixed fields.
-constexpr size_t kMaxSendableText = 65451;
-
 // A VesselMessage for interface versions below 2, a Vessel2Message for 2 and
 // 3, null for anything else (the caller reports it). The caller owns it.
 Message* CaptureVesselMessage(OBJHANDLE vessel);

@@ -267,9 +267,9 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
             // It arrived, only too late to apply: not lost.
             if (stale) countSequence(seq);
             if (verdict == SequenceWindow::Verdict::kDuplicate) {
-                ++duplicateCount;
+                ++link.duplicateCount;
             } else {
-                ++staleCount;
+                ++link.staleCount;
             }
             return nullptr;
         }
@@ -291,21 +291,21 @@ void Helmecho::restartNumbering() {
     if (debug) LOG("The master's numbering starts afresh");
     taken.Reset();
     updateBegun = false;
-    firstSeq = -1;
+    link.firstSeq = -1;
 }
 
 void Helmecho::countSequence(int32_t seq) {
-    if (firstSeq == -1) {
-        firstSeq = seq;
-        lastSeq = seq;
+    if (link.firstSeq == -1) {
+        link.firstSeq = seq;
+        link.lastSeq = seq;
         return;
     }
-    if (SequenceAfter(seq, lastSeq)) {
-        lostCount = WrappingAdd(lostCount, WrappingSub(WrappingSub(seq, lastSeq), 1));
-        lastSeq = seq;
-    } else if (lostCount > 0) {
+    if (SequenceAfter(seq, link.lastSeq)) {
+        link.lostCount = WrappingAdd(link.lostCount, WrappingSub(WrappingSub(seq, link.lastSeq), 1));
+        link.lastSeq = seq;
+    } else if (link.lostCount > 0) {
         // A late message fills a gap that was counted as lost.
-        --lostCount;
+        --link.lostCount;
     }
 }
 
@@ -322,14 +322,14 @@ void Helmecho::dispatch(Message& message) {
             synchroniseTime(static_cast<StartMessage&>(message));
             break;
         case wire::kEnd:
-            ++updateCount;
+            ++link.updateCount;
             applyBacklogRule();
             break;
         case wire::kVessel:
-            applyVessel(static_cast<VesselMessage&>(message));
+            ApplyVessel(static_cast<VesselMessage&>(message));
             break;
         case wire::kVessel2:
-            applyVessel2(static_cast<Vessel2Message&>(message));
+            ApplyVessel2(static_cast<Vessel2Message&>(message));
             break;
         case wire::kAirfoil:
             ApplyAirfoil(static_cast<AirfoilMessage&>(message));
@@ -338,7 +338,7 @@ void Helmecho::dispatch(Message& message) {
             ApplyXR(static_cast<XRMessage&>(message));
             break;
         case wire::kFocus:
-            applyFocus(static_cast<FocusMessage&>(message));
+            if (switchFocus) ApplyFocus(static_cast<FocusMessage&>(message));
             break;
         case wire::kVesselState:
             applyScenarioText(static_cast<VesselStateMessage&>(message));
@@ -350,7 +350,7 @@ void Helmecho::dispatch(Message& message) {
             ApplyVesselExtra(static_cast<VesselExtraMessage&>(message));
             break;
         case wire::kAnimation:
-            applyAnimation(static_cast<AnimationMessage&>(message));
+            ApplyAnimation(static_cast<AnimationMessage&>(message));
             break;
         default:  // Hello, Ack: counted, nothing more
             break;
@@ -361,9 +361,9 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
     // Admitted dates lie a finite number of seconds from ours.
     const wire::StartRecord& r = start.record();
     const double offset = (r.mjd - oapiGetSimMJD()) * kSecondsPerDay;
-    delaySquareSum += offset * offset;
-    delaySum += offset;
-    ++offsetCount;
+    link.delaySquareSum += offset * offset;
+    link.delaySum += offset;
+    ++link.offsetCount;
     if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
         if (debug) LOG("MJD sync delta=%g s", offset);
         oapiSetSimMJD(r.mjd, DateFollower::FarOff(offset, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
@@ -381,7 +381,7 @@ void Helmecho::applyBacklogRule() {
             ReceivedDatagram received = ReceiveDatagram(sock);
             if (received.status == ReceivedDatagram::Status::kFailed) break;
             consumed += received.length > 0 ? static_cast<u_long>(received.length) : 1u;
-            if (fromMaster(received.from)) ++droppedCount;
+            if (fromMaster(received.from)) ++link.droppedCount;
             // States are replaced by the next update; keys are events and are
             // still replayed, in order, once.
             std::unique_ptr<Message> message = admit(received);
@@ -389,44 +389,6 @@ void Helmecho::applyBacklogRule() {
         }
     }
     prevBacklog = backlog;
-}
-
-void Helmecho::applyVessel(VesselMessage& message) {
-    wire::VesselRecord& r = message.record();
-    OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
-    if (handle == nullptr) {
-        oapiCreateVessel(r.vesselName, r.className, message.status);
-        return;
-    }
-    VESSEL* vessel = oapiGetVesselInterface(handle);
-    if (vessel != nullptr) vessel->DefSetState(&message.status);
-}
-
-void Helmecho::applyVessel2(Vessel2Message& message) {
-    wire::Vessel2Record& r = message.record();
-    OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
-    if (handle == nullptr) {
-        oapiCreateVesselEx(r.vesselName, r.className, &message.status2);
-        return;
-    }
-    VESSEL* vessel = oapiGetVesselInterface(handle);
-    if (vessel != nullptr) vessel->DefSetStateEx(&message.status2);
-}
-
-void Helmecho::applyFocus(FocusMessage& message) {
-    if (!switchFocus) return;
-    OBJHANDLE handle = oapiGetVesselByName(message.record().vesselName);
-    if (handle != nullptr) oapiSetFocusObject(handle);
-}
-
-void Helmecho::applyAnimation(AnimationMessage& message) {
-    wire::AnimationRecord& r = message.record();
-    OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
-    if (handle == nullptr) return;
-    VESSEL* vessel = oapiGetVesselInterface(handle);
-    if (vessel == nullptr) return;
-    // Admission cut the count to the 16 states the record holds.
-    for (int32_t i = 0; i < r.animCount; ++i) vessel->SetAnimation(static_cast<UINT>(i), r.animStates[i]);
 }
 
 void Helmecho::applyScenarioText(VesselStateMessage& message) {
@@ -456,24 +418,16 @@ void Helmecho::endStatisticsInterval() {
     sendToMaster(hello);
     if (debug) logStatistics();
 
-    firstSeq = -1;
-    lostCount = 0;
-    droppedCount = 0;
-    updateCount = 0;
-    delaySum = 0.0;
-    delaySquareSum = 0.0;
-    offsetCount = 0;
-    duplicateCount = 0;
-    staleCount = 0;
+    link.StartInterval();
     lastReportTime = oapiGetSysTime();
 }
 
 void Helmecho::logStatistics() {
-    const LinkStatistics s =
-        ComputeLinkStatistics(firstSeq, lastSeq, lostCount, droppedCount, offsetCount, delaySum, delaySquareSum);
+    const LinkStatistics s = ComputeLinkStatistics(link);
     LOG("Pkts: %d lost: %d (%4.1f %%) dropped: %d (%4.1f %%) %d upd/sec mean_delay=%4.1f ms jitter=%4.1f ms rms",
-        s.packets, lostCount, s.lostPercent, droppedCount, s.droppedPercent, updateCount, s.meanDelayMs, s.jitterMs);
+        s.packets, link.lostCount, s.lostPercent, link.droppedCount, s.droppedPercent, link.updateCount, s.meanDelayMs,
+        s.jitterMs);
     // Only a link that duplicates or reorders has these to tell.
-    if (duplicateCount != 0 || staleCount != 0)
-        LOG("Not taken in: %d copies, %d of older updates", duplicateCount, staleCount);
+    if (link.duplicateCount != 0 || link.staleCount != 0)
+        LOG("Not taken in: %d copies, %d of older updates", link.duplicateCount, link.staleCount);
 }

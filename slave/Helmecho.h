@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "DateFollower.h"
+#include "LinkStatistics.h"
 #include "Platform.h"
 #include "SequenceWindow.h"
 #include "ThrottledReport.h"
@@ -36,11 +37,7 @@ public:
     void ReceiveUpdate();
 
     SOCKET sock = INVALID_SOCKET;
-    int32_t firstSeq = -1;  // -1: nothing received in this statistics interval
-    int32_t lastSeq = 0;
-    int32_t lostCount = 0;
-    int32_t droppedCount = 0;
-    int32_t updateCount = 0;
+    LinkCounters link;  // this statistics interval
     int32_t prevBacklog = kSocketReceiveBuffer;
     double lastReportTime = 0.0;
     sockaddr_in masterAddr;
@@ -49,15 +46,8 @@ public:
     int32_t debug = 0;
     int32_t waitForMaster = 0;
     int32_t sendKeys = 0;
-    double azimuth = 0.0;         // degrees
-    double elevation = 0.0;       // degrees
-    double delaySquareSum = 0.0;  // s^2
-    double delaySum = 0.0;        // s
-    int32_t offsetCount = 0;      // offsets summed into delaySum in this interval
-    // Datagrams of the master not taken in during this interval: copies of a
-    // number already taken, and messages of an update older than one begun.
-    int32_t duplicateCount = 0;
-    int32_t staleCount = 0;
+    double azimuth = 0.0;    // degrees
+    double elevation = 0.0;  // degrees
 
     // Room for the longest masterIP kept (255 characters) and its terminator.
     static constexpr size_t kMasterIPCapacity = 256;
@@ -83,10 +73,6 @@ private:
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);
     void applyBacklogRule();
-    void applyVessel(VesselMessage& message);
-    void applyVessel2(Vessel2Message& message);
-    void applyFocus(FocusMessage& message);
-    void applyAnimation(AnimationMessage& message);
     void applyScenarioText(VesselStateMessage& message);
     void endStatisticsInterval();
     void logStatistics();

@@ -2,21 +2,20 @@
 
 #include <cmath>
 
-LinkStatistics ComputeLinkStatistics(int32_t firstSeq, int32_t lastSeq, int32_t lostCount, int32_t droppedCount,
-                                     int32_t offsetCount, double delaySum, double delaySquareSum) {
+LinkStatistics ComputeLinkStatistics(const LinkCounters& c) {
     LinkStatistics s;
-    if (firstSeq != -1) {
+    if (c.firstSeq != -1) {
         // The span, not the count: the first message opens the interval.
-        s.packets = static_cast<int32_t>(static_cast<uint32_t>(lastSeq) - static_cast<uint32_t>(firstSeq));
+        s.packets = static_cast<int32_t>(static_cast<uint32_t>(c.lastSeq) - static_cast<uint32_t>(c.firstSeq));
     }
     if (s.packets > 0) {
-        s.lostPercent = 100.0 * lostCount / s.packets;
-        s.droppedPercent = 100.0 * droppedCount / s.packets;
+        s.lostPercent = 100.0 * c.lostCount / s.packets;
+        s.droppedPercent = 100.0 * c.droppedCount / s.packets;
     }
-    if (offsetCount > 0) {
-        const double mean = delaySum / offsetCount;
+    if (c.offsetCount > 0) {
+        const double mean = c.delaySum / c.offsetCount;
         // Rounding can leave a tiny negative variance for equal offsets.
-        const double variance = std::fmax(0.0, delaySquareSum / offsetCount - mean * mean);
+        const double variance = std::fmax(0.0, c.delaySquareSum / c.offsetCount - mean * mean);
         s.meanDelayMs = 1000.0 * mean;
         s.jitterMs = 1000.0 * std::sqrt(variance);
     }

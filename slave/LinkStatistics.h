@@ -4,6 +4,29 @@
 
 #include <cstdint>
 
+// The counters of one statistics interval.
+struct LinkCounters {
+    int32_t firstSeq = -1;  // -1: nothing received in this interval
+    int32_t lastSeq = 0;    // kept from one interval to the next
+    int32_t lostCount = 0;
+    int32_t droppedCount = 0;  // datagrams discarded by the backlog rule
+    int32_t updateCount = 0;
+    double delaySum = 0.0;        // s
+    double delaySquareSum = 0.0;  // s^2
+    int32_t offsetCount = 0;      // offsets summed into delaySum
+    // Datagrams of the master not taken in: copies of a number already
+    // taken, and messages of an update older than one begun.
+    int32_t duplicateCount = 0;
+    int32_t staleCount = 0;
+
+    // A new interval: every count from zero; the last number stays.
+    void StartInterval() {
+        const int32_t last = lastSeq;
+        *this = LinkCounters();
+        lastSeq = last;
+    }
+};
+
 struct LinkStatistics {
     int32_t packets = 0;  // numbering span of the interval's messages
     double lostPercent = 0.0;
@@ -16,5 +39,4 @@ struct LinkStatistics {
 // (one per StartMessage taken in). An interval without messages (firstSeq
 // -1) or without offsets gives zeros for the figures that would divide by
 // them, never nan or inf.
-LinkStatistics ComputeLinkStatistics(int32_t firstSeq, int32_t lastSeq, int32_t lostCount, int32_t droppedCount,
-                                     int32_t offsetCount, double delaySum, double delaySquareSum);
+LinkStatistics ComputeLinkStatistics(const LinkCounters& counters);

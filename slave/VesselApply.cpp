@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "XRVessel.h"
+
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
 constexpr DWORD kDirectoryCapacity = 1024;
 constexpr int kNavModes = 7;  // modes 1 to 7
 // The XR state code that gates the others, and the value that opens the gate.
@@ -20,13 +21,6 @@ VESSEL* VesselNamed(const wire::Name& name) {
     std::memcpy(copy, name, sizeof copy);
     OBJHANDLE handle = oapiGetVesselByName(copy);
     return handle != nullptr ? oapiGetVesselInterface(handle) : nullptr;
-}
-
-bool IsXRVessel(VESSEL& vessel) {
-    HMODULE module = GetModuleHandleA(vessel.GetClassNameA());
-    if (module == nullptr) return false;
-    const void* flag = reinterpret_cast<const void*>(GetProcAddress(module, "XRVesselCtrlFlag"));
-    return flag != nullptr && *static_cast<const uint8_t*>(flag) != 0;
 }
 
 // Records 0 and 1 always; the others only while the subsystem that drives
@@ -85,12 +79,9 @@ TextApplication ApplyVesselState(VesselStateMessage& message) {
     DeleteFileA(path);
 
     // The loaded state is the master's at capture: carry it on to our date.
-    const double dt = (oapiGetSimMJD() - r.mjd) * kSecondsPerDay;
     status = EmptyStatus2();
     vessel->GetStatusEx(&status);
-    status.rpos.x += dt * status.rvel.x;
-    status.rpos.y += dt * status.rvel.y;
-    status.rpos.z += dt * status.rvel.z;
+    CarryForward(status.rpos, status.rvel, r.mjd);
     if (!std::isfinite(status.rpos.x) || !std::isfinite(status.rpos.y) || !std::isfinite(status.rpos.z))
         return TextApplication::kBadValues;
     vessel->DefSetStateEx(&status);
@@ -108,21 +99,22 @@ void ApplyAirfoil(const AirfoilMessage& message) {
 void ApplyXR(const XRMessage& message) {
     const wire::XRRecord& r = message.record();
     VESSEL* vessel = VesselNamed(r.vesselName);
-    if (vessel == nullptr || !IsXRVessel(*vessel)) return;
-    XRVesselCtrl& xr = *static_cast<XRVesselCtrl*>(vessel);
+    XRVesselCtrl* xrInterface = vessel != nullptr ? XRInterfaceOf(*vessel) : nullptr;
+    if (xrInterface == nullptr) return;
+    XRVesselCtrl& xr = *xrInterface;
 
     XRSystemsBlock block;
     std::memcpy(&block, r.xrBlock, sizeof block);
     xr.SetSystemsBlock(&block);
 
-    for (int i = 0; i < 3; ++i) xr.SetByteState(i, r.xrByteStates[i] != 0);
+    for (int i = 0; i < wire::kXRByteStates; ++i) xr.SetByteState(i, r.xrByteStates[i] != 0);
 
     const bool gateOpen = r.xrStates[kGateCode] == kGateOpen;
-    for (int i = 0; i < 15; ++i) {
+    for (int i = 0; i < wire::kXRStates; ++i) {
         if (i == kGateCode || gateOpen) xr.SetStateCode(i, r.xrStates[i]);
     }
 
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < wire::kXRRecords; ++i) {
         if (!PartRecordAllowed(xr, i)) continue;
         XRPartRecord part;
         std::memcpy(&part, r.xrRecords[i], sizeof part);
@@ -157,4 +149,39 @@ void ApplyVesselExtra(const VesselExtraMessage& message) {
     DWORD radios = vessel->GetNavCount();
     if (radios > static_cast<DWORD>(wire::kMaxNavRadios)) radios = wire::kMaxNavRadios;
     for (DWORD i = 0; i < radios; ++i) vessel->SetNavChannel(i, r.navChannels[i]);
+}
+
+void ApplyVessel(VesselMessage& message) {
+    wire::VesselRecord& r = message.record();
+    OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
+    if (handle == nullptr) {
+        oapiCreateVessel(r.vesselName, r.className, message.status);
+        return;
+    }
+    VESSEL* vessel = oapiGetVesselInterface(handle);
+    if (vessel != nullptr) vessel->DefSetState(&message.status);
+}
+
+void ApplyVessel2(Vessel2Message& message) {
+    wire::Vessel2Record& r = message.record();
+    OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
+    if (handle == nullptr) {
+        oapiCreateVesselEx(r.vesselName, r.className, &message.status2);
+        return;
+    }
+    VESSEL* vessel = oapiGetVesselInterface(handle);
+    if (vessel != nullptr) vessel->DefSetStateEx(&message.status2);
+}
+
+void ApplyFocus(FocusMessage& message) {
+    OBJHANDLE handle = oapiGetVesselByName(message.record().vesselName);
+    if (handle != nullptr) oapiSetFocusObject(handle);
+}
+
+void ApplyAnimation(const AnimationMessage& message) {
+    const wire::AnimationRecord& r = message.record();
+    VESSEL* vessel = VesselNamed(r.vesselName);
+    if (vessel == nullptr) return;
+    // Admission cut the count to the 16 states the record holds.
+    for (int32_t i = 0; i < r.animCount; ++i) vessel->SetAnimation(static_cast<UINT>(i), r.animStates[i]);
 }

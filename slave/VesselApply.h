@@ -1,5 +1,6 @@
-// Application of received vessel messages to the mirror vessel of the same
-// name. Nothing here logs: the receive loop reports.
+// Application of received messages to the mirror vessel of the same name
+// (creating it from a vessel message), and to the focus. Nothing here logs:
+// the receive loop reports.
 #pragma once
 
 #include "Message.h"
@@ -15,6 +16,13 @@ enum class TextApplication {
 // "VELSYNC_<process id>" (deleted afterwards), then its position carried on
 // by the time since the master captured it.
 TextApplication ApplyVesselState(VesselStateMessage& message);
+// The master's state; a vessel of that name and class is created when
+// there is none.
+void ApplyVessel(VesselMessage& message);
+void ApplyVessel2(Vessel2Message& message);
+// The focus goes to the vessel of the name, when there is one.
+void ApplyFocus(FocusMessage& message);
+void ApplyAnimation(const AnimationMessage& message);
 void ApplyAirfoil(const AirfoilMessage& message);
 // Only for vessels whose class module exports a true XRVesselCtrlFlag.
 void ApplyXR(const XRMessage& message);

@@ -18,14 +18,14 @@ TEST_F(HelmechoLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
     EXPECT_EQ(slave.masterAddr.sin_family, AF_INET);
     EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40000);
     EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), INADDR_LOOPBACK);
-    EXPECT_EQ(slave.firstSeq, -1);
-    EXPECT_EQ(slave.lostCount, 0);
-    EXPECT_EQ(slave.droppedCount, 0);
-    EXPECT_EQ(slave.updateCount, 0);
+    EXPECT_EQ(slave.link.firstSeq, -1);
+    EXPECT_EQ(slave.link.lostCount, 0);
+    EXPECT_EQ(slave.link.droppedCount, 0);
+    EXPECT_EQ(slave.link.updateCount, 0);
     EXPECT_EQ(slave.prevBacklog, 1000000);
     EXPECT_EQ(slave.lastReportTime, 0.0);
-    EXPECT_EQ(slave.delaySum, 0.0);
-    EXPECT_EQ(slave.delaySquareSum, 0.0);
+    EXPECT_EQ(slave.link.delaySum, 0.0);
+    EXPECT_EQ(slave.link.delaySquareSum, 0.0);
     EXPECT_NE(slave.sock, INVALID_SOCKET);
     EXPECT_TRUE(logTexts().empty()) << "nothing is logged without debug";
 }

@@ -1,0 +1,12 @@
+#include "XRVessel.h"
+
+#include <cstdint>
+
+XRVesselCtrl* XRInterfaceOf(VESSEL& vessel) {
+    HMODULE module = GetModuleHandleA(vessel.GetClassNameA());
+    if (module == nullptr) return nullptr;
+    const void* flag = reinterpret_cast<const void*>(GetProcAddress(module, "XRVesselCtrlFlag"));
+    if (flag == nullptr || *static_cast<const uint8_t*>(flag) == 0) return nullptr;
+    // The flag promises that the vessel's own object derives from the interface.
+    return static_cast<XRVesselCtrl*>(&vessel);
+}
