@@ -128,6 +128,34 @@ bool ConfigFile::Text(const char* key, char* value, size_t capacity) {
     return ReadStringItem(file_, key, value, capacity);
 }
 
+bool ConfigFile::Read(const ConfigKey& setting) {
+    switch (setting.kind) {
+        case ConfigKey::Kind::kInt:
+            return Int(setting.key, *static_cast<int32_t*>(setting.value));
+        case ConfigKey::Kind::kFloat:
+            return Float(setting.key, *static_cast<double*>(setting.value));
+        case ConfigKey::Kind::kText:
+            return Text(setting.key, static_cast<char*>(setting.value), setting.capacity);
+    }
+    return false;
+}
+
+std::string ConfigFile::Echo(const ConfigKey& setting) {
+    char value[300];
+    switch (setting.kind) {
+        case ConfigKey::Kind::kInt:
+            std::snprintf(value, sizeof value, "%d", *static_cast<const int32_t*>(setting.value));
+            break;
+        case ConfigKey::Kind::kFloat:
+            std::snprintf(value, sizeof value, "%g", *static_cast<const double*>(setting.value));
+            break;
+        case ConfigKey::Kind::kText:
+            std::snprintf(value, sizeof value, "%s", static_cast<const char*>(setting.value));
+            break;
+    }
+    return std::string(setting.key) + "=" + value;
+}
+
 std::vector<std::string> ConfigFile::Problems() const {
     std::vector<std::string> problems = unreadable_;
     for (const Line& line : lines_) {

@@ -10,6 +10,23 @@
 
 #include "Platform.h"
 
+// One setting of a module: its key, its kind and where its value lives.
+// A module lists its settings in one table, in the order they are read.
+struct ConfigKey {
+    enum class Kind { kInt, kFloat, kText };
+    const char* key;
+    Kind kind;
+    void* value;          // int32_t, double or char[capacity]
+    size_t capacity = 0;  // text only
+};
+
+inline ConfigKey IntKey(const char* key, int32_t& value) { return {key, ConfigKey::Kind::kInt, &value, 0}; }
+inline ConfigKey FloatKey(const char* key, double& value) { return {key, ConfigKey::Kind::kFloat, &value, 0}; }
+template <size_t N>
+ConfigKey TextKey(const char* key, char (&value)[N]) {
+    return {key, ConfigKey::Kind::kText, value, N};
+}
+
 class ConfigFile {
 public:
     // Opens `name` in the host's configuration folder; a missing file reads
@@ -25,6 +42,10 @@ public:
     bool Int(const char* key, int32_t& value);
     bool Float(const char* key, double& value);
     bool Text(const char* key, char* value, size_t capacity);
+    bool Read(const ConfigKey& setting);
+
+    // "key=value" as the setting now holds it, for the module's echo line.
+    static std::string Echo(const ConfigKey& setting);
 
     // What to tell the user, once each: values that were not of their type,
     // in the order read, then keys that no read asked for, in file order,

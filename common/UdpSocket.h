@@ -6,6 +6,9 @@
 
 #include "Platform.h"
 
+// The master's UDP port unless configured otherwise.
+constexpr int32_t kDefaultMasterPort = 40000;
+
 // Receive buffer both modules ask for: room for many updates.
 constexpr int kSocketReceiveBuffer = 1000000;
 

@@ -67,42 +67,37 @@ HELM_EXPORT const bool XRVesselCtrlFlag = true;
 // ---- Construction ----
 
 Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
-    char masterIP[kMasterIPCapacity] = "127.0.0.1";
-    int32_t masterPort = 40000;
-    readConfiguration(masterIP, masterPort);
+    readConfiguration();
 
     // The master's address is known whatever becomes of the socket, so that
     // every later send has a defined target.
     std::memset(&masterAddr, 0, sizeof masterAddr);
     masterAddr.sin_family = AF_INET;
     // Only the low 16 bits of the configured port count.
-    masterAddr.sin_port = htons(static_cast<uint16_t>(masterPort));
+    masterAddr.sin_port = htons(static_cast<uint16_t>(settings.masterPort));
 
     // Windows Sockets are started by the socket setup, which name lookups need.
     openSocket();
-    resolveMaster(masterIP);
+    resolveMaster(settings.masterIP);
 }
 
-void Helmecho::readConfiguration(char (&masterIP)[kMasterIPCapacity], int32_t& masterPort) {
+void Helmecho::readConfiguration() {
     ConfigFile config(kSlaveConfigFile);
-
-    config.Int("debug", debug);
-    if (debug) LOG("Config: debug=%d", debug);
-
-    config.Text("masterIP", masterIP, kMasterIPCapacity);
-    if (debug) LOG("Config: masterIP=%s", masterIP);
-    config.Int("masterPort", masterPort);
-    if (debug) LOG("Config: masterPort=%d", masterPort);
-    config.Int("switchFocus", switchFocus);
-    if (debug) LOG("Config: switchFocus=%d", switchFocus);
-    config.Int("waitForMaster", waitForMaster);
-    if (debug) LOG("Config: waitForMaster=%d", waitForMaster);
-    config.Int("sendKeys", sendKeys);
-    if (debug) LOG("Config: sendKeys=%d", sendKeys);
-    config.Float("elevation", elevation);
-    if (debug) LOG("Config: elevation=%g", elevation);
-    config.Float("azimuth", azimuth);
-    if (debug) LOG("Config: azimuth=%g", azimuth);
+    // Read in this order; "debug" first, so its own line shows only when set.
+    const ConfigKey keys[] = {
+        IntKey("debug", settings.debug),
+        TextKey("masterIP", settings.masterIP),
+        IntKey("masterPort", settings.masterPort),
+        IntKey("switchFocus", settings.switchFocus),
+        IntKey("waitForMaster", settings.waitForMaster),
+        IntKey("sendKeys", settings.sendKeys),
+        FloatKey("elevation", settings.elevation),
+        FloatKey("azimuth", settings.azimuth),
+    };
+    for (const ConfigKey& key : keys) {
+        config.Read(key);
+        if (settings.debug) LOG("Config: %s", ConfigFile::Echo(key).c_str());
+    }
 
     // Mistakes are told whatever debug says: a silent typo costs an evening.
     for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
@@ -122,7 +117,7 @@ void Helmecho::resolveMaster(const char* masterIP) {
     if (masterIP[0] != '\0' && getaddrinfo(masterIP, nullptr, &hints, &found) == 0 && found != nullptr) {
         masterAddr.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
         freeaddrinfo(found);
-        if (debug) LOG("masterIP %s is %s", masterIP, inet_ntoa(masterAddr.sin_addr));
+        if (settings.debug) LOG("masterIP %s is %s", masterIP, inet_ntoa(masterAddr.sin_addr));
         return;
     }
     masterKnown = false;
@@ -144,7 +139,7 @@ void Helmecho::openSocket() {
     sockaddr_in local;
     std::memset(&local, 0, sizeof local);
     int length = sizeof local;
-    if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) == 0 && debug) {
+    if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) == 0 && settings.debug) {
         LOG("Bound to %s:%d", inet_ntoa(local.sin_addr), ntohs(local.sin_port));
     }
 }
@@ -152,20 +147,20 @@ void Helmecho::openSocket() {
 // ---- Simulation run ----
 
 void Helmecho::clbkSimulationStart(RenderMode) {
-    hookLogging = debug != 0;
+    hookLogging = settings.debug != 0;
     InstallVesselHook();
 
     HelloMessage hello;
     sendToMaster(hello);
 
-    if (sendKeys) InstallKeyboardHook(kSlaveModuleFile);
+    if (settings.sendKeys) InstallKeyboardHook(kSlaveModuleFile);
 
-    oapiCameraSetCockpitDir(azimuth * kPi / 180.0, elevation * kPi / 180.0, false);
+    oapiCameraSetCockpitDir(settings.azimuth * kPi / 180.0, settings.elevation * kPi / 180.0, false);
 }
 
 void Helmecho::clbkSimulationEnd() {
     RemoveVesselHook();
-    if (sendKeys) {
+    if (settings.sendKeys) {
         UnhookWindowsHookEx(keyboardHook);
         keyboardHook = nullptr;
     }
@@ -174,7 +169,7 @@ void Helmecho::clbkSimulationEnd() {
 void Helmecho::clbkPreStep(double, double, double) {}
 
 void Helmecho::clbkPostStep(double, double, double) {
-    if (sendKeys) {
+    if (settings.sendKeys) {
         sendToMaster(outgoingKeys);
         ResetOutgoingKeys();
     }
@@ -204,10 +199,10 @@ void Helmecho::ReceiveUpdate() {
     u_long consumed = 0;
     u_long skipped = 0;
     for (u_long pending = queued;; pending = pendingBytes()) {
-        if (!waitForMaster && (pending == 0 || consumed >= queued)) return;
+        if (!settings.waitForMaster && (pending == 0 || consumed >= queued)) return;
         for (int sleeps = 0; pending == 0; ++sleeps) {
             if (sleeps == kMaxWaitSleeps) {
-                if (debug) LOG("ReceiveMessage() timed out");
+                if (settings.debug) LOG("ReceiveMessage() timed out");
                 return;
             }
             Sleep(1);
@@ -288,7 +283,7 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
 }
 
 void Helmecho::restartNumbering() {
-    if (debug) LOG("The master's numbering starts afresh");
+    if (settings.debug) LOG("The master's numbering starts afresh");
     taken.Reset();
     updateBegun = false;
     link.firstSeq = -1;
@@ -338,7 +333,7 @@ void Helmecho::dispatch(Message& message) {
             ApplyXR(static_cast<XRMessage&>(message));
             break;
         case wire::kFocus:
-            if (switchFocus) ApplyFocus(static_cast<FocusMessage&>(message));
+            if (settings.switchFocus) ApplyFocus(static_cast<FocusMessage&>(message));
             break;
         case wire::kVesselState:
             applyScenarioText(static_cast<VesselStateMessage&>(message));
@@ -365,7 +360,7 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
     link.delaySum += offset;
     ++link.offsetCount;
     if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
-        if (debug) LOG("MJD sync delta=%g s", offset);
+        if (settings.debug) LOG("MJD sync delta=%g s", offset);
         oapiSetSimMJD(r.mjd, DateFollower::FarOff(offset, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
     }
     oapiSetTimeAcceleration(r.timeAccel);
@@ -416,7 +411,7 @@ void Helmecho::applyScenarioText(VesselStateMessage& message) {
 void Helmecho::endStatisticsInterval() {
     HelloMessage hello;
     sendToMaster(hello);
-    if (debug) logStatistics();
+    if (settings.debug) logStatistics();
 
     link.StartInterval();
     lastReportTime = oapiGetSysTime();

@@ -22,6 +22,18 @@ class AnimationMessage;
 class VesselStateMessage;
 struct ReceivedDatagram;
 
+// Helmecho.cfg, with each key's default.
+struct SlaveSettings {
+    int32_t debug = 0;
+    char masterIP[256] = "127.0.0.1";  // 255 characters at most are kept
+    int32_t masterPort = kDefaultMasterPort;
+    int32_t switchFocus = 0;
+    int32_t waitForMaster = 0;
+    int32_t sendKeys = 0;
+    double elevation = 0.0;  // degrees
+    double azimuth = 0.0;    // degrees
+};
+
 class Helmecho : public oapi::Module {
 public:
     explicit Helmecho(HINSTANCE instance);
@@ -42,18 +54,10 @@ public:
     double lastReportTime = 0.0;
     sockaddr_in masterAddr;
     bool masterKnown = true;
-    int32_t switchFocus = 0;
-    int32_t debug = 0;
-    int32_t waitForMaster = 0;
-    int32_t sendKeys = 0;
-    double azimuth = 0.0;    // degrees
-    double elevation = 0.0;  // degrees
-
-    // Room for the longest masterIP kept (255 characters) and its terminator.
-    static constexpr size_t kMasterIPCapacity = 256;
+    SlaveSettings settings;
 
 private:
-    void readConfiguration(char (&masterIP)[kMasterIPCapacity], int32_t& masterPort);
+    void readConfiguration();
     void openSocket();
     // masterAddr from masterIP: a dotted address or a host name looked up
     // once; neither leaves masterKnown false and says so.

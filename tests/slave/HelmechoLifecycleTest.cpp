@@ -9,12 +9,12 @@ class HelmechoLifecycle : public SlaveFixture {};
 
 TEST_F(HelmechoLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
     Helmecho& slave = harness.load();
-    EXPECT_EQ(slave.debug, 0);
-    EXPECT_EQ(slave.switchFocus, 0);
-    EXPECT_EQ(slave.waitForMaster, 0);
-    EXPECT_EQ(slave.sendKeys, 0);
-    EXPECT_EQ(slave.azimuth, 0.0);
-    EXPECT_EQ(slave.elevation, 0.0);
+    EXPECT_EQ(slave.settings.debug, 0);
+    EXPECT_EQ(slave.settings.switchFocus, 0);
+    EXPECT_EQ(slave.settings.waitForMaster, 0);
+    EXPECT_EQ(slave.settings.sendKeys, 0);
+    EXPECT_EQ(slave.settings.azimuth, 0.0);
+    EXPECT_EQ(slave.settings.elevation, 0.0);
     EXPECT_EQ(slave.masterAddr.sin_family, AF_INET);
     EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40000);
     EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), INADDR_LOOPBACK);

@@ -33,8 +33,8 @@ TEST_F(SlaveConfigMistakes, UnknownKeysAndUnreadableValuesAreToldWithWhatIsUsed)
     writeConfig("masterPrt = 41000\nmasterPort = abc\nelevaton = 10\nazimuth = 10deg\nswitchFocus = 1\n");
     Helmecho& slave = harness.load();
     EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40000);
-    EXPECT_EQ(slave.azimuth, 0.0);
-    EXPECT_EQ(slave.switchFocus, 1);
+    EXPECT_EQ(slave.settings.azimuth, 0.0);
+    EXPECT_EQ(slave.settings.switchFocus, 1);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{
                               "masterPort = abc: not a whole number, using the default 40000",
                               "azimuth = 10deg: not a number, using the default 0",
