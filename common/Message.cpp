@@ -230,27 +230,23 @@ Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength) {
     return received.message.release();
 }
 
-void SendToClients(SOCKET s, const std::vector<sockaddr_in>& clients, Message& message) {
+void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message) {
     const int length = SendLength(message);
-    for (const sockaddr_in& client : clients) {
-        message.setSeq(sendSequence);
-        if (length > 0) {
-            sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0,
-                   reinterpret_cast<const sockaddr*>(&client), static_cast<int>(sizeof client));
-        }
+    if (length > 0) {
+        sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0, reinterpret_cast<const sockaddr*>(&to),
+               static_cast<int>(sizeof to));
     }
+}
+
+void AdvanceSendSequence() {
     // The counter counts messages, not datagrams; it wraps rather than overflows.
     sendSequence = static_cast<int32_t>(static_cast<uint32_t>(sendSequence) + 1u);
 }
 
 void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message) {
     message.setSeq(sendSequence);
-    sendSequence = static_cast<int32_t>(static_cast<uint32_t>(sendSequence) + 1u);
-    const int length = SendLength(message);
-    if (length > 0) {
-        sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0,
-               reinterpret_cast<const sockaddr*>(&masterAddr), static_cast<int>(sizeof masterAddr));
-    }
+    AdvanceSendSequence();
+    SendDatagram(s, masterAddr, message);
 }
 
 // ---- Keyboard sharing ----

@@ -209,7 +209,15 @@ ReceivedDatagram ReceiveDatagram(SOCKET s);
 Message* ReceiveMessage(SOCKET s);
 Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength);
 // One message to every client, one `seq` value for all copies.
-void SendToClients(SOCKET s, const std::vector<sockaddr_in>& clients, Message& message);
+// `clients` is any sequence of entries for which AddressOf gives the
+// address: plain addresses, or the master's client table.
+template <class Clients = std::vector<sockaddr_in>>
+void SendToClients(SOCKET s, const Clients& clients, Message& message);
+inline const sockaddr_in& AddressOf(const sockaddr_in& client) { return client; }
+// The parts of a send to many: one datagram to one address, and the
+// counter's step once the message went to everyone.
+void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message);
+void AdvanceSendSequence();
 // One message to the master, with the next `seq` value.
 void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message);
 
@@ -230,6 +238,15 @@ void ReplayKeys(const KeyboardMessage& message);
 HELM_EXPORT LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam);
 
 // ---- Template members ----
+template <class Clients>
+void SendToClients(SOCKET s, const Clients& clients, Message& message) {
+    for (const auto& client : clients) {
+        message.setSeq(sendSequence);
+        SendDatagram(s, AddressOf(client), message);
+    }
+    AdvanceSendSequence();
+}
+
 template <class Record, int32_t Code>
 RecordMessage<Record, Code>::RecordMessage() : Message(&record_, static_cast<int>(sizeof(Record))) {
     std::memset(static_cast<void*>(&record_), 0, sizeof record_);

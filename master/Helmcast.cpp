@@ -16,8 +16,6 @@
 
 namespace {
 
-HINSTANCE moduleInstance = nullptr;
-
 constexpr double kSaveInterval = 10.0;
 constexpr double kClientTimeout = 3.0;
 constexpr int kMaxAckWaits = 30;
@@ -30,7 +28,6 @@ constexpr int kClassListCapacity = 1024;
 
 DLLCLBK void InitModule(HINSTANCE instance) {
     OpenLog(kMasterLogFile);
-    moduleInstance = instance;
     oapiRegisterModule(new Helmcast(instance));
 }
 
@@ -62,45 +59,36 @@ std::vector<std::string> SplitClassList(const char* value) {
     return names;
 }
 
-void Helmcast::readConfiguration(int& masterPort) {
+void Helmcast::readConfiguration() {
     ConfigFile config(kMasterConfigFile);
-
-    debug = 0;
-    waitForClients = 0;
-    waitForACK = 0;
-    maxUpdateRate = 30;
-    int32_t port = 40000;
-    readOnly = 0;
-    maxClients = kDefaultMaxClients;
-
+    settings = MasterSettings();
     // Read in this order; "debug" first, so its own line shows only when set.
-    const struct {
-        const char* key;
-        int32_t* value;
-    } items[] = {{"debug", &debug},           {"waitForClients", &waitForClients},
-                 {"waitForACK", &waitForACK}, {"maxUpdateRate", &maxUpdateRate},
-                 {"masterPort", &port},       {"readOnly", &readOnly},
-                 {"maxClients", &maxClients}};
-    for (const auto& item : items) {
-        config.Int(item.key, *item.value);
-        if (debug) LOG("Config: %s=%d", item.key, *item.value);
+    const ConfigKey keys[] = {
+        IntKey("debug", settings.debug),           IntKey("waitForClients", settings.waitForClients),
+        IntKey("waitForACK", settings.waitForACK), IntKey("maxUpdateRate", settings.maxUpdateRate),
+        IntKey("masterPort", settings.masterPort), IntKey("readOnly", settings.readOnly),
+        IntKey("maxClients", settings.maxClients),
+    };
+    for (const ConfigKey& key : keys) {
+        config.Read(key);
+        if (settings.debug) LOG("Config: %s", ConfigFile::Echo(key).c_str());
     }
-    if (maxClients < 1) {
-        LOG("Config: maxClients=%d admits no client, using %d", maxClients, kDefaultMaxClients);
-        maxClients = kDefaultMaxClients;
+    if (settings.maxClients < 1) {
+        LOG("Config: maxClients=%d admits no client, using %d", settings.maxClients,
+            MasterSettings::kDefaultMaxClients);
+        settings.maxClients = MasterSettings::kDefaultMaxClients;
     }
-    masterPort = port;
 
     char value[kClassListCapacity] = {};
     if (config.Text("textSyncClasses", value, sizeof value)) {
-        if (debug) LOG("Config: textSyncClasses=%s", value);
+        if (settings.debug) LOG("Config: textSyncClasses=%s", value);
         for (const std::string& name : SplitClassList(value)) {
-            if (debug) LOG("Config: using text sync for vessel class %s", name.c_str());
+            if (settings.debug) LOG("Config: using text sync for vessel class %s", name.c_str());
             textSyncClasses.push_back(name);
         }
     }
 
-    // Mistakes are told whatever debug says: a silent typo costs an evening.
+    // Mistakes are told whatever settings.debug says: a silent typo costs an evening.
     for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
 }
 
@@ -121,16 +109,15 @@ void Helmcast::closeSocket() {
 
 void Helmcast::initServer() {
     serverReady = false;
-    int masterPort = 40000;
-    readConfiguration(masterPort);
+    readConfiguration();
 
     // A failed attempt leaves no socket behind to hold the port or leak.
     closeSocket();
-    if (!openSocket(masterPort)) {
+    if (!openSocket(settings.masterPort)) {
         closeSocket();
         return;
     }
-    if (debug) LOG("UDP server created");
+    if (settings.debug) LOG("UDP server created");
     serverReady = true;
 }
 
@@ -141,7 +128,7 @@ void Helmcast::clbkSimulationStart(RenderMode) {
     saveScenario();
     lastSaveTime = oapiGetSysTime();
     lastUpdateTime = oapiGetSysTime();
-    if (debug) {
+    if (settings.debug) {
         for (DWORD i = 0; i < oapiGetVesselCount(); ++i) {
             VESSEL* vessel = oapiGetVesselInterface(oapiGetVesselByIndex(static_cast<int>(i)));
             if (vessel == nullptr) continue;
@@ -165,8 +152,8 @@ void Helmcast::clbkPostStep(double, double, double) {
     }
 
     // A rate of 0 never updates; a negative rate updates at every step.
-    const double interval =
-        maxUpdateRate == 0 ? std::numeric_limits<double>::infinity() : 1.0 / static_cast<double>(maxUpdateRate);
+    const double interval = settings.maxUpdateRate == 0 ? std::numeric_limits<double>::infinity()
+                                                        : 1.0 / static_cast<double>(settings.maxUpdateRate);
     const double now = oapiGetSysTime();
     if (!(now - lastUpdateTime > interval)) return;
     lastUpdateTime = now;
@@ -194,9 +181,11 @@ void Helmcast::runUpdate() {
     EndMessage end;
     SendToClients(sock, clients, end);
 
-    std::vector<int32_t> ackCounts(clients.size(), 0);
-    receivePhase(ackCounts);
-    showStatus(ackCounts);
+    // The clients of this update are awaited; those that subscribe during its
+    // receive phase are not.
+    for (Client& client : clients) client.acks = 0;
+    receivePhase();
+    showStatus();
     dropSilentClients();
 }
 
@@ -257,20 +246,28 @@ void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
     }
 }
 
-void Helmcast::receivePhase(std::vector<int32_t>& ackCounts) {
+void Helmcast::receivePhase() {
     for (int waits = 0;;) {
-        drain(ackCounts);
-        if (waitForClients && clients.empty()) oapiSetPause(true);
-        const bool allAcknowledged =
-            std::all_of(ackCounts.begin(), ackCounts.end(), [](int32_t count) { return count >= 1; });
-        if (!waitForACK || ackCounts.empty() || allAcknowledged) break;
+        drain();
+        if (settings.waitForClients && clients.empty()) oapiSetPause(true);
+        if (!settings.waitForACK || !anyAwaited() || allAcknowledged()) break;
         Sleep(1);
         if (++waits >= kMaxAckWaits) break;
     }
     reportRejections();
 }
 
-void Helmcast::drain(std::vector<int32_t>& ackCounts) {
+bool Helmcast::anyAwaited() const {
+    return std::any_of(clients.begin(), clients.end(),
+                       [](const Client& client) { return client.acks != Client::kNotAwaited; });
+}
+
+bool Helmcast::allAcknowledged() const {
+    return std::all_of(clients.begin(), clients.end(),
+                       [](const Client& client) { return client.acks == Client::kNotAwaited || client.acks >= 1; });
+}
+
+void Helmcast::drain() {
     // Only what is queued now: a flood arriving meanwhile cannot hold the step.
     u_long budget = 0;
     if (ioctlsocket(sock, FIONREAD, &budget) != 0) return;
@@ -286,7 +283,7 @@ void Helmcast::drain(std::vector<int32_t>& ackCounts) {
             rejected.Count(received.from.sin_addr.s_addr, received.from.sin_port, RejectionText(received.rejection));
             continue;
         }
-        dispatch(*received.message, received.from, ackCounts);
+        dispatch(*received.message, received.from);
     }
 }
 
@@ -294,19 +291,21 @@ void Helmcast::reportRejections() {
     const double now = oapiGetSysTime();
     LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams that are no message");
     char what[96];
-    std::snprintf(what, sizeof what, "Refused subscriptions, the client table is full (maxClients=%d)", maxClients);
+    std::snprintf(what, sizeof what, "Refused subscriptions, the client table is full (maxClients=%d)",
+                  settings.maxClients);
     LOG_REPORT_IF_DUE(refused, now, what);
 }
 
 int Helmcast::findClient(const sockaddr_in& address) const {
     for (size_t i = 0; i < clients.size(); ++i) {
-        if (clients[i].sin_addr.s_addr == address.sin_addr.s_addr && clients[i].sin_port == address.sin_port)
+        const sockaddr_in& known = clients[i].address;
+        if (known.sin_addr.s_addr == address.sin_addr.s_addr && known.sin_port == address.sin_port)
             return static_cast<int>(i);
     }
     return -1;
 }
 
-void Helmcast::dispatch(Message& message, const sockaddr_in& from, std::vector<int32_t>& ackCounts) {
+void Helmcast::dispatch(Message& message, const sockaddr_in& from) {
     switch (message.type()) {
         case wire::kHello:
             if (findClient(from) < 0) subscribe(from);
@@ -314,13 +313,13 @@ void Helmcast::dispatch(Message& message, const sockaddr_in& from, std::vector<i
         case wire::kAck: {
             const int position = findClient(from);
             if (position < 0) break;
-            // A client that subscribed during this phase has no counter yet.
-            if (static_cast<size_t>(position) < ackCounts.size()) ++ackCounts[position];
-            clientLastContact[position] = oapiGetSysTime();
+            Client& client = clients[static_cast<size_t>(position)];
+            if (client.acks != Client::kNotAwaited) ++client.acks;
+            client.lastContact = oapiGetSysTime();
             break;
         }
         case wire::kKeyboard:
-            if (readOnly == 0) ReplayKeys(static_cast<KeyboardMessage&>(message));
+            if (settings.readOnly == 0) ReplayKeys(static_cast<KeyboardMessage&>(message));
             break;
         default:
             break;
@@ -328,37 +327,40 @@ void Helmcast::dispatch(Message& message, const sockaddr_in& from, std::vector<i
 }
 
 void Helmcast::subscribe(const sockaddr_in& from) {
-    if (clients.size() >= static_cast<size_t>(maxClients)) {
+    if (clients.size() >= static_cast<size_t>(settings.maxClients)) {
         refused.Count(from.sin_addr.s_addr, from.sin_port);
         return;
     }
-    sockaddr_in client;
-    std::memset(&client, 0, sizeof client);
-    client.sin_family = AF_INET;
-    client.sin_port = from.sin_port;
-    client.sin_addr = from.sin_addr;
+    Client client;
+    std::memset(&client.address, 0, sizeof client.address);
+    client.address.sin_family = AF_INET;
+    client.address.sin_port = from.sin_port;
+    client.address.sin_addr = from.sin_addr;
+    client.lastContact = oapiGetSysTime();
+    client.acks = Client::kNotAwaited;
     clients.push_back(client);
-    clientLastContact.push_back(oapiGetSysTime());
-    if (debug) LOG("Client %s:%d subscribed", inet_ntoa(from.sin_addr), ntohs(from.sin_port));
+    if (settings.debug) LOG("Client %s:%d subscribed", inet_ntoa(from.sin_addr), ntohs(from.sin_port));
 }
 
-void Helmcast::showStatus(const std::vector<int32_t>& ackCounts) const {
+void Helmcast::showStatus() const {
     char line[kStatusLineSize];
-    if (ackCounts.empty()) {
+    if (!anyAwaited()) {
         std::snprintf(line, sizeof line, "NO CLIENTS");
     } else {
         size_t used = static_cast<size_t>(std::snprintf(line, sizeof line, "CLIENTS:"));
-        for (size_t i = 0; i < ackCounts.size() && i < clients.size(); ++i) {
+        // The awaited clients are the first ones: later subscriptions are appended.
+        for (const Client& client : clients) {
+            if (client.acks == Client::kNotAwaited) break;
             char entry[64];
-            const int length = std::snprintf(entry, sizeof entry, " %15s:%5d", inet_ntoa(clients[i].sin_addr),
-                                             ntohs(clients[i].sin_port));
+            const int length = std::snprintf(entry, sizeof entry, " %15s:%5d", inet_ntoa(client.address.sin_addr),
+                                             ntohs(client.address.sin_port));
             // Stop before an entry that would not fit.
             if (length < 0 || used + static_cast<size_t>(length) >= sizeof line) break;
             std::memcpy(line + used, entry, static_cast<size_t>(length) + 1);
             used += static_cast<size_t>(length);
         }
     }
-    if (debug) {
+    if (settings.debug) {
         char* debugString = oapiDebugString();
         if (debugString != nullptr) std::snprintf(debugString, kStatusLineSize, "%s", line);
     }
@@ -366,10 +368,9 @@ void Helmcast::showStatus(const std::vector<int32_t>& ackCounts) const {
 
 void Helmcast::dropSilentClients() {
     for (size_t position = 0; position < clients.size();) {
-        if (oapiGetSysTime() - clientLastContact[position] > kClientTimeout) {
-            if (debug) LOG("Client #%d timed out", static_cast<int>(position));
+        if (oapiGetSysTime() - clients[position].lastContact > kClientTimeout) {
+            if (settings.debug) LOG("Client #%d timed out", static_cast<int>(position));
             clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(position));
-            clientLastContact.erase(clientLastContact.begin() + static_cast<std::ptrdiff_t>(position));
         } else {
             ++position;
         }

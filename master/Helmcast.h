@@ -10,11 +10,35 @@
 #include "Message.h"
 #include "Platform.h"
 #include "ThrottledReport.h"
+#include "UdpSocket.h"
+
+// Helmcast.cfg, with each key's default.
+struct MasterSettings {
+    static constexpr int32_t kDefaultMaxClients = 64;
+    int32_t debug = 0;
+    int32_t waitForClients = 0;
+    int32_t waitForACK = 0;
+    int32_t maxUpdateRate = 30;  // updates per second of host system time
+    int32_t masterPort = kDefaultMasterPort;
+    int32_t readOnly = 0;
+    // Subscriptions beyond this are refused: a stranger's Hellos from many
+    // ports must not grow the table and the fan-out without bound.
+    int32_t maxClients = kDefaultMaxClients;
+};
+
+// One subscribed slave, as its Hello came (address and port).
+struct Client {
+    sockaddr_in address;
+    double lastContact;  // host system time of the subscription or the last AckMessage
+    // AckMessages of this update's receive phase; kNotAwaited for a client
+    // that subscribed during it, whose acknowledgement is not waited for.
+    int32_t acks;
+    static constexpr int32_t kNotAwaited = -1;
+};
+inline const sockaddr_in& AddressOf(const Client& client) { return client.address; }
 
 class Helmcast : public oapi::Module {
 public:
-    static constexpr int32_t kDefaultMaxClients = 64;
-
     explicit Helmcast(HINSTANCE instance);
     ~Helmcast() override;
 
@@ -30,17 +54,9 @@ public:
     bool serverReady = false;
     SOCKET sock = INVALID_SOCKET;
     double lastSaveTime = 0.0;
-    int32_t waitForClients = 0;
-    int32_t waitForACK = 0;
-    int32_t maxUpdateRate = 30;
     double lastUpdateTime = 0.0;
-    int32_t readOnly = 0;
-    int32_t debug = 0;
-    // Subscriptions beyond this are refused: a stranger's Hellos from many
-    // ports must not grow the table and the fan-out without bound.
-    int32_t maxClients = kDefaultMaxClients;
-    std::vector<sockaddr_in> clients;
-    std::vector<double> clientLastContact;  // parallel to clients
+    MasterSettings settings;
+    std::vector<Client> clients;  // in order of subscription
     std::vector<std::string> textSyncClasses;
 
 private:
@@ -48,15 +64,17 @@ private:
     void sendVessel(OBJHANDLE vessel);
     void sendScenarioText(OBJHANDLE vessel, VESSEL& iface);
     bool wantsScenarioText(VESSEL& iface) const;
-    void receivePhase(std::vector<int32_t>& ackCounts);
-    void drain(std::vector<int32_t>& ackCounts);
-    void dispatch(Message& message, const sockaddr_in& from, std::vector<int32_t>& ackCounts);
+    void receivePhase();
+    bool allAcknowledged() const;
+    bool anyAwaited() const;
+    void drain();
+    void dispatch(Message& message, const sockaddr_in& from);
     void subscribe(const sockaddr_in& from);
     void reportRejections();
     int findClient(const sockaddr_in& address) const;
-    void showStatus(const std::vector<int32_t>& ackCounts) const;
+    void showStatus() const;
     void dropSilentClients();
-    void readConfiguration(int& masterPort);
+    void readConfiguration();
     bool openSocket(int masterPort);
     void closeSocket();
     void saveScenario();

@@ -20,8 +20,6 @@
 
 namespace {
 
-HINSTANCE moduleInstance = nullptr;
-
 constexpr double kPi = 3.141592653589793;
 constexpr double kSecondsPerDay = 86400.0;
 constexpr double kStatisticsInterval = 1.0;
@@ -52,7 +50,6 @@ int32_t WrappingSub(int32_t a, int32_t b) {
 
 DLLCLBK void InitModule(HINSTANCE instance) {
     OpenLog(kSlaveLogFile);
-    moduleInstance = instance;
     oapiRegisterModule(new (std::nothrow) Helmecho(instance));
 }
 

@@ -38,8 +38,7 @@ TEST_F(HelmcastLifecycle, LoadingOpensAnEmptyLogAndRegistersTheModuleButNoServer
     EXPECT_EQ(harness.workspace.read("Helmcast.log"), "");
     EXPECT_FALSE(master.serverReady);
     EXPECT_TRUE(master.clients.empty());
-    EXPECT_TRUE(master.clientLastContact.empty());
-    EXPECT_TRUE(master.textSyncClasses.empty());
+        EXPECT_TRUE(master.textSyncClasses.empty());
 }
 
 TEST_F(HelmcastLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
@@ -49,11 +48,11 @@ TEST_F(HelmcastLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
     Helmcast& master = harness.load();
     harness.host().startSimulation();
     ASSERT_TRUE(master.serverReady);
-    EXPECT_EQ(master.debug, 0);
-    EXPECT_EQ(master.waitForClients, 0);
-    EXPECT_EQ(master.waitForACK, 0);
-    EXPECT_EQ(master.maxUpdateRate, 30);
-    EXPECT_EQ(master.readOnly, 0);
+    EXPECT_EQ(master.settings.debug, 0);
+    EXPECT_EQ(master.settings.waitForClients, 0);
+    EXPECT_EQ(master.settings.waitForACK, 0);
+    EXPECT_EQ(master.settings.maxUpdateRate, 30);
+    EXPECT_EQ(master.settings.readOnly, 0);
     EXPECT_TRUE(master.textSyncClasses.empty());
     EXPECT_EQ(BoundPort(master), 40000);
     EXPECT_TRUE(configLines().empty());
@@ -73,8 +72,8 @@ TEST_F(HelmcastLifecycle, DebugEchoesEveryKeyInOrder) {
                             "Config: readOnly=1", "Config: maxClients=5"));
     const auto texts = harness.logTexts();
     EXPECT_NE(std::find(texts.begin(), texts.end(), "UDP server created"), texts.end());
-    EXPECT_EQ(master.waitForACK, 1);
-    EXPECT_EQ(master.maxUpdateRate, 12);
+    EXPECT_EQ(master.settings.waitForACK, 1);
+    EXPECT_EQ(master.settings.maxUpdateRate, 12);
 }
 
 TEST_F(HelmcastLifecycle, PortUsesItsLow16BitsAndEchoesTheConfiguredValue) {
@@ -93,8 +92,8 @@ TEST_F(HelmcastLifecycle, UnreadableValuesKeepTheirDefaults) {
     configure("maxUpdateRate = fast\nreadOnly = \nmasterPort = " + std::to_string(FreeUdpPort()) + "\n");
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    EXPECT_EQ(master.maxUpdateRate, 30);
-    EXPECT_EQ(master.readOnly, 0);
+    EXPECT_EQ(master.settings.maxUpdateRate, 30);
+    EXPECT_EQ(master.settings.readOnly, 0);
 }
 
 TEST_F(HelmcastLifecycle, BindFailureIsLoggedWithoutDebugAndRetriedAtTheNextStart) {

@@ -112,7 +112,7 @@ TEST_F(MasterStepLoop, HelloSubscribesOnceAndOnlyAcknowledgementsKeepAClient) {
     send(client, wire::kHello);
     update();
     ASSERT_EQ(master.clients.size(), 1u);
-    EXPECT_EQ(ntohs(master.clients[0].sin_port), client.port());
+    EXPECT_EQ(ntohs(master.clients[0].address.sin_port), client.port());
     EXPECT_TRUE(logged("Client 127.0.0.1:" + std::to_string(client.port()) + " subscribed"));
 
     // Hellos for four seconds: still dropped, since they do not renew.
@@ -146,7 +146,7 @@ TEST_F(MasterStepLoop, TwoAdjacentSilentClientsLeaveInTheSameUpdate) {
         update();
     }
     ASSERT_EQ(master.clients.size(), 1u);
-    EXPECT_EQ(ntohs(master.clients[0].sin_port), third.port());
+    EXPECT_EQ(ntohs(master.clients[0].address.sin_port), third.port());
     EXPECT_EQ(countLogged("Client #0 timed out"), 2);
 }
 
@@ -182,7 +182,7 @@ TEST_F(MasterStepLoop, AcknowledgementOfAClientSubscribedInThePhaseRenewsItWitho
     const double before = harness.host().sysTime();
     update();
     ASSERT_EQ(master.clients.size(), 1u);
-    EXPECT_DOUBLE_EQ(master.clientLastContact[0], before + 1.0);
+    EXPECT_DOUBLE_EQ(master.clients[0].lastContact, before + 1.0);
     EXPECT_NEAR(harness.host().sysTime() - before, 1.0, 1e-9) << "no counter to wait for";
 }
 

@@ -51,7 +51,7 @@ TEST_F(HostileClients, TheClientTableStopsAtMaxClients) {
     for (const PeerSocket* peer : {&a, &b, &c, &d}) send(*peer, wire::kHello);
     update();
     ASSERT_EQ(master.clients.size(), 2u);
-    EXPECT_EQ(ntohs(master.clients[1].sin_port), b.port());
+    EXPECT_EQ(ntohs(master.clients[1].address.sin_port), b.port());
     EXPECT_EQ(countStartingWith("Refused subscriptions, the client table is full (maxClients=2): 2, the last from "
                                 "127.0.0.1:" +
                                 std::to_string(d.port())),
