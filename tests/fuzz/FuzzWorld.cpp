@@ -1,0 +1,212 @@
+#include "FuzzWorld.h"
+
+#include <sys/socket.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "FuzzReaders.h"
+#include "SeedMessages.h"
+#include "TestPaths.h"
+#include "WireRecords.h"
+
+namespace fuzz {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The run's working folder: in memory where the machine has a tmpfs, since
+// the modules write their logs, configuration reads and scenario texts
+// there for every input.
+fs::path workspace;
+simhost::HostOptions options;
+
+void MakeWorkspace() {
+    std::error_code error;
+    const char* base = fs::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/helm-fuzz-XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+        std::fprintf(stderr, "fuzz: cannot make a working folder in %s\n", base);
+        std::abort();
+    }
+    workspace = pattern;
+    fs::create_directories(workspace / "Config");
+    fs::create_directories(workspace / "Scenarios");
+    fs::current_path(workspace);
+}
+
+void EndRun() {
+    simhost::Host::instance().reset();
+    std::error_code ignored;
+    fs::current_path("/", ignored);
+    fs::remove_all(workspace, ignored);
+}
+
+int32_t Int32At(const uint8_t* bytes, size_t offset) {
+    int32_t value;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+// The libFuzzer arguments that name files, made absolute against the
+// caller's folder.
+void KeepCallersPaths(int* argc, char*** argv) {
+    static std::vector<std::string> arguments;
+    static std::vector<char*> pointers;
+    const std::string here = fs::current_path().string() + "/";
+    auto absolute = [&](const std::string& path) { return path.empty() || path[0] == '/' ? path : here + path; };
+    bool prefixGiven = false;
+    for (int i = 0; i < *argc; ++i) {
+        std::string argument = (*argv)[i];
+        if (i > 0 && argument[0] != '-') argument = absolute(argument);
+        for (const char* flag : {"-artifact_prefix=", "-exact_artifact_path=", "-dict="}) {
+            const size_t n = std::strlen(flag);
+            if (argument.compare(0, n, flag) != 0) continue;
+            argument = flag + absolute(argument.substr(n));
+            if (std::strcmp(flag, "-artifact_prefix=") == 0) prefixGiven = true;
+        }
+        arguments.push_back(argument);
+    }
+    if (!prefixGiven) arguments.push_back("-artifact_prefix=" + here);
+    for (std::string& argument : arguments) pointers.push_back(&argument[0]);
+    pointers.push_back(nullptr);
+    *argc = static_cast<int>(arguments.size());
+    *argv = pointers.data();
+}
+
+}  // namespace
+
+void PrepareRun(int* argc, char*** argv) {
+    KeepCallersPaths(argc, argv);
+    std::cerr.rdbuf(nullptr);
+    MakeWorkspace();
+    options.rootDir = workspace.string();
+    options.moduleDirs = {BinDir()};
+    options.classDirs = {SourceDir() + "/config/Vessels"};
+
+    simhost::GenericClassSpec ship;
+    ship.propellantMasses = {1000.0, 500.0};
+    ship.thrusters = 4;
+    ship.dockPorts = 2;
+    ship.navRadios = 3;
+    ship.animations = 3;
+    ship.animationRate = 0.05;  // the vessel's own animation, which the slave's detour holds
+    simhost::RegisterGenericClass("FuzzShip", ship);
+    simhost::GenericClassSpec pod;
+    pod.interfaceVersion = 1;
+    pod.propellantMasses = {300.0};
+    pod.thrusters = 2;
+    pod.dockPorts = 1;
+    pod.navRadios = 1;
+    pod.animations = 1;
+    simhost::RegisterGenericClass("FuzzPod", pod);
+    std::atexit(EndRun);
+}
+
+simhost::Host& Host() { return simhost::Host::instance(); }
+
+void StartAfresh() {
+    Host().resetKeepingClassModules(options);
+    Host().setSimMJD(seeds::kMjd);
+}
+
+void StepHost(double seconds) {
+    constexpr double kMaxSimulatedStep = 60.0;
+    const double warp = oapiGetTimeAcceleration();
+    Host().step(warp * seconds > kMaxSimulatedStep ? kMaxSimulatedStep / warp : seconds);
+}
+
+void WriteConfig(const char* fileName, const std::string& text) {
+    std::ofstream(workspace / "Config" / fileName, std::ios::binary) << text;
+}
+
+OBJHANDLE AddVessel(const char* name, const char* className, double radius) {
+    VESSELSTATUS2 status;
+    std::memset(static_cast<void*>(&status), 0, sizeof status);
+    status.version = 2;
+    status.rbody = oapiGetObjectByName(const_cast<char*>("Earth"));
+    status.rpos = _V(radius, 0.0, 0.0);
+    status.rvel = _V(0.0, std::sqrt(3.986004418e14 / radius), 0.0);
+    return oapiCreateVesselEx(name, className, &status);
+}
+
+void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent&)>& send,
+                const std::function<void()>& afterStep, size_t& keysTyped) {
+    ScriptEvent event;
+    while (script.next(event)) {
+        switch (event.kind) {
+            case ScriptEvent::Kind::kDatagram:
+                send(event);
+                break;
+            case ScriptEvent::Kind::kHostStep:
+                StepHost(event.seconds());
+                afterStep();
+                break;
+            case ScriptEvent::Kind::kClockAdvance:
+                Host().advanceSysTime(event.seconds());
+                break;
+            case ScriptEvent::Kind::kKey: {
+                simhost::KeyEvent key;
+                key.scanCode = static_cast<DWORD>(event.scanCode());
+                key.virtualKey = 0x41;
+                key.down = event.keyDown();
+                Host().deliverKey(key);
+                ++keysTyped;
+                break;
+            }
+        }
+    }
+}
+
+int LocalPort(SOCKET s) {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    ::getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), &length);
+    return ntohs(local.sin_port);
+}
+
+void RequireWorldFinite() {
+    Require(std::isfinite(oapiGetSimMJD()) && std::isfinite(oapiGetTimeAcceleration()));
+    for (DWORD i = 0; i < oapiGetVesselCount(); ++i) {
+        VESSEL* vessel = oapiGetVesselInterface(oapiGetVesselByIndex(static_cast<int>(i)));
+        if (vessel == nullptr) continue;
+        VESSELSTATUS2 status;
+        std::memset(static_cast<void*>(&status), 0, sizeof status);
+        status.version = 2;
+        vessel->GetStatusEx(&status);
+        RequireFinite(status.rpos);
+        RequireFinite(status.rvel);
+        RequireFinite(status.vrot);
+        RequireFinite(status.arot);
+    }
+}
+
+size_t KeysReceived() {
+    size_t keys = 0;
+    for (DWORD i = 0; i < oapiGetVesselCount(); ++i)
+        keys += Host().keysReceivedBy(oapiGetVesselByIndex(static_cast<int>(i))).size();
+    return keys;
+}
+
+int KeysCarried(const uint8_t* bytes, size_t length) {
+    if (length != sizeof(wire::KeyboardRecord) || Int32At(bytes, 0) != wire::kKeyboard) return 0;
+    const int32_t count = Int32At(bytes, offsetof(wire::KeyboardRecord, keyCount));
+    return count < 0 ? 0 : (count > wire::kMaxKeys ? wire::kMaxKeys : count);
+}
+
+bool IsHeaderMessage(const uint8_t* bytes, size_t length, int32_t type) {
+    return length == sizeof(wire::HeaderRecord) && Int32At(bytes, 0) == type;
+}
+
+int32_t SeqOf(const uint8_t* bytes, size_t length) {
+    return length >= sizeof(wire::Header) ? Int32At(bytes, offsetof(wire::Header, seq)) : 0;
+}
+
+}  // namespace fuzz
