@@ -9,12 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <vector>
 
-#include "FuzzReaders.h"
+#include "FuzzArguments.h"
 #include "SeedMessages.h"
 #include "TestPaths.h"
-#include "WireRecords.h"
 
 namespace fuzz {
 
@@ -47,38 +45,6 @@ void EndRun() {
     std::error_code ignored;
     fs::current_path("/", ignored);
     fs::remove_all(workspace, ignored);
-}
-
-int32_t Int32At(const uint8_t* bytes, size_t offset) {
-    int32_t value;
-    std::memcpy(&value, bytes + offset, sizeof value);
-    return value;
-}
-
-// The libFuzzer arguments that name files, made absolute against the
-// caller's folder.
-void KeepCallersPaths(int* argc, char*** argv) {
-    static std::vector<std::string> arguments;
-    static std::vector<char*> pointers;
-    const std::string here = fs::current_path().string() + "/";
-    auto absolute = [&](const std::string& path) { return path.empty() || path[0] == '/' ? path : here + path; };
-    bool prefixGiven = false;
-    for (int i = 0; i < *argc; ++i) {
-        std::string argument = (*argv)[i];
-        if (i > 0 && argument[0] != '-') argument = absolute(argument);
-        for (const char* flag : {"-artifact_prefix=", "-exact_artifact_path=", "-dict="}) {
-            const size_t n = std::strlen(flag);
-            if (argument.compare(0, n, flag) != 0) continue;
-            argument = flag + absolute(argument.substr(n));
-            if (std::strcmp(flag, "-artifact_prefix=") == 0) prefixGiven = true;
-        }
-        arguments.push_back(argument);
-    }
-    if (!prefixGiven) arguments.push_back("-artifact_prefix=" + here);
-    for (std::string& argument : arguments) pointers.push_back(&argument[0]);
-    pointers.push_back(nullptr);
-    *argc = static_cast<int>(arguments.size());
-    *argv = pointers.data();
 }
 
 }  // namespace
@@ -170,43 +136,6 @@ int LocalPort(SOCKET s) {
     socklen_t length = sizeof local;
     ::getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), &length);
     return ntohs(local.sin_port);
-}
-
-void RequireWorldFinite() {
-    Require(std::isfinite(oapiGetSimMJD()) && std::isfinite(oapiGetTimeAcceleration()));
-    for (DWORD i = 0; i < oapiGetVesselCount(); ++i) {
-        VESSEL* vessel = oapiGetVesselInterface(oapiGetVesselByIndex(static_cast<int>(i)));
-        if (vessel == nullptr) continue;
-        VESSELSTATUS2 status;
-        std::memset(static_cast<void*>(&status), 0, sizeof status);
-        status.version = 2;
-        vessel->GetStatusEx(&status);
-        RequireFinite(status.rpos);
-        RequireFinite(status.rvel);
-        RequireFinite(status.vrot);
-        RequireFinite(status.arot);
-    }
-}
-
-size_t KeysReceived() {
-    size_t keys = 0;
-    for (DWORD i = 0; i < oapiGetVesselCount(); ++i)
-        keys += Host().keysReceivedBy(oapiGetVesselByIndex(static_cast<int>(i))).size();
-    return keys;
-}
-
-int KeysCarried(const uint8_t* bytes, size_t length) {
-    if (length != sizeof(wire::KeyboardRecord) || Int32At(bytes, 0) != wire::kKeyboard) return 0;
-    const int32_t count = Int32At(bytes, offsetof(wire::KeyboardRecord, keyCount));
-    return count < 0 ? 0 : (count > wire::kMaxKeys ? wire::kMaxKeys : count);
-}
-
-bool IsHeaderMessage(const uint8_t* bytes, size_t length, int32_t type) {
-    return length == sizeof(wire::HeaderRecord) && Int32At(bytes, 0) == type;
-}
-
-int32_t SeqOf(const uint8_t* bytes, size_t length) {
-    return length >= sizeof(wire::Header) ? Int32At(bytes, offsetof(wire::Header, seq)) : 0;
 }
 
 }  // namespace fuzz

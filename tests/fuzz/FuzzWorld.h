@@ -1,12 +1,10 @@
 // The stand-in world a sequence fuzz target runs a module in: one working
 // folder for the whole run, the vessel classes the seeds name, and a host
 // brought back to a new simulation for every input, with the vessel class
-// modules kept loaded. Also the promises about the host that hold whatever
-// a peer sent.
+// modules kept loaded; a script played on it.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,11 +14,9 @@
 namespace fuzz {
 
 // Once per run, from LLVMFuzzerInitialize: a temporary working folder
-// (removed at exit) becomes the current one, so the fuzzer's own paths are
-// made absolute first (and crash inputs go to the caller's folder unless an
-// artifact prefix is given); the classes; and the host's own complaints
-// about unknown classes kept off the fuzzer's output (a mutated class name
-// would print a line per input).
+// (removed at exit) becomes the current one (after KeepCallersPaths); the
+// classes; and the host's own complaints about unknown classes kept off the
+// fuzzer's output (a mutated class name would print a line per input).
 void PrepareRun(int* argc, char*** argv);
 simhost::Host& Host();
 // Back to a new simulation at seeds::kMjd on the virtual clock, no modules
@@ -42,17 +38,5 @@ void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent
                 const std::function<void()>& afterStep, size_t& keysTyped);
 // The port a module's socket is bound to.
 int LocalPort(SOCKET s);
-
-// Every vessel's motion, the date and the time acceleration are numbers.
-void RequireWorldFinite();
-// Key events the vessels' buffered-key callbacks have received so far.
-size_t KeysReceived();
-
-// The largest key count a keyboard datagram of these bytes can make a
-// receiver replay (0 when the bytes are no keyboard message).
-int KeysCarried(const uint8_t* bytes, size_t length);
-// Whether the bytes are the header-only message (Hello, Ack, End) `type`.
-bool IsHeaderMessage(const uint8_t* bytes, size_t length, int32_t type);
-int32_t SeqOf(const uint8_t* bytes, size_t length);
 
 }  // namespace fuzz

@@ -19,6 +19,7 @@
 #include "Helmecho.h"
 #include "LoopbackPeer.h"
 #include "Message.h"
+#include "Promises.h"
 
 extern "C" void InitModule(HINSTANCE instance);
 extern "C" void ExitModule(HINSTANCE instance);
