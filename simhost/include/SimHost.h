@@ -43,6 +43,10 @@ public:
     // Back to a new host: unloads modules, forgets vessels, files opened,
     // hooks, clock. Tests call it between cases.
     void reset(const HostOptions& options = HostOptions());
+    // The same, except that vessel class modules already loaded stay loaded
+    // (and registered): for fuzz targets that start afresh for every input,
+    // where loading a class module each time would cost too much.
+    void resetKeepingClassModules(const HostOptions& options = HostOptions());
     const HostOptions& options() const;
 
     // ---- Modules ----

@@ -19,11 +19,18 @@ Host& Host::instance() {
 }
 
 void Host::reset(const HostOptions& options) {
-    World& world = TheWorld();
     unloadModules();
     DeleteAllVessels();
     UnloadClassModules();
     ModuleRegistryClear();
+    resetKeepingClassModules(options);
+}
+
+void Host::resetKeepingClassModules(const HostOptions& options) {
+    World& world = TheWorld();
+    // Plug-ins leave the registry as they unload; class modules stay in it.
+    unloadModules();
+    DeleteAllVessels();
     KeyHooksClear();
     ReplacementsClear();
     ReplaceableEntryAdd(SetAnimationEntry());

@@ -67,4 +67,25 @@ TEST_F(BundledScenario, SaveAndLoadAgainGivesTheSameState) {
     EXPECT_EQ(stateWithoutKeys(), before);
 }
 
+TEST_F(BundledScenario, ResetKeepingClassModulesForgetsVesselsAndTheirKeysOnly) {
+    std::string error;
+    ASSERT_TRUE(host().loadScenario(scenario, &error)) << error;
+    OBJHANDLE focus = oapiGetFocusObject();
+    host().deliverKey(simhost::KeyEvent{OAPI_KEY_G, 'G', true, false});
+    ASSERT_EQ(host().keysReceivedBy(focus).size(), 1u);
+    HMODULE module = GetModuleHandleA("XRSample");
+    ASSERT_NE(module, nullptr);
+    host().step(5.0);
+
+    host().resetKeepingClassModules(options);
+    EXPECT_EQ(oapiGetVesselCount(), 0u);
+    EXPECT_EQ(oapiGetFocusObject(), nullptr);
+    EXPECT_DOUBLE_EQ(host().sysTime(), options.virtualClockStart);
+    EXPECT_EQ(GetModuleHandleA("XRSample"), module);
+    // The scenario loads again on the module that stayed, and its vessels start without keys.
+    ASSERT_TRUE(host().loadScenario(scenario, &error)) << error;
+    EXPECT_TRUE(host().keysReceivedBy(oapiGetFocusObject()).empty());
+    EXPECT_EQ(GetModuleHandleA("XRSample"), module);
+}
+
 }  // namespace
