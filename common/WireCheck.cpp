@@ -9,12 +9,13 @@ namespace wire {
 namespace {
 
 // Fields are read by offset from the datagram's bytes: the datagram need not
-// be aligned, and no object is built from it yet.
-bool FiniteAt(const uint8_t* datagram, size_t offset, int doubles = 1) {
+// be aligned, and no object is built from it yet. A value passes when it is
+// a number within `limit` either way.
+bool WithinAt(const uint8_t* datagram, size_t offset, double limit, int doubles = 1) {
     for (int i = 0; i < doubles; ++i) {
         double value;
         std::memcpy(&value, datagram + offset + i * sizeof(double), sizeof value);
-        if (!std::isfinite(value)) return false;
+        if (!(std::fabs(value) <= limit)) return false;  // NaN fails too
     }
     return true;
 }
@@ -22,11 +23,11 @@ bool FiniteAt(const uint8_t* datagram, size_t offset, int doubles = 1) {
 // Position, velocity, angular velocity and attitude: four runs of three
 // doubles, all of them applied to the vessel.
 template <class Status>
-bool MotionFinite(const uint8_t* datagram, size_t statusOffset) {
-    return FiniteAt(datagram, statusOffset + offsetof(Status, rpos), 3) &&
-           FiniteAt(datagram, statusOffset + offsetof(Status, rvel), 3) &&
-           FiniteAt(datagram, statusOffset + offsetof(Status, vrot), 3) &&
-           FiniteAt(datagram, statusOffset + offsetof(Status, arot), 3);
+bool MotionWithin(const uint8_t* datagram, size_t statusOffset) {
+    return WithinAt(datagram, statusOffset + offsetof(Status, rpos), kMaxPosition, 3) &&
+           WithinAt(datagram, statusOffset + offsetof(Status, rvel), kMaxSpeed, 3) &&
+           WithinAt(datagram, statusOffset + offsetof(Status, vrot), kMaxAngle, 3) &&
+           WithinAt(datagram, statusOffset + offsetof(Status, arot), kMaxAngle, 3);
 }
 
 int32_t Int32At(const uint8_t* datagram, size_t offset) {
@@ -36,68 +37,72 @@ int32_t Int32At(const uint8_t* datagram, size_t offset) {
 }
 
 // The levels of the first `count` entries of a propellant or thruster list.
-bool LevelsFinite(const uint8_t* datagram, size_t listOffset, uint32_t count, int32_t capacity) {
+bool LevelsWithin(const uint8_t* datagram, size_t listOffset, uint32_t count, int32_t capacity) {
     const int32_t used = CutCount(static_cast<int32_t>(count), capacity);
     for (int32_t i = 0; i < used; ++i) {
-        if (!FiniteAt(datagram, listOffset + i * sizeof(LevelEntry) + offsetof(LevelEntry, level))) return false;
+        if (!WithinAt(datagram, listOffset + i * sizeof(LevelEntry) + offsetof(LevelEntry, level), kMaxLevel))
+            return false;
     }
     return true;
 }
 
-// The values a receiver applies from a record of each kind: all finite.
-// Kinds that carry none have nothing to judge.
+// The values a receiver applies from a record of each kind: numbers within
+// what a simulation can hold, so that nothing the host computes from them
+// overflows. Kinds that carry none have nothing to judge.
 template <class Record>
-bool AppliedValuesFinite(const uint8_t*) {
+bool AppliedValuesWithin(const uint8_t*) {
     return true;
 }
 
 template <>
-bool AppliedValuesFinite<StartRecord>(const uint8_t* datagram) {
-    return FiniteAt(datagram, offsetof(StartRecord, mjd), 3);
+bool AppliedValuesWithin<StartRecord>(const uint8_t* datagram) {
+    return WithinAt(datagram, offsetof(StartRecord, mjd), kMaxMjd) &&
+           WithinAt(datagram, offsetof(StartRecord, timeAccel), kMaxTimeAcceleration) &&
+           WithinAt(datagram, offsetof(StartRecord, simStep), kMaxStep);
 }
 
 template <>
-bool AppliedValuesFinite<VesselRecord>(const uint8_t* datagram) {
+bool AppliedValuesWithin<VesselRecord>(const uint8_t* datagram) {
     constexpr size_t status = offsetof(VesselRecord, status);
     // Fuel and engine levels; for a landed vessel (status 1) also the
     // surface position that the host reads from the first data vector.
     const bool landed = Int32At(datagram, status + offsetof(VesselStatus, status)) == 1;
-    return FiniteAt(datagram, offsetof(VesselRecord, mjd)) && MotionFinite<VesselStatus>(datagram, status) &&
-           FiniteAt(datagram, status + offsetof(VesselStatus, fuel), 3) &&
-           (!landed || FiniteAt(datagram, status + offsetof(VesselStatus, vdata), 3));
+    return WithinAt(datagram, offsetof(VesselRecord, mjd), kMaxMjd) && MotionWithin<VesselStatus>(datagram, status) &&
+           WithinAt(datagram, status + offsetof(VesselStatus, fuel), kMaxLevel, 3) &&
+           (!landed || WithinAt(datagram, status + offsetof(VesselStatus, vdata), kMaxAngle, 3));
 }
 
 template <>
-bool AppliedValuesFinite<Vessel2Record>(const uint8_t* datagram) {
+bool AppliedValuesWithin<Vessel2Record>(const uint8_t* datagram) {
     constexpr size_t status = offsetof(Vessel2Record, status2);
     const uint32_t fuelCount = static_cast<uint32_t>(Int32At(datagram, status + offsetof(VesselStatus2, nfuel)));
     const uint32_t thrusterCount =
         static_cast<uint32_t>(Int32At(datagram, status + offsetof(VesselStatus2, nthruster)));
-    return FiniteAt(datagram, offsetof(Vessel2Record, mjd)) && MotionFinite<VesselStatus2>(datagram, status) &&
-           FiniteAt(datagram, status + offsetof(VesselStatus2, surf_lng), 3) &&
-           LevelsFinite(datagram, offsetof(Vessel2Record, fuelLevels), fuelCount, kMaxPropellants) &&
-           LevelsFinite(datagram, offsetof(Vessel2Record, thrusterLevels), thrusterCount, kMaxThrusters);
+    return WithinAt(datagram, offsetof(Vessel2Record, mjd), kMaxMjd) && MotionWithin<VesselStatus2>(datagram, status) &&
+           WithinAt(datagram, status + offsetof(VesselStatus2, surf_lng), kMaxAngle, 3) &&
+           LevelsWithin(datagram, offsetof(Vessel2Record, fuelLevels), fuelCount, kMaxPropellants) &&
+           LevelsWithin(datagram, offsetof(Vessel2Record, thrusterLevels), thrusterCount, kMaxThrusters);
 }
 
 template <>
-bool AppliedValuesFinite<AirfoilRecord>(const uint8_t* datagram) {
-    return FiniteAt(datagram, offsetof(AirfoilRecord, surfaceLevels), kSurfaceKinds);
+bool AppliedValuesWithin<AirfoilRecord>(const uint8_t* datagram) {
+    return WithinAt(datagram, offsetof(AirfoilRecord, surfaceLevels), kMaxLevel, kSurfaceKinds);
 }
 
 template <>
-bool AppliedValuesFinite<XRRecord>(const uint8_t* datagram) {
-    return FiniteAt(datagram, offsetof(XRRecord, xrValue));
+bool AppliedValuesWithin<XRRecord>(const uint8_t* datagram) {
+    return WithinAt(datagram, offsetof(XRRecord, xrValue), kMaxPosition);
 }
 
 template <>
-bool AppliedValuesFinite<VesselStateRecord>(const uint8_t* datagram) {
-    return FiniteAt(datagram, offsetof(VesselStateRecord, mjd));
+bool AppliedValuesWithin<VesselStateRecord>(const uint8_t* datagram) {
+    return WithinAt(datagram, offsetof(VesselStateRecord, mjd), kMaxMjd);
 }
 
 template <>
-bool AppliedValuesFinite<AnimationRecord>(const uint8_t* datagram) {
+bool AppliedValuesWithin<AnimationRecord>(const uint8_t* datagram) {
     const int32_t count = CutCount(Int32At(datagram, offsetof(AnimationRecord, animCount)), kMaxAnimations);
-    return FiniteAt(datagram, offsetof(AnimationRecord, animStates), count);
+    return WithinAt(datagram, offsetof(AnimationRecord, animStates), kMaxLevel, count);
 }
 
 // Whether `length` bytes hold a record of the kind; a scenario-text record
@@ -181,15 +186,15 @@ Rejection CheckDatagram(const uint8_t* datagram, int length) {
     if (RecordSize(datagram, length) != length) {
         return KnownType(Int32At(datagram, offsetof(Header, type))) ? Rejection::kWrongLength : Rejection::kUnknownType;
     }
-    return ValuesFinite(datagram, length) ? Rejection::kNone : Rejection::kBadValues;
+    return ValuesWithinBounds(datagram, length) ? Rejection::kNone : Rejection::kBadValues;
 }
 
-bool ValuesFinite(const uint8_t* datagram, int length) {
+bool ValuesWithinBounds(const uint8_t* datagram, int length) {
     if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return false;
     switch (Int32At(datagram, offsetof(Header, type))) {
 #define HELM_FINITE_CASE(name, code, Record, Class) \
     case name:                                      \
-        return Holds<Record>(length) && AppliedValuesFinite<Record>(datagram);
+        return Holds<Record>(length) && AppliedValuesWithin<Record>(datagram);
         HELM_MESSAGE_KINDS(HELM_FINITE_CASE)
 #undef HELM_FINITE_CASE
         default:

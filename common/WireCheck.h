@@ -3,7 +3,7 @@
 // datagrams with the same code.
 //
 // A datagram is hostile until checked. CheckDatagram matches its length
-// against its type and asks ValuesFinite of its bytes;
+// against its type and asks ValuesWithinBounds of its bytes;
 // the receipt constructor of every message class then makes its own copy safe
 // in place with MakeSafe, before the receipt fix-up reads it, so that every
 // later reader finds counts within their arrays and names that end inside
@@ -30,12 +30,24 @@ int RecordSize(const void* record, int available);
 // are judged by the receiver.
 Rejection CheckDatagram(const uint8_t* datagram, int length);
 
+// How large an applied value may be, either way. Far beyond anything a
+// simulation holds, and small enough that what the host computes from them
+// (a step at the highest time acceleration, a date offset in seconds) stays
+// a number.
+constexpr double kMaxMjd = 1.0e7;               // days: beyond the year 29,000
+constexpr double kMaxTimeAcceleration = 1.0e6;  // the host takes 1 to 100,000
+constexpr double kMaxStep = 1.0e6;              // seconds
+constexpr double kMaxPosition = 1.0e15;         // metres: some 6,700 AU
+constexpr double kMaxSpeed = 3.0e8;             // metres a second: light
+constexpr double kMaxAngle = 1.0e4;             // radians, and radians a second
+constexpr double kMaxLevel = 1.0e6;             // levels and states, 0 to 1 when sane
+
 // False when a value that a receiver applies (a date, time acceleration,
 // step length, position, velocity, rotation, attitude, propellant, engine
 // or thruster level, control surface level, animation state, the XR value)
-// is NaN or infinite: such a record is not a message.
+// is NaN, infinite or beyond its bound above: such a record is not a message.
 // `length` must already equal the size of the record's type.
-bool ValuesFinite(const uint8_t* datagram, int length);
+bool ValuesWithinBounds(const uint8_t* datagram, int length);
 
 // A count read from the wire, as the arrays may use it: negative reads as 0,
 // above the capacity reads as the capacity.

@@ -1,5 +1,6 @@
 // Whether a vessel offers the XR vessel-control interface: its class module,
-// loaded under the class name, exports a true XRVesselCtrlFlag.
+// loaded under the class name, is a vessel class module and exports a true
+// XRVesselCtrlFlag.
 #pragma once
 
 #include "Platform.h"

@@ -78,6 +78,10 @@ Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
     resolveMaster(settings.masterIP);
 }
 
+Helmecho::~Helmecho() {
+    if (sock != INVALID_SOCKET) closesocket(sock);
+}
+
 void Helmecho::readConfiguration() {
     ConfigFile config(kSlaveConfigFile);
     // Read in this order; "debug" first, so its own line shows only when set.

@@ -37,7 +37,9 @@ struct SlaveSettings {
 class Helmecho : public oapi::Module {
 public:
     explicit Helmecho(HINSTANCE instance);
-    ~Helmecho() override = default;
+    // Closes the socket: a module unloaded and loaded again must not leave
+    // one behind each time.
+    ~Helmecho() override;
 
     void clbkSimulationStart(RenderMode mode) override;
     void clbkSimulationEnd() override;

@@ -220,6 +220,33 @@ TEST_F(HostileInput, EveryValueAReceiverAppliesMustBeANumber) {
     EXPECT_EQ(nullptr, Create(flying));
 }
 
+TEST_F(HostileInput, NumbersBeyondWhatASimulationHoldsAreRefused) {
+    const double now = oapiGetSimMJD();
+    // A finite speed of 1e308 m/s makes the next step's position infinite.
+    struct Case {
+        int32_t type;
+        size_t size, offset;
+        double bad, fine;
+    };
+    const Case cases[] = {
+        {2, 2304, 128, 1e308, 1.1e4},  // velocity
+        {2, 2304, 152, 1e304, 0.5},    // angular velocity
+        {1, 640, 80, 1e20, 7.0e6},     // position
+        {0, 32, 8, 1e300, 60000.0},    // date
+        {0, 32, 16, 1e300, 100000.0},  // time acceleration
+        {3, 88, 40, 1e300, -1.0},      // control surface
+    };
+    for (const Case& c : cases) {
+        Bytes b(c.type, c.size);
+        if (c.type == 1 || c.type == 2) b.put<double>(8, now);
+        if (c.type == 0) b.put<double>(8, now).put<double>(16, 1.0);
+        b.put<double>(c.offset, c.fine);
+        EXPECT_NE(nullptr, Create(b)) << "type " << c.type << " offset " << c.offset;
+        b.put<double>(c.offset, c.bad);
+        EXPECT_EQ(nullptr, Create(b)) << "type " << c.type << " offset " << c.offset;
+    }
+}
+
 TEST_F(HostileInput, DatesWhoseOffsetIsNoNumberAreRefused) {
     Bytes start(0, 32);
     start.put<double>(8, 1.0e305).put<double>(16, 1.0);

@@ -68,8 +68,7 @@ double Read(KeyboardMessage& m) {
 }
 
 double Read(StartMessage& m) {
-    Require(std::isfinite(m.record().mjd) && std::isfinite(m.record().timeAccel) &&
-            std::isfinite(m.record().simStep));
+    Require(std::isfinite(m.record().mjd) && std::isfinite(m.record().timeAccel) && std::isfinite(m.record().simStep));
     return m.record().mjd;
 }
 

@@ -154,10 +154,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(ledger);
 
     fuzz::Host().endSimulation();
-    // The module leaves its socket open when it is unloaded; closed here so
-    // that a run of many inputs does not run out of descriptors.
-    closesocket(slave.sock);
-    slave.sock = INVALID_SOCKET;
     fuzz::StartAfresh();
     return 0;
 }

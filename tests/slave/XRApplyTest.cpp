@@ -106,6 +106,15 @@ TEST_F(XRApply, VesselOfAClassWithoutTheInterfaceIsLeftAlone) {
     send(r);
     step();  // a generic vessel has no XR operations: calling one would crash
     EXPECT_NE(Vessel("plain"), nullptr);
+
+    // A class named after a plug-in that exports the flag (this module does)
+    // is still no XR class: the plug-in is no vessel class module.
+    simhost::RegisterGenericClass("Helmecho", SlaveClassOfVersion(2));
+    AddVessel("namesake", "Helmecho");
+    CopyName(r.vesselName, "namesake");
+    send(r);
+    step();
+    EXPECT_NE(Vessel("namesake"), nullptr);
 }
 
 }  // namespace
