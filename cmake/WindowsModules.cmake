@@ -69,12 +69,12 @@ else()
 endif()
 
 # The SDK's headers (not the project's to warn about) and EasyHook's first;
-# the project's XR interface has a folder of its own, so nothing else of
-# simhost/include is on the path.
+# the project's XR interface has a folder of its own, so none of the
+# stand-ins of simhost/sdk is on the path.
 function(helm_windows_includes target)
   target_include_directories(${target} SYSTEM PRIVATE ${HELM_WINSDK_EMULATION} ${HELM_ORBITER_SDK}/include)
   target_include_directories(${target} PRIVATE ${HELM_EASYHOOK} ${CMAKE_SOURCE_DIR}/common)
-  target_include_directories(${target} AFTER PRIVATE ${CMAKE_SOURCE_DIR}/simhost/include/xr)
+  target_include_directories(${target} AFTER PRIVATE ${CMAKE_SOURCE_DIR}/simhost/sdk/xr)
 endfunction()
 
 function(helm_windows_module name)
@@ -90,11 +90,9 @@ endfunction()
 helm_windows_module(Helmcast ${HELM_COMMON_SOURCES} ${HELM_MASTER_SOURCES})
 target_include_directories(Helmcast PRIVATE ${CMAKE_SOURCE_DIR}/master)
 
-if(HELM_SLAVE_SOURCES)
-  helm_windows_module(Helmecho ${HELM_COMMON_SOURCES} ${HELM_SLAVE_SOURCES})
-  target_include_directories(Helmecho PRIVATE ${CMAKE_SOURCE_DIR}/slave)
-  target_link_libraries(Helmecho PRIVATE ${HELM_EASYHOOK_LIB})
-endif()
+helm_windows_module(Helmecho ${HELM_COMMON_SOURCES} ${HELM_SLAVE_SOURCES})
+target_include_directories(Helmecho PRIVATE ${CMAKE_SOURCE_DIR}/slave)
+target_link_libraries(Helmecho PRIVATE ${HELM_EASYHOOK_LIB})
 
 # The record layouts the modules assume, checked by the compiler that builds
 # them (static_asserts; the virtual slots are read by scripts/wincheck).
@@ -105,8 +103,8 @@ helm_windows_includes(helm_abi_check)
 # XR interface against the SDK (not a deliverable: compiled, not linked; it
 # uses POSIX <strings.h>, which MSVC lacks).
 file(GLOB HELM_XR_SAMPLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/simhost/vessels/XRSample/*.cpp)
-if(HELM_XR_SAMPLE_SOURCES AND NOT MSVC)
+if(NOT MSVC)
   add_library(XRSample_compile_check OBJECT ${HELM_XR_SAMPLE_SOURCES})
   target_include_directories(XRSample_compile_check SYSTEM PRIVATE ${HELM_ORBITER_SDK}/include)
-  target_include_directories(XRSample_compile_check PRIVATE ${CMAKE_SOURCE_DIR}/simhost/include/xr)
+  target_include_directories(XRSample_compile_check PRIVATE ${CMAKE_SOURCE_DIR}/simhost/sdk/xr)
 endif()

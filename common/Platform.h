@@ -1,6 +1,6 @@
 // The one place that chooses the host's and the platform's headers: the real
 // Windows, Windows Sockets, host SDK and function-replacement headers on
-// Windows, the stand-ins of simhost everywhere else. Module code includes
+// Windows, the stand-ins of simhost/sdk everywhere else. Module code includes
 // this and nothing platform-specific.
 #pragma once
 
@@ -42,7 +42,7 @@
 #include <cstring>
 
 // The project's own declaration of the XR interface, in a folder of its own
-// (simhost/include/xr): its #include "VesselAPI.h" finds the SDK's on Windows.
+// (simhost/sdk/xr): its #include "VesselAPI.h" finds the SDK's on Windows.
 #include "XRVesselCtrl.h"
 
 // The code address of a non-virtual member function, as the function
