@@ -6,7 +6,7 @@
 #include "OrbiterAPI.h"
 
 namespace simhost {
-class VesselState;
+class HostVessel;
 }
 namespace oapi {
 class Sketchpad;
@@ -97,11 +97,11 @@ public:
     int SendBufferedKey(DWORD key, bool down = true, char* kstate = 0);
 
 protected:
-    simhost::VesselState* vessel;
+    simhost::HostVessel* vessel;
     short flightmodel;
     short version;
 
-    friend class simhost::VesselState;
+    friend class simhost::HostVessel;
 };
 
 class OAPIFUNC VESSEL2 : public VESSEL {

@@ -205,7 +205,7 @@ double Host::lastCockpitPolar() const { return TheWorld().cockpitPolar; }
 double Host::lastCockpitAzimuth() const { return TheWorld().cockpitAzimuth; }
 
 std::vector<Host::ReceivedKey> Host::keysReceivedBy(OBJHANDLE vessel) const {
-    VesselState* state = LiveVessel(vessel);
+    HostVessel* state = LiveVessel(vessel);
     return state != nullptr ? state->keysReceived : std::vector<ReceivedKey>();
 }
 

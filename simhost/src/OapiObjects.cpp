@@ -28,22 +28,22 @@ void oapiGetObjectName(OBJHANDLE object, char* name, int n) {
 }
 
 VESSEL* oapiGetVesselInterface(OBJHANDLE vessel) {
-    VesselState* state = LiveVessel(vessel);
+    HostVessel* state = LiveVessel(vessel);
     return state != nullptr ? state->object : nullptr;
 }
 
 VESSEL* oapiGetFocusInterface() {
-    VesselState* focus = TheWorld().focus;
+    HostVessel* focus = TheWorld().focus;
     return focus != nullptr ? focus->object : nullptr;
 }
 
 OBJHANDLE oapiGetFocusObject() { return TheWorld().focus; }
 
 OBJHANDLE oapiSetFocusObject(OBJHANDLE vessel) {
-    VesselState* next = LiveVessel(vessel);
+    HostVessel* next = LiveVessel(vessel);
     if (next == nullptr) return nullptr;
     World& world = TheWorld();
-    VesselState* previous = world.focus;
+    HostVessel* previous = world.focus;
     if (next == previous) return previous;
     world.focus = next;
     if (previous != nullptr)
@@ -68,11 +68,11 @@ OBJHANDLE oapiCreateVesselEx(const char* name, const char* classname, const void
 }
 
 bool oapiDeleteVessel(OBJHANDLE vessel, OBJHANDLE alternativeCameraTarget) {
-    VesselState* state = LiveVessel(vessel);
+    HostVessel* state = LiveVessel(vessel);
     if (state == nullptr) return false;
     World& world = TheWorld();
     if (world.focus == state) {
-        VesselState* alternative = LiveVessel(alternativeCameraTarget);
+        HostVessel* alternative = LiveVessel(alternativeCameraTarget);
         if (alternative == nullptr || alternative == state) {
             alternative = nullptr;
             for (auto& v : world.vessels)
@@ -92,7 +92,7 @@ double oapiGetMass(OBJHANDLE object) {
     HostObject* found = LiveObject(object);
     if (found == nullptr) return 0.0;
     if (found->kind == ObjectKind::Body) return static_cast<CelestialBody*>(found)->mass;
-    if (found->kind == ObjectKind::Vessel) return static_cast<VesselState*>(found)->mass();
+    if (found->kind == ObjectKind::Vessel) return static_cast<HostVessel*>(found)->mass();
     return 0.0;
 }
 
@@ -100,7 +100,7 @@ double oapiGetSize(OBJHANDLE object) {
     HostObject* found = LiveObject(object);
     if (found == nullptr) return 0.0;
     if (found->kind == ObjectKind::Body) return static_cast<CelestialBody*>(found)->radius;
-    if (found->kind == ObjectKind::Vessel) return static_cast<VesselState*>(found)->size;
+    if (found->kind == ObjectKind::Vessel) return static_cast<HostVessel*>(found)->size;
     return 0.0;
 }
 

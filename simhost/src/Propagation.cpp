@@ -22,13 +22,13 @@ VECTOR3 Gravity(double gm, const VECTOR3& r) {
 }
 
 // Dock-connected groups, each led by its earliest-created vessel.
-std::vector<std::vector<VesselState*>> DockGroups() {
-    std::vector<std::vector<VesselState*>> groups;
-    std::vector<VesselState*> seen;
-    auto wasSeen = [&](VesselState* v) { return std::find(seen.begin(), seen.end(), v) != seen.end(); };
+std::vector<std::vector<HostVessel*>> DockGroups() {
+    std::vector<std::vector<HostVessel*>> groups;
+    std::vector<HostVessel*> seen;
+    auto wasSeen = [&](HostVessel* v) { return std::find(seen.begin(), seen.end(), v) != seen.end(); };
     for (auto& owned : TheWorld().vessels) {
         if (wasSeen(owned.get())) continue;
-        std::vector<VesselState*> group{owned.get()};
+        std::vector<HostVessel*> group{owned.get()};
         seen.push_back(owned.get());
         for (size_t i = 0; i < group.size(); ++i)
             for (auto& dock : group[i]->docks)
@@ -37,7 +37,7 @@ std::vector<std::vector<VesselState*>> DockGroups() {
                     group.push_back(dock->mate);
                 }
         // Creation order inside the group, so the leader is the earliest.
-        std::vector<VesselState*> ordered;
+        std::vector<HostVessel*> ordered;
         for (auto& v : TheWorld().vessels)
             if (std::find(group.begin(), group.end(), v.get()) != group.end()) ordered.push_back(v.get());
         groups.push_back(ordered);
@@ -45,7 +45,7 @@ std::vector<std::vector<VesselState*>> DockGroups() {
     return groups;
 }
 
-bool IsOrbital(const VesselState& v) {
+bool IsOrbital(const HostVessel& v) {
     if (v.rbody == nullptr) return true;
     const double mu = v.rbody->gm;
     VECTOR3 h = Cross(v.rpos, v.rvel);
@@ -58,14 +58,14 @@ bool IsOrbital(const VesselState& v) {
 
 // Moves each group's leader (moveLeader says whether it moved), then puts
 // the other members where the leader carried them.
-void MoveGroups(const std::function<bool(VesselState&)>& moveLeader) {
+void MoveGroups(const std::function<bool(HostVessel&)>& moveLeader) {
     for (auto& group : DockGroups()) {
-        VesselState& leader = *group.front();
+        HostVessel& leader = *group.front();
         std::vector<VECTOR3> offsets;
         for (size_t i = 1; i < group.size(); ++i) offsets.push_back(group[i]->globalPos() - leader.globalPos());
         if (!moveLeader(leader) || group.size() == 1) continue;
         for (size_t i = 1; i < group.size(); ++i) {
-            VesselState& member = *group[i];
+            HostVessel& member = *group[i];
             member.landed = false;
             member.base = nullptr;
             member.rbody = leader.rbody;
@@ -78,7 +78,7 @@ void MoveGroups(const std::function<bool(VesselState&)>& moveLeader) {
 
 }  // namespace
 
-void PropagateFree(VesselState& v, double dt) {
+void PropagateFree(HostVessel& v, double dt) {
     if (v.landed || v.rbody == nullptr || dt == 0.0 || !std::isfinite(dt)) return;
     const double gm = v.rbody->gm;
     double steps = std::min(std::ceil(std::fabs(dt) / kMaxSubStep), kMaxSubSteps);
@@ -99,7 +99,7 @@ void PropagateFree(VesselState& v, double dt) {
 
 void PropagateAll(double dt) {
     if (dt == 0.0) return;
-    MoveGroups([dt](VesselState& leader) {
+    MoveGroups([dt](HostVessel& leader) {
         if (leader.landed) {
             leader.placeOnSurface();
             return false;
@@ -112,7 +112,7 @@ void PropagateAll(double dt) {
 
 void JumpAll(double dt, int pmode) {
     if (dt == 0.0) return;
-    MoveGroups([dt, pmode](VesselState& leader) {
+    MoveGroups([dt, pmode](HostVessel& leader) {
         if (leader.landed) return false;
         int mode = IsOrbital(leader) ? (pmode & 0x0F) : ((pmode >> 4) & 0x0F);
         if (mode != 0) return false;  // fixed state or surface: stays as it is

@@ -65,7 +65,7 @@ void WriteScenario(FILEHANDLE file, const std::string& description) {
     }
     WriteLine(file, "BEGIN_SHIPS");
     for (size_t i = 0; i < world.vessels.size(); ++i) {
-        VesselState& vessel = *world.vessels[i];
+        HostVessel& vessel = *world.vessels[i];
         if (vessel.object == nullptr) continue;
         WriteLine(file, vessel.name + ":" + vessel.className);
         if (VESSEL2* callbacks = vessel.callbacks()) callbacks->clbkSaveState(file);
@@ -75,7 +75,7 @@ void WriteScenario(FILEHANDLE file, const std::string& description) {
     WriteLine(file, "END_SHIPS");
 }
 
-std::string VesselScenarioText(VesselState& vessel) {
+std::string VesselScenarioText(HostVessel& vessel) {
     if (vessel.object == nullptr) return std::string();
     const std::string path = TempFilePath("vessel-save.scn");
     FILEHANDLE file = oapiOpenFile(path.c_str(), FILE_OUT, ROOT);
@@ -144,7 +144,7 @@ bool Host::loadScenario(const std::string& path, std::string* error) {
         if (i < lines.size() && lines[i].rfind("END_", 0) == 0) ++i;
     }
     ResolvePendingDocks();
-    if (VesselState* focus = VesselNamed(focusName)) oapiSetFocusObject(focus);
+    if (HostVessel* focus = VesselNamed(focusName)) oapiSetFocusObject(focus);
     if (!problems.empty() && error != nullptr) *error = problems;
     return problems.empty();
 }

@@ -27,7 +27,7 @@ std::string List(const std::vector<Item>& items, Format format) {
 void Host::dumpState(std::ostream& out) const {
     World& world = TheWorld();
     for (size_t index = 0; index < world.vessels.size(); ++index) {
-        VesselState& v = *world.vessels[index];
+        HostVessel& v = *world.vessels[index];
         std::ostringstream line;
         line << "{\"name\":" << JsonString(v.name) << ",\"class\":" << JsonString(v.className)
              << ",\"version\":" << v.version() << ",\"mjd\":" << Number(world.mjd)

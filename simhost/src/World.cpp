@@ -39,7 +39,7 @@ VECTOR3 SurfacePosition(const CelestialBody& body, double lng, double lat) {
 HostObject* LiveObject(OBJHANDLE handle) {
     if (handle == nullptr) return nullptr;
     World& world = TheWorld();
-    if (VesselState* vessel = LiveVessel(handle)) return vessel;
+    if (HostVessel* vessel = LiveVessel(handle)) return vessel;
     for (auto& b : world.bodies)
         if (b.get() == handle) return b.get();
     for (auto& b : world.bases)
@@ -47,11 +47,11 @@ HostObject* LiveObject(OBJHANDLE handle) {
     return nullptr;
 }
 
-VesselState* LiveVessel(OBJHANDLE handle) {
+HostVessel* LiveVessel(OBJHANDLE handle) {
     if (handle == nullptr) return nullptr;
     const World& world = TheWorld();
     if (world.vesselHandles.count(handle) == 0) return nullptr;
-    return static_cast<VesselState*>(handle);
+    return static_cast<HostVessel*>(handle);
 }
 
 CelestialBody* LiveBody(OBJHANDLE handle) {
@@ -68,19 +68,19 @@ SurfaceBase* LiveBase(OBJHANDLE handle) {
     return nullptr;
 }
 
-VesselState* VesselNamed(const std::string& name) {
+HostVessel* VesselNamed(const std::string& name) {
     const World& world = TheWorld();
     auto found = world.vesselsByName.find(LowerCase(name));
     return found == world.vesselsByName.end() ? nullptr : found->second;
 }
 
-void IndexVessel(VesselState* vessel) {
+void IndexVessel(HostVessel* vessel) {
     World& world = TheWorld();
     world.vesselsByName[LowerCase(vessel->name)] = vessel;
     world.vesselHandles.insert(static_cast<const void*>(vessel));
 }
 
-void UnindexVessel(VesselState* vessel) {
+void UnindexVessel(HostVessel* vessel) {
     World& world = TheWorld();
     world.vesselsByName.erase(LowerCase(vessel->name));
     world.vesselHandles.erase(static_cast<const void*>(vessel));
@@ -93,7 +93,7 @@ void ClearVesselIndex() {
 }
 
 HostObject* ObjectNamed(const std::string& name) {
-    if (VesselState* vessel = VesselNamed(name)) return vessel;
+    if (HostVessel* vessel = VesselNamed(name)) return vessel;
     World& world = TheWorld();
     for (auto& b : world.bodies)
         if (EqualNoCase(b->name, name)) return b.get();

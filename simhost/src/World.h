@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ModuleAPI.h"
-#include "VesselState.h"
+#include "vessel/HostVessel.h"
 
 namespace simhost {
 
@@ -48,12 +48,12 @@ struct World {
 
     std::vector<std::unique_ptr<CelestialBody>> bodies;
     std::vector<std::unique_ptr<SurfaceBase>> bases;
-    std::vector<std::unique_ptr<VesselState>> vessels;  // creation order
+    std::vector<std::unique_ptr<HostVessel>> vessels;  // creation order
     // Look-ups the modules make for every message: by name (lower case) and
     // by handle, without walking every vessel.
-    std::unordered_map<std::string, VesselState*> vesselsByName;
+    std::unordered_map<std::string, HostVessel*> vesselsByName;
     std::unordered_set<const void*> vesselHandles;
-    VesselState* focus = nullptr;
+    HostVessel* focus = nullptr;
 
     std::vector<LoadedModule> modules;       // plug-ins, load order
     std::vector<LoadedModule> classModules;  // vessel class modules
@@ -72,13 +72,13 @@ World& TheWorld();
 
 // ---- Handle checks: unknown or stale handles give null ----
 HostObject* LiveObject(OBJHANDLE handle);
-VesselState* LiveVessel(OBJHANDLE handle);
+HostVessel* LiveVessel(OBJHANDLE handle);
 CelestialBody* LiveBody(OBJHANDLE handle);
 SurfaceBase* LiveBase(OBJHANDLE handle);
-VesselState* VesselNamed(const std::string& name);
+HostVessel* VesselNamed(const std::string& name);
 // Keep the look-ups of World in step with its vessel list.
-void IndexVessel(VesselState* vessel);
-void UnindexVessel(VesselState* vessel);
+void IndexVessel(HostVessel* vessel);
+void UnindexVessel(HostVessel* vessel);
 void ClearVesselIndex();
 HostObject* ObjectNamed(const std::string& name);
 
@@ -95,8 +95,8 @@ struct VesselSource {
 };
 // Creates a vessel of a class: the object, its class caps, then its state
 // from `source`, then clbkPostCreation. Null when the name is taken.
-VesselState* CreateVessel(const std::string& name, const std::string& className, const VesselSource& source);
-void DeleteVessel(VesselState* vessel);
+HostVessel* CreateVessel(const std::string& name, const std::string& className, const VesselSource& source);
+void DeleteVessel(HostVessel* vessel);
 void DeleteAllVessels();
 void UnloadClassModules();
 // Docks named in scenario text whose partner has appeared since.
@@ -106,7 +106,7 @@ void ResolvePendingDocks();
 // Advances every vessel by dt simulated seconds.
 void PropagateAll(double dt);
 // Moves one free-flying vessel along its path around its body by dt.
-void PropagateFree(VesselState& vessel, double dt);
+void PropagateFree(HostVessel& vessel, double dt);
 // A date jump of dt seconds: per propagation mode nibble (orbital, then
 // suborbital), free-flying vessels either keep their state (fixed modes)
 // or follow their path (elements).
@@ -114,7 +114,7 @@ void JumpAll(double dt, int pmode);
 
 // ---- Text ----
 // The lines a vessel's own save callback writes, joined by line feeds.
-std::string VesselScenarioText(VesselState& vessel);
+std::string VesselScenarioText(HostVessel& vessel);
 // Writes the whole scenario to an open file.
 void WriteScenario(FILEHANDLE file, const std::string& description);
 

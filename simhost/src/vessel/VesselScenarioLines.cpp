@@ -46,12 +46,12 @@ void ForEachIndexed(const std::vector<std::string>& words, Apply apply) {
     }
 }
 
-void ParseDocked(VesselState& vessel, const std::vector<std::string>& words) {
+void ParseDocked(HostVessel& vessel, const std::vector<std::string>& words) {
     for (size_t i = 1; i < words.size(); ++i) {
         std::vector<std::string> parts = SplitAt(words[i], ':');
         unsigned long port = 0, matePort = 0;
         if (parts.size() != 3 || !ReadUnsigned(parts[0], port) || !ReadUnsigned(parts[2], matePort)) continue;
-        VesselState* mate = VesselNamed(parts[1]);
+        HostVessel* mate = VesselNamed(parts[1]);
         if (mate != nullptr) {
             DockVessels(vessel, static_cast<unsigned>(port), *mate, static_cast<unsigned>(matePort));
         } else {
@@ -66,7 +66,7 @@ void ParseDocked(VesselState& vessel, const std::vector<std::string>& words) {
 
 void VESSEL::SaveDefaultState(FILEHANDLE scn) const {
     if (vessel == nullptr || scn == nullptr) return;
-    const VesselState& v = *vessel;
+    const HostVessel& v = *vessel;
     std::string body = v.rbody != nullptr ? v.rbody->name : "Earth";
     WriteText(scn, std::string("STATUS ") + (v.landed ? "Landed " : "Orbiting ") + body);
     if (v.landed) {
@@ -123,7 +123,7 @@ bool VESSEL::ParseScenarioLineEx(char* line, void* status) const {
     if (words.empty()) return false;
     const std::string& tag = words[0];
     auto* vs = static_cast<VESSELSTATUS2*>(status);
-    VesselState& v = *vessel;
+    HostVessel& v = *vessel;
 
     // Fields of the status record.
     if (EqualNoCase(tag, "STATUS")) {

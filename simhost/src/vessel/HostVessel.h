@@ -25,13 +25,13 @@ struct Thruster {
     double level = 0.0;
 };
 
-class VesselState;
+class HostVessel;
 
 struct DockPort {
     VECTOR3 pos{0, 0, 0};
     VECTOR3 dir{0, 0, 1};
     VECTOR3 rot{0, 1, 0};
-    VesselState* mate = nullptr;
+    HostVessel* mate = nullptr;
     unsigned matePort = 0;
 };
 
@@ -46,10 +46,10 @@ constexpr int kSurfaceKinds = 6;
 constexpr int kNavModes = 7;
 constexpr DWORD kNavChannels = 640;
 
-class VesselState : public HostObject {
+class HostVessel : public HostObject {
 public:
-    VesselState(std::string name, std::string className);
-    ~VesselState() override;
+    HostVessel(std::string name, std::string className);
+    ~HostVessel() override;
 
     std::string className;
     // The vessel object of its class, and how it is destroyed.
@@ -94,7 +94,7 @@ public:
 };
 
 // Connects two ports; false when either is out of range or taken.
-bool DockVessels(VesselState& a, unsigned portA, VesselState& b, unsigned portB);
-void UndockPort(VesselState& vessel, unsigned port);
+bool DockVessels(HostVessel& a, unsigned portA, HostVessel& b, unsigned portB);
+void UndockPort(HostVessel& vessel, unsigned port);
 
 }  // namespace simhost

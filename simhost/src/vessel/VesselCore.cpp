@@ -5,7 +5,7 @@
 #include "VesselAPI.h"
 #include "World.h"
 
-using simhost::VesselState;
+using simhost::HostVessel;
 
 namespace {
 
@@ -38,7 +38,7 @@ void VESSEL::GetRelativePos(OBJHANDLE hRef, VECTOR3& pos) const {
     if (vessel == nullptr || ref == nullptr) return;
     VECTOR3 refPos{0, 0, 0};
     if (ref->kind == ObjectKind::Body) refPos = static_cast<CelestialBody*>(ref)->globalPos;
-    if (ref->kind == ObjectKind::Vessel) refPos = static_cast<VesselState*>(ref)->globalPos();
+    if (ref->kind == ObjectKind::Vessel) refPos = static_cast<HostVessel*>(ref)->globalPos();
     if (ref->kind == ObjectKind::Base) {
         auto* base = static_cast<SurfaceBase*>(ref);
         refPos = base->body->globalPos + SurfacePosition(*base->body, base->lng, base->lat);
@@ -52,7 +52,7 @@ void VESSEL::GetRelativeVel(OBJHANDLE hRef, VECTOR3& vel) const {
     HostObject* ref = LiveObject(hRef);
     if (vessel == nullptr || ref == nullptr) return;
     VECTOR3 refVel{0, 0, 0};
-    if (ref->kind == ObjectKind::Vessel) refVel = static_cast<VesselState*>(ref)->rvel;
+    if (ref->kind == ObjectKind::Vessel) refVel = static_cast<HostVessel*>(ref)->rvel;
     vel = vessel->rvel - refVel;
 }
 
@@ -255,7 +255,7 @@ OBJHANDLE VESSEL::GetDockStatus(DOCKHANDLE hDock) const {
 
 // 0 docked; 1 own port missing or taken; 2 the target's port missing or taken.
 int VESSEL::Dock(OBJHANDLE target, UINT n, UINT tgtn, UINT) const {
-    VesselState* other = simhost::LiveVessel(target);
+    HostVessel* other = simhost::LiveVessel(target);
     if (vessel == nullptr || other == nullptr || n >= vessel->docks.size() || vessel->docks[n]->mate != nullptr)
         return 1;
     if (tgtn >= other->docks.size() || other->docks[tgtn]->mate != nullptr) return 2;

@@ -15,7 +15,7 @@ namespace {
 
 // The vessel's lines of a scenario, handed to its own load callback as an
 // open file that ends at the vessel's END.
-void LoadFromLines(VesselState& state, const std::vector<std::string>& lines) {
+void LoadFromLines(HostVessel& state, const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     text += "END\n";
@@ -36,7 +36,7 @@ void LoadFromLines(VesselState& state, const std::vector<std::string>& lines) {
     if (file != nullptr) oapiCloseFile(file, FILE_IN);
 }
 
-void ApplySource(VesselState& state, const VesselSource& source) {
+void ApplySource(HostVessel& state, const VesselSource& source) {
     if (source.status != nullptr) {
         state.object->DefSetState(source.status);
     } else if (source.statusEx != nullptr) {
@@ -48,7 +48,7 @@ void ApplySource(VesselState& state, const VesselSource& source) {
     if (state.rbody == nullptr) state.rbody = TheWorld().bodies[0].get();
 }
 
-void DestroyObject(VesselState& state) {
+void DestroyObject(HostVessel& state) {
     VESSEL* object = state.object;
     state.object = nullptr;
     if (object != nullptr && state.destroyObject != nullptr) state.destroyObject(object);
@@ -56,13 +56,13 @@ void DestroyObject(VesselState& state) {
 
 }  // namespace
 
-VesselState* CreateVessel(const std::string& name, const std::string& className, const VesselSource& source) {
+HostVessel* CreateVessel(const std::string& name, const std::string& className, const VesselSource& source) {
     World& world = TheWorld();
     if (name.empty() || VesselNamed(name) != nullptr) return nullptr;
     VesselClass vesselClass = FindVesselClass(className);
 
-    world.vessels.push_back(std::make_unique<VesselState>(name, className));
-    VesselState& state = *world.vessels.back();
+    world.vessels.push_back(std::make_unique<HostVessel>(name, className));
+    HostVessel& state = *world.vessels.back();
     IndexVessel(&state);
     if (vesselClass.module != nullptr) {
         state.object = vesselClass.module->createVessel(&state, 1);
@@ -92,14 +92,14 @@ VesselState* CreateVessel(const std::string& name, const std::string& className,
     return &state;
 }
 
-void DeleteVessel(VesselState* vessel) {
+void DeleteVessel(HostVessel* vessel) {
     World& world = TheWorld();
     ForEachModule([&](oapi::Module& m) { m.clbkDeleteVessel(vessel); });
     // The object goes first: its destructor may still use its vessel.
     DestroyObject(*vessel);
     if (world.focus == vessel) world.focus = nullptr;
     auto found = std::find_if(world.vessels.begin(), world.vessels.end(),
-                              [vessel](const std::unique_ptr<VesselState>& v) { return v.get() == vessel; });
+                              [vessel](const std::unique_ptr<HostVessel>& v) { return v.get() == vessel; });
     UnindexVessel(vessel);
     if (found != world.vessels.end()) world.vessels.erase(found);
 }
@@ -127,7 +127,7 @@ void ResolvePendingDocks() {
         auto& pending = owned->pendingDocks;
         pending.erase(std::remove_if(pending.begin(), pending.end(),
                                      [&](const PendingDock& dock) {
-                                         VesselState* mate = VesselNamed(dock.mateName);
+                                         HostVessel* mate = VesselNamed(dock.mateName);
                                          if (mate == nullptr) return false;
                                          DockVessels(*owned, dock.port, *mate, dock.matePort);
                                          return true;

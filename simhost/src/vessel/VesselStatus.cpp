@@ -6,28 +6,28 @@
 #include "VesselAPI.h"
 #include "World.h"
 
-using simhost::VesselState;
+using simhost::HostVessel;
 
 namespace {
 
-double FirstPropellantLevel(const VesselState& vessel) {
+double FirstPropellantLevel(const HostVessel& vessel) {
     if (vessel.propellants.empty() || vessel.propellants[0]->maxMass <= 0.0) return 0.0;
     return vessel.propellants[0]->mass / vessel.propellants[0]->maxMass;
 }
 
-void SetPropellantLevelAt(VesselState& vessel, DWORD index, double level) {
+void SetPropellantLevelAt(HostVessel& vessel, DWORD index, double level) {
     if (index >= vessel.propellants.size() || level != level) return;
     simhost::Propellant& p = *vessel.propellants[index];
     p.mass = std::min(std::max(level, 0.0), 1.0) * p.maxMass;
 }
 
-void SetThrusterLevelAt(VesselState& vessel, DWORD index, double level) {
+void SetThrusterLevelAt(HostVessel& vessel, DWORD index, double level) {
     if (index >= vessel.thrusters.size() || level != level) return;
     vessel.thrusters[index]->level = std::min(std::max(level, 0.0), 1.0);
 }
 
 // Reference body and surface state shared by both record versions.
-void ApplyPlace(VesselState& vessel, OBJHANDLE rbody, OBJHANDLE base, int status, const VECTOR3& rpos,
+void ApplyPlace(HostVessel& vessel, OBJHANDLE rbody, OBJHANDLE base, int status, const VECTOR3& rpos,
                 const VECTOR3& rvel, const VECTOR3& surface) {
     simhost::SurfaceBase* landedBase = simhost::LiveBase(base);
     simhost::CelestialBody* body = simhost::LiveBody(rbody);
@@ -139,7 +139,7 @@ void VESSEL::DefSetStateEx(const void* status) const {
         for (DWORD i = 0; i < vs->ndockinfo; ++i) {
             const VESSELSTATUS2::DOCKINFOSPEC& entry = vs->dockinfo[i];
             if (entry.idx >= vessel->docks.size()) continue;
-            VesselState* mate = simhost::LiveVessel(entry.rvessel);
+            HostVessel* mate = simhost::LiveVessel(entry.rvessel);
             simhost::DockPort& own = *vessel->docks[entry.idx];
             // A port listed without a partner is free in the source state.
             if (own.mate != nullptr && (own.mate != mate || own.matePort != entry.ridx))
