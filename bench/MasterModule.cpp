@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "WireRecords.h"
 
 extern "C" void InitModule(HINSTANCE instance);

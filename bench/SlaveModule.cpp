@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 
 extern "C" void InitModule(HINSTANCE instance);
 extern "C" void ExitModule(HINSTANCE instance);

@@ -5,8 +5,7 @@
 #include <cstring>
 #include <functional>
 
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "World.h"
 
 namespace simhost {

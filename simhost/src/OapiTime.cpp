@@ -2,8 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "VectorMath.h"
 #include "World.h"
 

@@ -3,8 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "TempFile.h"
 #include "Text.h"
 #include "World.h"

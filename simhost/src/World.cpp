@@ -2,8 +2,7 @@
 
 #include <strings.h>
 
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "Text.h"
 #include "VectorMath.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/Services.h"
+#include "platform/PlatformServices.h"
 
 namespace {
 

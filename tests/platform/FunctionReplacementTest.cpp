@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/Services.h"
+#include "platform/PlatformServices.h"
 
 namespace {
 

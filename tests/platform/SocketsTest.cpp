@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Loopback.h"
-#include "platform/Services.h"
+#include "platform/PlatformServices.h"
 
 namespace {
 

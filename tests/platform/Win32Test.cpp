@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "TempWorkspace.h"
-#include "platform/Services.h"
+#include "platform/PlatformServices.h"
 
 // Looked up by GetProcAddress in the program itself.
 extern "C" __attribute__((visibility("default"))) int PlatformTestExported() { return 4711; }

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <mutex>
 
-#include "Services.h"
+#include "PlatformServices.h"
 
 namespace simhost {
 namespace {

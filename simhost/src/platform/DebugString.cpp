@@ -1,5 +1,5 @@
 // The one-line debug string the host shows on screen; modules write into it.
-#include "Services.h"
+#include "PlatformServices.h"
 
 namespace simhost {
 

@@ -16,7 +16,7 @@
 #include <unordered_map>
 
 #include "ItemText.h"
-#include "Services.h"
+#include "PlatformServices.h"
 
 namespace simhost {
 namespace {

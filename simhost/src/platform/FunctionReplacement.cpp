@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "Services.h"
+#include "PlatformServices.h"
 
 namespace simhost {
 namespace {

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Services.h"
+#include "PlatformServices.h"
 
 namespace simhost {
 namespace {

@@ -27,7 +27,7 @@
 #include <unordered_map>
 
 #include "DatagramQueue.h"
-#include "Services.h"
+#include "PlatformServices.h"
 
 namespace simhost {
 namespace {

@@ -2,8 +2,7 @@
 // the function-replacement library.
 #include <cstring>
 
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "VesselAPI.h"
 #include "World.h"
 

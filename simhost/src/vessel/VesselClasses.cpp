@@ -6,8 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "Text.h"
 
 namespace simhost {

@@ -4,8 +4,7 @@
 #include <algorithm>
 
 #include "GenericVessel.h"
-#include "easyhook_standin.h"  // NTSTATUS, used by PlatformServices.h
-#include "PlatformServices.h"
+#include "platform/PlatformServices.h"
 #include "TempFile.h"
 #include "VesselClasses.h"
 #include "World.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "OrbiterAPI.h"
-#include "easyhook_standin.h"
+#include "easyhook_standin.h"  // NTSTATUS
 
 namespace simhost {
 
