@@ -131,15 +131,6 @@ TEST_F(Transport, MalformedDatagramGivesNullWithoutLogLine) {
     EXPECT_EQ("", logText());
 }
 
-TEST_F(Transport, UnknownTypeOnTheWireIsLogged) {
-    UdpSocket master, slave;
-    helmtest::Bytes unknown(10, 8);
-    master.sendRaw(slave.address(), unknown.data(), unknown.size());
-    ASSERT_GT(slave.waitPending(), 0u);
-    EXPECT_EQ(nullptr, ReceiveMessage(slave.handle()));
-    EXPECT_NE(std::string::npos, logText().find("Unhandled message type 10"));
-}
-
 TEST_F(Transport, ReceiveErrorIsLoggedWithItsCode) {
     EXPECT_EQ(nullptr, ReceiveMessage(INVALID_SOCKET));
     const std::string log = logText();
