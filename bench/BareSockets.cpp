@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "Loopback.h"
+
 namespace bench {
 namespace {
 
@@ -29,22 +31,13 @@ Scratch& TheScratch() {
 
 }  // namespace
 
-sockaddr_in Loopback(int port) {
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    return address;
-}
-
 UdpPeer::UdpPeer() {
     fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
     int size = kPeerBuffer;
     // The forced variant passes the system's limit where the process may.
     if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    address_ = Loopback(0);
+    address_ = LoopbackAddress(0);
     ::bind(fd_, reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
     socklen_t length = sizeof address_;
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address_), &length);
@@ -55,7 +48,7 @@ UdpPeer::~UdpPeer() {
 }
 
 void UdpPeer::sendTo(int port, const void* bytes, size_t length) const {
-    const sockaddr_in to = Loopback(port);
+    const sockaddr_in to = LoopbackAddress(port);
     ::sendto(fd_, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
@@ -84,7 +77,7 @@ size_t UdpPeer::drain(std::vector<Bytes>* keep) const {
 
 void Queue(int fd, int port, const std::vector<Bytes>& datagrams) {
     Scratch& s = TheScratch();
-    sockaddr_in to = Loopback(port);
+    sockaddr_in to = LoopbackAddress(port);
     for (size_t first = 0; first < datagrams.size(); first += kBatch) {
         unsigned count = 0;
         for (size_t i = first; i < datagrams.size() && count < kBatch; ++i, ++count) {

@@ -36,8 +36,6 @@ private:
     sockaddr_in address_{};
 };
 
-sockaddr_in Loopback(int port);
-
 // Puts every datagram in the receive queue of 127.0.0.1:port (outside any
 // measurement: batched).
 void Queue(int fd, int port, const std::vector<Bytes>& datagrams);

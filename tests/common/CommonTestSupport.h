@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "Log.h"
+#include "Loopback.h"
 #include "Message.h"
 #include "SimHost.h"
+#include "TestVessels.h"
 
 namespace helmtest {
 
@@ -100,15 +102,7 @@ inline OBJHANDLE MakeVessel(const char* name, const char* rbody = "Earth") {
     shipClass.propellantMasses = {1000.0};
     shipClass.dockPorts = 2;
     simhost::RegisterGenericClass("TestShip", shipClass);
-    VESSELSTATUS2 status;
-    std::memset(static_cast<void*>(&status), 0, sizeof status);
-    status.version = 2;
-    char body[32];
-    std::snprintf(body, sizeof body, "%s", rbody);
-    status.rbody = oapiGetObjectByName(body);
-    status.rpos = _V(7.0e6, 0.0, 0.0);
-    status.rvel = _V(0.0, 7.5e3, 0.0);
-    return oapiCreateVesselEx(name, "TestShip", &status);
+    return CreateVesselAt(name, "TestShip", _V(7.0e6, 0.0, 0.0), _V(0.0, 7.5e3, 0.0), rbody);
 }
 
 // ---- Loopback sockets ----
@@ -119,10 +113,7 @@ public:
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         s_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        local.sin_port = 0;
+        sockaddr_in local = LoopbackAddress(0);
         EXPECT_EQ(0, bind(static_cast<int>(s_), reinterpret_cast<sockaddr*>(&local), sizeof local));
         int length = sizeof address_;
         EXPECT_EQ(0, getsockname(s_, reinterpret_cast<sockaddr*>(&address_), &length));

@@ -1,7 +1,5 @@
 #include "FuzzWorld.h"
 
-#include <sys/socket.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 #include "FuzzArguments.h"
 #include "SeedMessages.h"
 #include "TestPaths.h"
+#include "TestVessels.h"
 
 namespace fuzz {
 
@@ -94,13 +93,7 @@ void WriteConfig(const char* fileName, const std::string& text) {
 }
 
 OBJHANDLE AddVessel(const char* name, const char* className, double radius) {
-    VESSELSTATUS2 status;
-    std::memset(static_cast<void*>(&status), 0, sizeof status);
-    status.version = 2;
-    status.rbody = oapiGetObjectByName(const_cast<char*>("Earth"));
-    status.rpos = _V(radius, 0.0, 0.0);
-    status.rvel = _V(0.0, std::sqrt(3.986004418e14 / radius), 0.0);
-    return oapiCreateVesselEx(name, className, &status);
+    return CreateVesselAt(name, className, _V(radius, 0.0, 0.0), _V(0.0, std::sqrt(3.986004418e14 / radius), 0.0));
 }
 
 void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent&)>& send,
@@ -129,13 +122,6 @@ void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent
             }
         }
     }
-}
-
-int LocalPort(SOCKET s) {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    ::getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), &length);
-    return ntohs(local.sin_port);
 }
 
 }  // namespace fuzz

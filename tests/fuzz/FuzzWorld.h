@@ -36,7 +36,5 @@ OBJHANDLE AddVessel(const char* name, const char* className, double radius);
 // in `keysTyped` as they are typed.
 void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent&)>& send,
                 const std::function<void()>& afterStep, size_t& keysTyped);
-// The port a module's socket is bound to.
-int LocalPort(SOCKET s);
 
 }  // namespace fuzz

@@ -17,6 +17,7 @@
 #include "FuzzScript.h"
 #include "FuzzWorld.h"
 #include "Helmcast.h"
+#include "Loopback.h"
 #include "LoopbackPeer.h"
 #include "Message.h"
 #include "Promises.h"
@@ -121,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Setup setup = Configuration(script.configuration());
     Helmcast& master = LoadMaster(setup);
     Ledger ledger;
-    const int port = fuzz::LocalPort(master.sock);
+    const int port = LocalPort(static_cast<int>(master.sock));
     auto send = [&](const fuzz::ScriptEvent& event) {
         const int peer = event.argument % kPeers;
         peers->all[peer]->sendTo(port, event.bytes, event.length);

@@ -5,6 +5,7 @@
 
 #include "FuzzReaders.h"
 #include "SimHost.h"
+#include "TestVessels.h"
 #include "WireRecords.h"
 
 namespace fuzz {
@@ -24,10 +25,7 @@ void RequireWorldFinite() {
     for (DWORD i = 0; i < oapiGetVesselCount(); ++i) {
         VESSEL* vessel = oapiGetVesselInterface(oapiGetVesselByIndex(static_cast<int>(i)));
         if (vessel == nullptr) continue;
-        VESSELSTATUS2 status;
-        std::memset(static_cast<void*>(&status), 0, sizeof status);
-        status.version = 2;
-        vessel->GetStatusEx(&status);
+        const VESSELSTATUS2 status = StatusOf(*vessel);
         RequireFinite(status.rpos);
         RequireFinite(status.rvel);
         RequireFinite(status.vrot);

@@ -7,6 +7,7 @@
 
 #include "FuzzReaders.h"
 #include "SimHost.h"
+#include "TestVessels.h"
 
 namespace {
 
@@ -18,12 +19,7 @@ void SetUpHost() {
     shipClass.dockPorts = 2;
     simhost::RegisterGenericClass("FuzzShip", shipClass);
     for (const char* name : {"Alpha", "Beta"}) {
-        VESSELSTATUS2 status{};
-        status.version = 2;
-        status.rbody = oapiGetObjectByName(const_cast<char*>("Earth"));
-        status.rpos = _V(7.0e6, 0.0, 0.0);
-        status.rvel = _V(0.0, 7.5e3, 0.0);
-        OBJHANDLE vessel = oapiCreateVesselEx(name, "FuzzShip", &status);
+        OBJHANDLE vessel = CreateVesselAt(name, "FuzzShip", _V(7.0e6, 0.0, 0.0), _V(0.0, 7.5e3, 0.0));
         if (vessel != nullptr) oapiSetFocusObject(vessel);
     }
 }

@@ -17,6 +17,7 @@
 #include "FuzzScript.h"
 #include "FuzzWorld.h"
 #include "Helmecho.h"
+#include "Loopback.h"
 #include "LoopbackPeer.h"
 #include "Message.h"
 #include "Promises.h"
@@ -141,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Helmecho& slave = LoadSlave(script.configuration());
     Ledger ledger;
     ledger.loadTime = fuzz::Host().sysTime();
-    const int port = fuzz::LocalPort(slave.sock);
+    const int port = LocalPort(static_cast<int>(slave.sock));
     auto send = [&](const fuzz::ScriptEvent& event) {
         const fuzz::LoopbackPeer& peer = *peers->all[event.argument % 3];
         peer.sendTo(port, event.bytes, event.length);

@@ -10,6 +10,7 @@
 
 #include "SimHost.h"
 #include "TempWorkspace.h"
+#include "TestVessels.h"
 
 class HostTest : public ::testing::Test {
 protected:
@@ -31,13 +32,7 @@ protected:
 
     // A vessel in a circular orbit of the given radius around Earth.
     static OBJHANDLE orbiting(const char* name, const char* cls = "Tanker", double radius = 6778000.0) {
-        VESSELSTATUS2 vs;
-        std::memset(&vs, 0, sizeof vs);
-        vs.version = 2;
-        vs.rbody = oapiGetObjectByName(const_cast<char*>("Earth"));
-        vs.rpos = _V(radius, 0, 0);
-        vs.rvel = _V(0, 0, std::sqrt(3.986004418e14 / radius));
-        return oapiCreateVesselEx(name, cls, &vs);
+        return CreateVesselAt(name, cls, _V(radius, 0, 0), _V(0, 0, std::sqrt(3.986004418e14 / radius)));
     }
 
     static VESSEL* iface(OBJHANDLE h) { return oapiGetVesselInterface(h); }

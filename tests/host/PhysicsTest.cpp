@@ -8,13 +8,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 double Length(const VECTOR3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
-VESSELSTATUS2 StatusOf(OBJHANDLE h) {
-    VESSELSTATUS2 vs;
-    std::memset(&vs, 0, sizeof vs);
-    vs.version = 2;
-    oapiGetVesselInterface(h)->GetStatusEx(&vs);
-    return vs;
-}
+VESSELSTATUS2 StatusOf(OBJHANDLE h) { return ::StatusOf(*oapiGetVesselInterface(h)); }
 
 double Energy(const VESSELSTATUS2& vs) {
     double v = Length(vs.rvel);
@@ -45,13 +39,7 @@ TEST_F(Physics, CircularOrbitKeepsItsRadiusAndEnergyOverOnePeriod) {
 }
 
 TEST_F(Physics, EllipticOrbitConservesEnergyAndAngularMomentum) {
-    VESSELSTATUS2 vs;
-    std::memset(&vs, 0, sizeof vs);
-    vs.version = 2;
-    vs.rbody = oapiGetObjectByName(const_cast<char*>("Earth"));
-    vs.rpos = _V(7000000.0, 0, 0);
-    vs.rvel = _V(0, 1000.0, 8500.0);
-    OBJHANDLE h = oapiCreateVesselEx("Ell", "Tanker", &vs);
+    OBJHANDLE h = CreateVesselAt("Ell", "Tanker", _V(7000000.0, 0, 0), _V(0, 1000.0, 8500.0));
     const VESSELSTATUS2 start = StatusOf(h);
     oapiSetTimeAcceleration(50.0);
     for (int i = 0; i < 200; ++i) host().step(1.0);  // 10000 s

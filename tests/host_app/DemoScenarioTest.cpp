@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "HostAppPaths.h"
-#include "SimHost.h"
+#include "HostAppFixture.h"
 #include "XRVesselCtrl.h"
 
 using namespace host_app_test;
@@ -16,20 +15,13 @@ namespace {
 
 constexpr double kEarthGM = 3.986004418e14;
 
-class DemoScenario : public testing::Test {
+class DemoScenario : public HostAppTest {
 protected:
     void SetUp() override {
-        simhost::HostOptions options;
-        options.virtualClock = true;
-        options.moduleDirs = {binDir()};
-        options.classDirs = {classesDir()};
-        host().reset(options);
+        resetHost(true);
         std::string error;
         ASSERT_TRUE(host().loadScenario(demoScenario(), &error)) << error;
     }
-    void TearDown() override { host().reset(); }
-
-    static simhost::Host& host() { return simhost::Host::instance(); }
 
     static OBJHANDLE vessel(const char* name) {
         std::string copy = name;
@@ -130,11 +122,9 @@ TEST_F(DemoScenario, ShuttleStateIsInUse) {
 TEST_F(DemoScenario, XRVesselComesFromItsModuleWithItsSavedState) {
     VESSEL* v = iface("XR-5");
     ASSERT_NE(v, nullptr);
-    HMODULE module = GetModuleHandleA(v->GetClassNameA());
-    ASSERT_NE(module, nullptr);
-    FARPROC flag = GetProcAddress(module, "XRVesselCtrlFlag");
+    const unsigned char* flag = xrFlagOf(v->GetClassNameA());
     ASSERT_NE(flag, nullptr);
-    EXPECT_NE(*reinterpret_cast<const unsigned char*>(flag), 0);
+    EXPECT_NE(*flag, 0);
     auto* xr = static_cast<XRVesselCtrl*>(v);
     EXPECT_EQ(xr->GetValue(), 42.5);
     XRPartRecord part;
@@ -163,16 +153,8 @@ TEST_F(DemoScenario, ClassDescriptionsGiveVersionsAndCapacities) {
     const Expected classes[] = {{"Tug0", 0, 1, 4, 1, 1, 0},      {"Capsule1", 1, 2, 8, 1, 2, 2},
                                 {"Shuttle2", 2, 3, 14, 1, 4, 5}, {"Station3", 3, 1, 12, 4, 2, 3},
                                 {"Future4", 4, 1, 2, 0, 1, 1},   {"Freighter2", 2, 20, 80, 2, 3, 40}};
-    VESSELSTATUS2 status;
-    std::memset(&status, 0, sizeof status);
-    status.version = 2;
-    char earth[] = "Earth";
-    status.rbody = oapiGetObjectByName(earth);
-    status.rpos = _V(7000000, 0, 0);
-    status.rvel = _V(0, 7546, 0);
     for (const Expected& e : classes) {
-        const std::string name = std::string("Test-") + e.cls;
-        OBJHANDLE h = oapiCreateVesselEx(name.c_str(), e.cls, &status);
+        OBJHANDLE h = CreateVesselAt(std::string("Test-") + e.cls, e.cls, _V(7000000, 0, 0), _V(0, 7546, 0));
         ASSERT_NE(h, nullptr) << e.cls;
         VESSEL* v = oapiGetVesselInterface(h);
         EXPECT_EQ(v->Version(), e.version) << e.cls;

@@ -5,9 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "AppOptions.h"
-#include "HostAppPaths.h"
+#include "HostAppFixture.h"
 #include "KeyScript.h"
-#include "SimHost.h"
 
 using namespace host_app_test;
 using simhost_app::ParseKeySpec;
@@ -53,27 +52,15 @@ TEST(KeySpec, RefusesMalformedSpecsWithAReason) {
     }
 }
 
-class KeyScriptDelivery : public testing::Test {
+class KeyScriptDelivery : public HostAppTest {
 protected:
     void SetUp() override {
-        simhost::HostOptions options;
-        options.virtualClock = true;
-        options.classDirs = {classesDir()};
-        host().reset(options);
-        VESSELSTATUS2 status;
-        std::memset(&status, 0, sizeof status);
-        status.version = 2;
-        char earth[] = "Earth";
-        status.rbody = oapiGetObjectByName(earth);
-        status.rpos = _V(6778000, 0, 0);
-        status.rvel = _V(0, 7668.6, 0);
-        focus_ = oapiCreateVesselEx("Keyed", "Shuttle2", &status);
-        other_ = oapiCreateVesselEx("Other", "Shuttle2", &status);
+        resetHost(false);
+        focus_ = CreateVesselAt("Keyed", "Shuttle2", _V(6778000, 0, 0), _V(0, 7668.6, 0));
+        other_ = CreateVesselAt("Other", "Shuttle2", _V(6778000, 0, 0), _V(0, 7668.6, 0));
         ASSERT_TRUE(focus_ && other_);
         oapiSetFocusObject(focus_);
     }
-    void TearDown() override { host().reset(); }
-    static simhost::Host& host() { return simhost::Host::instance(); }
 
     OBJHANDLE focus_ = nullptr;
     OBJHANDLE other_ = nullptr;

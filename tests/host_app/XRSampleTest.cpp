@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "HostAppPaths.h"
-#include "SimHost.h"
+#include "HostAppFixture.h"
 #include "XRVesselCtrl.h"
 
 using namespace host_app_test;
@@ -51,32 +50,18 @@ TEST(XRInterfacePlaces, OperationsSitAtTheirPlacesInDeclarationOrder) {
 }
 
 // An XRSample vessel made by the host from its class module.
-class XRSampleVessel : public testing::Test {
+class XRSampleVessel : public HostAppTest {
 protected:
     void SetUp() override {
-        simhost::HostOptions options;
-        options.virtualClock = true;
-        options.moduleDirs = {binDir()};
-        options.classDirs = {classesDir()};
-        host().reset(options);
+        resetHost(true);
         handle_ = create("XR-T");
         ASSERT_NE(handle_, nullptr);
         xr_ = static_cast<XRVesselCtrl*>(oapiGetVesselInterface(handle_));
         ASSERT_NE(xr_, nullptr);
     }
-    void TearDown() override { host().reset(); }
-
-    static simhost::Host& host() { return simhost::Host::instance(); }
 
     static OBJHANDLE create(const char* name) {
-        VESSELSTATUS2 status;
-        std::memset(&status, 0, sizeof status);
-        status.version = 2;
-        char earth[] = "Earth";
-        status.rbody = oapiGetObjectByName(earth);
-        status.rpos = _V(6900000, 0, 0);
-        status.rvel = _V(0, 7600, 0);
-        return oapiCreateVesselEx(name, "XRSample", &status);
+        return CreateVesselAt(name, "XRSample", _V(6900000, 0, 0), _V(0, 7600, 0));
     }
 
     // The operation at `place` of the object's table, called the way a module
@@ -93,11 +78,9 @@ protected:
 };
 
 TEST_F(XRSampleVessel, ModuleIsFoundUnderTheClassNameWithItsFlag) {
-    HMODULE module = GetModuleHandleA("XRSample");
-    ASSERT_NE(module, nullptr);
-    FARPROC flag = GetProcAddress(module, "XRVesselCtrlFlag");
+    const unsigned char* flag = xrFlagOf("XRSample");
     ASSERT_NE(flag, nullptr);
-    EXPECT_EQ(*reinterpret_cast<const unsigned char*>(flag), 1);
+    EXPECT_EQ(*flag, 1);
     EXPECT_EQ(xr_->Version(), 2);
     EXPECT_STREQ(xr_->GetClassNameA(), "XRSample");
     EXPECT_EQ(xr_->XRInterfaceRevision(), 2);

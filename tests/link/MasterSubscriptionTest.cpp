@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "Datagram.h"
+#include "Loopback.h"
 #include "LinkRecords.h"
 #include "LinkWatch.h"
 
@@ -16,13 +17,7 @@ using namespace linktest;
 
 class FakeMaster {
 public:
-    sockaddr_in address() const {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(socket_.port()));
-        return a;
-    }
+    sockaddr_in address() const { return LoopbackAddress(socket_.port()); }
     // The client's port, from the first datagram it sent.
     std::vector<Datagram> heard() {
         std::vector<uint8_t> buffer(70000);

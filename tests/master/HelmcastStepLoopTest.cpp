@@ -85,7 +85,7 @@ TEST_F(MasterStepLoop, UpdateCarriesEveryVesselInOrderWithConsecutiveSequenceNum
     for (size_t i = 1; i < datagrams.size(); ++i) EXPECT_EQ(datagrams[i].seq(), datagrams[0].seq() + int(i));
     const int32_t expectedSizes[] = {32, 40, 204, 640, 84, 88, 176, 2304, 84, 88, 176, 84, 88, 176, 8};
     for (size_t i = 0; i < datagrams.size() && i < 15; ++i) EXPECT_EQ(int(datagrams[i].bytes.size()), expectedSizes[i]);
-    EXPECT_TRUE(logged("vessel four: unsupported vessel interface version 4"));
+    EXPECT_TRUE(harness.logged("vessel four: unsupported vessel interface version 4"));
 }
 
 TEST_F(MasterStepLoop, UpdateWithoutClientsStillAdvancesTheSequence) {
@@ -113,7 +113,7 @@ TEST_F(MasterStepLoop, HelloSubscribesOnceAndOnlyAcknowledgementsKeepAClient) {
     update();
     ASSERT_EQ(master.clients.size(), 1u);
     EXPECT_EQ(ntohs(master.clients[0].address.sin_port), client.port());
-    EXPECT_TRUE(logged("Client 127.0.0.1:" + std::to_string(client.port()) + " subscribed"));
+    EXPECT_TRUE(harness.logged("Client 127.0.0.1:" + std::to_string(client.port()) + " subscribed"));
 
     // Hellos for four seconds: still dropped, since they do not renew.
     for (int i = 0; i < 4; ++i) {
@@ -121,7 +121,7 @@ TEST_F(MasterStepLoop, HelloSubscribesOnceAndOnlyAcknowledgementsKeepAClient) {
         update();
     }
     EXPECT_TRUE(master.clients.empty());
-    EXPECT_TRUE(logged("Client #0 timed out"));
+    EXPECT_TRUE(harness.logged("Client #0 timed out"));
 
     send(client, wire::kHello);
     update();
@@ -147,7 +147,7 @@ TEST_F(MasterStepLoop, TwoAdjacentSilentClientsLeaveInTheSameUpdate) {
     }
     ASSERT_EQ(master.clients.size(), 1u);
     EXPECT_EQ(ntohs(master.clients[0].address.sin_port), third.port());
-    EXPECT_EQ(countLogged("Client #0 timed out"), 2);
+    EXPECT_EQ(harness.countLogged("Client #0 timed out"), 2);
 }
 
 TEST_F(MasterStepLoop, WaitForAckHoldsThirtyMillisecondsForASilentClient) {

@@ -1,20 +1,11 @@
 // What strangers can do to the master: junk between the clients' datagrams,
 // more subscriptions than the table takes; and what the master must not
 // leak or repeat.
-#include <algorithm>
-
 #include "MasterFixture.h"
 
 namespace {
 
-class HostileClients : public MasterFixture {
-protected:
-    int countStartingWith(const std::string& prefix) const {
-        const auto texts = harness.logTexts();
-        return static_cast<int>(
-            std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; }));
-    }
-};
+class HostileClients : public MasterFixture {};
 
 TEST_F(HostileClients, BadDatagramsBetweenHellosAndAcksAreReadPastAndReportedOnce) {
     Helmcast& master = start("maxUpdateRate = 10\n");
@@ -39,10 +30,10 @@ TEST_F(HostileClients, BadDatagramsBetweenHellosAndAcksAreReadPastAndReportedOnc
     // 3.5 s after its subscription: only its acknowledgement behind the junk
     // keeps the live client.
     EXPECT_EQ(master.clients.size(), 2u) << "the live client stays and the newcomer subscribed";
-    EXPECT_EQ(countStartingWith("Ignored datagrams that are no message: 150, the last from 127.0.0.1:" +
+    EXPECT_EQ(harness.countLoggedStartingWith("Ignored datagrams that are no message: 150, the last from 127.0.0.1:" +
                                 std::to_string(stranger.port())),
               1);
-    EXPECT_EQ(countStartingWith("Unhandled message type 10"), 1) << "one line a second at most";
+    EXPECT_EQ(harness.countLoggedStartingWith("Unhandled message type 10"), 1) << "one line a second at most";
 }
 
 TEST_F(HostileClients, TheClientTableStopsAtMaxClients) {
@@ -52,7 +43,7 @@ TEST_F(HostileClients, TheClientTableStopsAtMaxClients) {
     update();
     ASSERT_EQ(master.clients.size(), 2u);
     EXPECT_EQ(ntohs(master.clients[1].address.sin_port), b.port());
-    EXPECT_EQ(countStartingWith("Refused subscriptions, the client table is full (maxClients=2): 2, the last from "
+    EXPECT_EQ(harness.countLoggedStartingWith("Refused subscriptions, the client table is full (maxClients=2): 2, the last from "
                                 "127.0.0.1:" +
                                 std::to_string(d.port())),
               1);
@@ -85,7 +76,7 @@ TEST_F(HostileClients, OnlyTheKeysOfThisUpdateTravelAndVersionErrorsAreLoggedOnc
         checked = true;
     }
     EXPECT_TRUE(checked);
-    EXPECT_EQ(countStartingWith("vessel four: unsupported vessel interface version 4"), 1);
+    EXPECT_EQ(harness.countLoggedStartingWith("vessel four: unsupported vessel interface version 4"), 1);
 }
 
 }  // namespace

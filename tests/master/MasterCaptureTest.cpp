@@ -76,10 +76,7 @@ TEST_F(MasterCapture, ScenarioTextTooLongForADatagramIsReportedOnceAndNotSent) {
     }
     EXPECT_EQ(texts, 0);
     EXPECT_EQ(vessels, 2) << "the vessel's other messages still go";
-    int reports = 0;
-    for (const auto& line : harness.logTexts())
-        reports += line.rfind("vessel big: scenario text of", 0) == 0 ? 1 : 0;
-    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(harness.countLoggedStartingWith("vessel big: scenario text of"), 1);
 }
 
 TEST_F(MasterCapture, LongNamesAreCutTo31Characters) {

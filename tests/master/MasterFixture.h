@@ -12,6 +12,7 @@
 #include "Helmcast.h"
 #include "Loopback.h"
 #include "ModuleHarness.h"
+#include "TestVessels.h"
 #include "WireRecords.h"
 
 class MasterFixture : public ::testing::Test {
@@ -29,14 +30,7 @@ protected:
     }
 
     OBJHANDLE addVessel(const std::string& name, const std::string& className, double radius = 7.0e6) {
-        VESSELSTATUS2 status;
-        std::memset(&status, 0, sizeof status);
-        status.version = 2;
-        char earth[] = "Earth";
-        status.rbody = oapiGetObjectByName(earth);
-        status.rpos = _V(radius, 0, 0);
-        status.rvel = _V(0, 7500, 0);
-        return oapiCreateVesselEx(name.c_str(), className.c_str(), &status);
+        return CreateVesselAt(name, className, _V(radius, 0, 0), _V(0, 7500, 0));
     }
 
     void send(const PeerSocket& peer, int32_t type, int32_t seq = 0) const {
@@ -53,17 +47,6 @@ protected:
         std::vector<int32_t> result;
         for (const auto& d : datagrams) result.push_back(d.type());
         return result;
-    }
-
-    bool logged(const std::string& text) const {
-        for (const auto& line : harness.logTexts())
-            if (line == text) return true;
-        return false;
-    }
-    int countLogged(const std::string& text) const {
-        int count = 0;
-        for (const auto& line : harness.logTexts()) count += line == text ? 1 : 0;
-        return count;
     }
 };
 

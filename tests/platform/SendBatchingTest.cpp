@@ -34,17 +34,9 @@ protected:
 
     static SOCKET Open() {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local = PeerAddress(0);
+        sockaddr_in local = LoopbackAddress(0);
         if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return INVALID_SOCKET;
         return static_cast<SOCKET>(fd);
-    }
-    static sockaddr_in PeerAddress(int port) {
-        sockaddr_in address;
-        std::memset(&address, 0, sizeof address);
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        return address;
     }
     static bool Batching() {
         const char* value = std::getenv("HELM_SEND_BATCHING");

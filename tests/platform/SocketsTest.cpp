@@ -37,11 +37,7 @@ protected:
     static SOCKET open(int wantedPort) {
         int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         if (fd < 0) return INVALID_SOCKET;
-        sockaddr_in address;
-        std::memset(&address, 0, sizeof address);
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(wantedPort));
+        sockaddr_in address = LoopbackAddress(wantedPort);
         if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             int error = errno;
             ::close(fd);

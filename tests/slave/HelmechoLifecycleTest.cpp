@@ -35,14 +35,10 @@ TEST_F(HelmechoLifecycle, DebugEchoesEveryKeyInOrderThenTheBoundAddress) {
         "azimuth = 12.5\nelevation = -3\nsendKeys = 1\nwaitForMaster = 1\nswitchFocus = 1\n"
         "masterPort = 40123\nmasterIP = 127.0.0.2\ndebug = 1\n");
     Helmecho& slave = harness.load();
-    sockaddr_in local;
-    std::memset(&local, 0, sizeof local);
-    socklen_t length = sizeof local;
-    ::getsockname(static_cast<int>(slave.sock), reinterpret_cast<sockaddr*>(&local), &length);
     EXPECT_THAT(logTexts(), ElementsAre("Config: debug=1", "Config: masterIP=127.0.0.2", "Config: masterPort=40123",
                                         "Config: switchFocus=1", "Config: waitForMaster=1", "Config: sendKeys=1",
                                         "Config: elevation=-3", "Config: azimuth=12.5",
-                                        "Bound to 0.0.0.0:" + std::to_string(ntohs(local.sin_port))));
+                                        "Bound to 0.0.0.0:" + std::to_string(LocalPort(static_cast<int>(slave.sock)))));
     for (const auto& line : rawLog()) EXPECT_NE(line.find("Helmecho.cpp"), std::string::npos) << line;
     EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), 0x7F000002u);
     EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40123);
@@ -59,8 +55,8 @@ TEST_F(HelmechoLifecycle, OverlongMasterAddressIsReadSafelyAndLoggedWithinTheLin
     writeConfig("debug = 1\nmasterIP = " + overlong + "\nmasterPort = 40001\n");
     Helmecho& slave = harness.load();
     // The log line holds 254 characters.
-    EXPECT_TRUE(logged("Config: masterIP=" + overlong.substr(0, 254 - 17)));
-    EXPECT_TRUE(logged("Config: masterPort=40001")) << "the keys after it are read as usual";
+    EXPECT_TRUE(harness.logged("Config: masterIP=" + overlong.substr(0, 254 - 17)));
+    EXPECT_TRUE(harness.logged("Config: masterPort=40001")) << "the keys after it are read as usual";
     EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40001);
 }
 

@@ -52,7 +52,7 @@ TEST_F(HostileLink, OnlyTheMasterIsListenedTo) {
     EXPECT_EQ(harness.host().timeAcceleration(), 2.0);
     const std::string report = "Ignored datagrams from a sender that is not the master: 3, the last from 127.0.0.1:" +
                                std::to_string(stranger.port());
-    EXPECT_TRUE(logged(report)) << "reported after the step that met them, with the sender";
+    EXPECT_TRUE(harness.logged(report)) << "reported after the step that met them, with the sender";
     EXPECT_EQ(countLines("Ignored datagrams from a sender"), 1) << "not one line per datagram";
 }
 
@@ -136,7 +136,7 @@ TEST_F(HostileLink, DatesAndValuesThatCannotBeAppliedAreRefusedAndCounted) {
     EXPECT_EQ(harness.host().simMJD(), kBaseMjd);
     EXPECT_NE(harness.host().timeAcceleration(), 3.0) << "nothing of the message is applied";
     for (double state : AnimationStates(*Vessel("keyed"))) EXPECT_TRUE(std::isfinite(state));
-    EXPECT_TRUE(logged("Ignored datagrams of the master that are no message: 2, the last from 127.0.0.1:" +
+    EXPECT_TRUE(harness.logged("Ignored datagrams of the master that are no message: 2, the last from 127.0.0.1:" +
                        std::to_string(master.port()) + " (values that cannot be applied)"));
 }
 

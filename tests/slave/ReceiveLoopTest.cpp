@@ -43,7 +43,7 @@ TEST_F(ReceiveLoop, OffsetAboveATenthOfASecondSetsTheDateAndLogsIt) {
     EXPECT_EQ(harness.host().timeAcceleration(), 2.0);
     char expected[64];
     std::snprintf(expected, sizeof expected, "MJD sync delta=%g s", offset);
-    EXPECT_TRUE(logged(expected));
+    EXPECT_TRUE(harness.logged(expected));
 
     // Behind by as much a second later: set as well (within the second, the
     // two offsets would disagree, as jitter does).
@@ -190,7 +190,7 @@ TEST_F(ReceiveLoop, WaitingWithoutMasterGivesUpAfterOneHundredSleeps) {
     const double before = harness.host().sysTime();
     step();
     EXPECT_NEAR(harness.host().sysTime() - before, 0.100, 1e-9);
-    EXPECT_TRUE(logged("ReceiveMessage() timed out"));
+    EXPECT_TRUE(harness.logged("ReceiveMessage() timed out"));
     EXPECT_EQ(countReceived(wire::kAck), 0);
 }
 
@@ -229,7 +229,7 @@ TEST_F(ReceiveLoop, WrongLengthIsReadPastAndReportedOnce) {
     step();
     EXPECT_EQ(countReceived(wire::kAck), 1) << "the update completes in the same step";
     EXPECT_EQ(slave.link.updateCount, 1);
-    EXPECT_FALSE(logged("ReceiveMessage() error"));
+    EXPECT_FALSE(harness.logged("ReceiveMessage() error"));
     int reports = 0;
     for (const auto& text : logTexts())
         reports += text.rfind("Ignored datagrams of the master that are no message: ", 0) == 0 ? 1 : 0;

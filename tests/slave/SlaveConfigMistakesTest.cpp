@@ -24,7 +24,7 @@ TEST_F(SlaveConfigMistakes, AnAddressThatIsNoAddressIsToldAndNothingIsSent) {
         step();
     }
     EXPECT_TRUE(
-        logged("masterIP = no-such-host.invalid: neither a dotted IPv4 address nor a host name with an "
+        harness.logged("masterIP = no-such-host.invalid: neither a dotted IPv4 address nor a host name with an "
                "IPv4 address; no subscription will be sent"));
     EXPECT_TRUE(receiveAll().empty()) << "no Hello, no keys, to nobody";
 }

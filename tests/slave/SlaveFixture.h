@@ -16,6 +16,7 @@
 #include "HookVessel.h"
 #include "Loopback.h"
 #include "ModuleHarness.h"
+#include "TestVessels.h"
 #include "WireRecords.h"
 
 using SlaveDatagram = Datagram;
@@ -47,11 +48,7 @@ protected:
         }
         writeConfig("masterIP = 127.0.0.1\nmasterPort = " + std::to_string(master.port()) + "\n" + extraConfig);
         Helmecho& slave = harness.load();
-        sockaddr_in local;
-        std::memset(&local, 0, sizeof local);
-        socklen_t length = sizeof local;
-        ::getsockname(static_cast<int>(slave.sock), reinterpret_cast<sockaddr*>(&local), &length);
-        slavePort = ntohs(local.sin_port);
+        slavePort = LocalPort(static_cast<int>(slave.sock));
         harness.host().setSimMJD(kBaseMjd);
         harness.host().startSimulation();
         step();
@@ -105,11 +102,6 @@ protected:
 
     std::vector<std::string> logTexts() const { return harness.logTexts(); }
     std::vector<std::string> rawLog() const { return harness.workspace.lines(harness.logFile()); }
-    bool logged(const std::string& text) const {
-        for (const auto& line : logTexts())
-            if (line == text) return true;
-        return false;
-    }
 
     static void CopyName(wire::Name& field, const std::string& text) {
         std::memset(field, 0, sizeof field);
@@ -125,22 +117,7 @@ protected:
     // A local vessel in orbit around Earth.
     static OBJHANDLE AddVessel(const std::string& name, const std::string& className, VECTOR3 rpos = {7.0e6, 0, 0},
                                VECTOR3 rvel = {0, 7500, 0}) {
-        VESSELSTATUS2 status;
-        std::memset(static_cast<void*>(&status), 0, sizeof status);
-        status.version = 2;
-        char earth[] = "Earth";
-        status.rbody = oapiGetObjectByName(earth);
-        status.rpos = rpos;
-        status.rvel = rvel;
-        return oapiCreateVesselEx(name.c_str(), className.c_str(), &status);
-    }
-
-    static VESSELSTATUS2 StatusOf(VESSEL& vessel) {
-        VESSELSTATUS2 status;
-        std::memset(static_cast<void*>(&status), 0, sizeof status);
-        status.version = 2;
-        vessel.GetStatusEx(&status);
-        return status;
+        return CreateVesselAt(name, className, rpos, rvel);
     }
 
     static std::vector<double> AnimationStates(VESSEL& vessel) {

@@ -8,30 +8,40 @@
 
 #include <cstring>
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
-inline int FreeUdpPort() {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+// 127.0.0.1 on the given port (0: any).
+inline sockaddr_in LoopbackAddress(int port) {
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    return address;
+}
+
+// The port a bound socket has (a module's, say), or 0.
+inline int LocalPort(int fd) {
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
     socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
     return ntohs(address.sin_port);
+}
+
+// A UDP port on 127.0.0.1 that was free a moment ago.
+inline int FreeUdpPort() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = LoopbackAddress(0);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const int port = LocalPort(fd);
+    ::close(fd);
+    return port;
 }
 
 // A plain UDP socket bound to 127.0.0.1 on any port (or the given one).
 class PeerSocket {
 public:
-    explicit PeerSocket(int port = 0) {
+    explicit PeerSocket(int port = 0) : address_(LoopbackAddress(port)) {
         fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        std::memset(&address_, 0, sizeof address_);
-        address_.sin_family = AF_INET;
-        address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address_.sin_port = htons(static_cast<uint16_t>(port));
         bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address_), sizeof address_) == 0;
         socklen_t length = sizeof address_;
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address_), &length);
@@ -51,12 +61,8 @@ public:
     const sockaddr_in& address() const { return address_; }
 
     void sendTo(int port, const void* bytes, size_t length) const {
-        sockaddr_in to;
-        std::memset(&to, 0, sizeof to);
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(static_cast<uint16_t>(port));
-        ::sendto(fd_, bytes, length, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        const sockaddr_in to = LoopbackAddress(port);
+        ::sendto(fd_, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
 
     // One datagram if one arrives within timeoutMs (loopback delivery is
