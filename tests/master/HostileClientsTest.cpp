@@ -31,7 +31,7 @@ TEST_F(HostileClients, BadDatagramsBetweenHellosAndAcksAreReadPastAndReportedOnc
     // keeps the live client.
     EXPECT_EQ(master.clients.size(), 2u) << "the live client stays and the newcomer subscribed";
     EXPECT_EQ(harness.countLoggedStartingWith("Ignored datagrams that are no message: 150, the last from 127.0.0.1:" +
-                                std::to_string(stranger.port())),
+                                              std::to_string(stranger.port())),
               1);
     EXPECT_EQ(harness.countLoggedStartingWith("Unhandled message type 10"), 1) << "one line a second at most";
 }
@@ -43,9 +43,10 @@ TEST_F(HostileClients, TheClientTableStopsAtMaxClients) {
     update();
     ASSERT_EQ(master.clients.size(), 2u);
     EXPECT_EQ(ntohs(master.clients[1].address.sin_port), b.port());
-    EXPECT_EQ(harness.countLoggedStartingWith("Refused subscriptions, the client table is full (maxClients=2): 2, the last from "
-                                "127.0.0.1:" +
-                                std::to_string(d.port())),
+    EXPECT_EQ(harness.countLoggedStartingWith(
+                  "Refused subscriptions, the client table is full (maxClients=2): 2, the last from "
+                  "127.0.0.1:" +
+                  std::to_string(d.port())),
               1);
     EXPECT_EQ(receiveAll(c).size(), 0u) << "a refused client gets nothing";
 }

@@ -137,7 +137,7 @@ TEST_F(HostileLink, DatesAndValuesThatCannotBeAppliedAreRefusedAndCounted) {
     EXPECT_NE(harness.host().timeAcceleration(), 3.0) << "nothing of the message is applied";
     for (double state : AnimationStates(*Vessel("keyed"))) EXPECT_TRUE(std::isfinite(state));
     EXPECT_TRUE(harness.logged("Ignored datagrams of the master that are no message: 2, the last from 127.0.0.1:" +
-                       std::to_string(master.port()) + " (values that cannot be applied)"));
+                               std::to_string(master.port()) + " (values that cannot be applied)"));
 }
 
 }  // namespace

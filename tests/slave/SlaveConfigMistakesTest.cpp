@@ -25,7 +25,7 @@ TEST_F(SlaveConfigMistakes, AnAddressThatIsNoAddressIsToldAndNothingIsSent) {
     }
     EXPECT_TRUE(
         harness.logged("masterIP = no-such-host.invalid: neither a dotted IPv4 address nor a host name with an "
-               "IPv4 address; no subscription will be sent"));
+                       "IPv4 address; no subscription will be sent"));
     EXPECT_TRUE(receiveAll().empty()) << "no Hello, no keys, to nobody";
 }
 
