@@ -1,7 +1,9 @@
 // The master's whole update with 64 slaves subscribed to it directly,
 // against the same master with one relay (running on a thread of its own)
 // as its only client and the 64 slaves behind the relay, and with one slave
-// of its own: through a relay the master pays for one client.
+// of its own: through a relay the master pays for one client. With one
+// slave behind the relay, the relay's fan-out hardly competes with the
+// master for this machine's two cores.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -88,8 +90,7 @@ BENCHMARK(MasterWithSlaves)
     ->MinTime(0.5);
 // Each update waits for the relay's fan-out: a fixed count bounds the run.
 BENCHMARK(MasterWithSlaves)
-    ->Args({10, kSlaves, 1})
-    ->Args({100, kSlaves, 1})
+    ->ArgsProduct({{10, 100}, {1, kSlaves}, {1}})
     ->ArgNames({"vessels", "slaves", "relay"})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)

@@ -110,13 +110,18 @@ def relay_tables(relay):
     if master:
         by = {(b["vessels"], b["slaves"], b["relay"]): us(b) for b in master}
         print("Master: one whole update with its slaves directly or behind one relay (us per update)")
-        print("%7s | %9s %10s %18s | %16s" % ("vessels", "1 slave", "64 slaves", "64 behind a relay",
-                                               "relay / 1 slave"))
+        print("%7s | %9s %10s | %17s %18s | %16s" % ("vessels", "1 slave", "64 slaves", "1 behind a relay",
+                                                      "64 behind a relay", "relay / 1 slave"))
+
+        def cell(value):
+            return "%.0f" % value if value else "-"
+
         for vessels in sorted({b["vessels"] for b in master}):
-            one, many, relayed = by.get((vessels, 1, 0)), by.get((vessels, 64, 0)), by.get((vessels, 64, 1))
-            print("%7d | %9s %10s %18s | %16s" % (
-                vessels, "%.0f" % one if one else "-", "%.0f" % many if many else "-",
-                "%.0f" % relayed if relayed else "-", "%.2f" % (relayed / one) if one and relayed else "-"))
+            one, many = by.get((vessels, 1, 0)), by.get((vessels, 64, 0))
+            relayed_one, relayed = by.get((vessels, 1, 1)), by.get((vessels, 64, 1))
+            print("%7d | %9s %10s | %17s %18s | %16s" % (
+                vessels, cell(one), cell(many), cell(relayed_one), cell(relayed),
+                "%.2f, %.2f" % (relayed_one / one, relayed / one) if one and relayed and relayed_one else "-"))
         lost = sum(b.get("missing", 0) + b.get("relay_failed_sends", 0) for b in master)
         print("(the relay runs on a thread of this process and passes each update on before the next one)%s" % (
             "" if lost == 0 else "  (!) %d datagrams missing" % lost))
