@@ -112,12 +112,7 @@ void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockadd
             if (!clients_.ack(from, now)) ++figures_.notFromClients;
             break;
         case wire::kKeyboard:
-            if (clients_.isClient(from)) {
-                passKeysUp(datagram, length);
-            } else {
-                ++figures_.notFromClients;
-                strangers_.Count(from.sin_addr.s_addr, from.sin_port, "keys");
-            }
+            passKeysUp(datagram, length, from);
             break;
         default:
             ++figures_.notForMaster;
@@ -125,13 +120,18 @@ void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockadd
     }
 }
 
-void Relay::passKeysUp(const uint8_t* datagram, int length) {
+void Relay::passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from) {
     wire::KeyboardRecord keys;
     std::memcpy(&keys, datagram, sizeof keys);
     const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
     // A slave that forwards keys sends a message every step, mostly empty:
-    // only events travel on.
+    // only events travel on, and only those of clients.
     if (count == 0) return;
+    if (!clients_.isClient(from)) {
+        ++figures_.notFromClients;
+        strangers_.Count(from.sin_addr.s_addr, from.sin_port, "keys");
+        return;
+    }
     sendToMaster(datagram, length);
     ++figures_.keyMessages;
     figures_.keyEvents += count;

@@ -56,7 +56,7 @@ protected:
 private:
     void takeClientDatagrams(double now);
     void takeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
-    void passKeysUp(const uint8_t* datagram, int length);
+    void passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
     void dropSilentClients(double now);
     void reportDue(double now);
 
