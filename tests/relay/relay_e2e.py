@@ -198,6 +198,17 @@ def lost_reported(slave):
 
 # ---- scenarios ----
 
+def one_slave_behind_a_relay(cluster, relay_seconds, master_seconds, slave_seconds, keys=()):
+    """A relay, the master, and one slave typing `keys` subscribed to the relay, started in that order."""
+    relay_port = free_port()
+    relay = cluster.relay("relay", cluster.master_port, relay_port, relay_seconds)
+    time.sleep(0.1)
+    master = cluster.master(master_seconds)
+    time.sleep(0.3)
+    slave = cluster.slave("slave", relay_port, "Demo.scn", slave_seconds, keys)
+    return relay_port, relay, master, slave
+
+
 def fanout(cluster):
     relay_port = free_port()
     relay = cluster.relay("relay", cluster.master_port, relay_port, 11.5)
@@ -238,12 +249,8 @@ def chain(cluster):
 
 
 def keys(cluster):
-    relay_port = free_port()
-    relay = cluster.relay("relay", cluster.master_port, relay_port, 9.5)
-    time.sleep(0.1)
-    master = cluster.master(7.5)
-    time.sleep(0.3)
-    slave = cluster.slave("slave", relay_port, "Demo.scn", 7.2, keys=[(2.5 + 0.7 * i, c) for i, c in enumerate(TYPED)])
+    _, relay, master, slave = one_slave_behind_a_relay(
+        cluster, 9.5, 7.5, 7.2, keys=[(2.5 + 0.7 * i, c) for i, c in enumerate(TYPED)])
     cluster.wait_all(25)
     check_exits(cluster, [master, slave], [relay])
     check_follows(cluster, slave, [master])
@@ -257,12 +264,7 @@ def keys(cluster):
 
 
 def restart(cluster):
-    relay_port = free_port()
-    relay = cluster.relay("relay", cluster.master_port, relay_port, 30)
-    time.sleep(0.1)
-    master = cluster.master(11.0)
-    time.sleep(0.3)
-    slave = cluster.slave("slave", relay_port, "Demo.scn", 11.0)
+    relay_port, relay, master, slave = one_slave_behind_a_relay(cluster, 30, 11.0, 11.0)
     time.sleep(3.6)
     killed = cluster.kill(relay)
     time.sleep(1.0)

@@ -3,20 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <memory>
 
-#include "LiveView.h"
+#include "LinkText.h"
 #include "MasterAddress.h"
 #include "Relay.h"
 #include "RelayScreen.h"
+#include "ProgramLoop.h"
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) { interrupted = 1; }
 
 // Waits no longer than this between turns, so that time-outs and Hellos
 // are never late by more.
@@ -35,34 +30,26 @@ int RunRelay(const RelayOptions& options) {
         std::fprintf(stderr, "helmrelay: %s\n", error.c_str());
         return 2;
     }
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
     events.say("relaying %s to clients at %s (at most %d)", AddressText(options.master).c_str(),
                AddressText(relay.listenAddress()).c_str(), options.maxClients);
 
-    const double start = SteadySeconds();
-    const double end = options.seconds > 0.0 ? start + options.seconds : 1.0e300;
-    std::unique_ptr<LiveView> view;
-    if (live) view = std::make_unique<LiveView>(options.refreshHz);
-
-    double now = start;
-    while (!interrupted && now < end) {
+    ProgramLoop loop(options.seconds, live ? options.refreshHz : 0.0);
+    double now = loop.start();
+    while (loop.running(now)) {
         relay.step(now);
-        if (view && now >= view->nextFrame()) view->draw(RelayScreen(relay.relaySnapshot(now), events.recent()), now);
-        double wake = std::min({end, relay.nextRenewal(), now + kLongestWait});
-        if (view) wake = std::min(wake, view->nextFrame());
-        relay.wait(wake - now);
+        if (loop.frameDue(now)) loop.draw(RelayScreen(relay.relaySnapshot(now), events.recent()), now);
+        relay.wait(loop.wake(std::min(relay.nextRenewal(), now + kLongestWait)) - now);
         now = SteadySeconds();
     }
     relay.step(now);
     const RelaySnapshot snapshot = relay.relaySnapshot(now);
-    if (view) view->draw(RelayScreen(snapshot, events.recent()), now);
+    loop.draw(RelayScreen(snapshot, events.recent()), now);
     if (options.output == RelayOptions::Output::kJson) std::fputs(RelayJson(snapshot).c_str(), stdout);
     if (options.output == RelayOptions::Output::kOnce) std::fputs(RelayScreen(snapshot, {}).c_str(), stdout);
     std::fflush(stdout);
     if (snapshot.upstream.link.updates > 0) return 0;
-    std::fprintf(stderr, "helmrelay: no update from %s in %.1f s (%s); is a master running there, on that port?\n",
-                 AddressText(options.master).c_str(), now - start,
-                 snapshot.upstream.link.datagrams > 0 ? "messages, but no complete update" : "no message at all");
+    std::fprintf(
+        stderr, "helmrelay: %s\n",
+        NoUpdateText(AddressText(options.master), now - loop.start(), snapshot.upstream.link.datagrams > 0).c_str());
     return 1;
 }

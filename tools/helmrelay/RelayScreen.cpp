@@ -61,9 +61,8 @@ std::string RelayScreen(const RelaySnapshot& s, const std::deque<std::string>& e
 
 std::string RelayJson(const RelaySnapshot& s) {
     const RelayFigures& f = s.relay;
-    std::string clients;
-    for (const ClientRow& c : s.clients) clients += (clients.empty() ? "[\n    " : ",\n    ") + ClientJson(c);
-    clients = clients.empty() ? "[]" : clients + "\n  ]";
+    std::vector<std::string> clients;
+    for (const ClientRow& c : s.clients) clients.push_back(ClientJson(c));
 
     JsonMembers relay("    ");
     relay.add("listen", JsonString(f.listen))
@@ -85,7 +84,7 @@ std::string RelayJson(const RelaySnapshot& s) {
 
     JsonMembers top("  ");
     top.add("relay", relay.object("  "))
-        .add("clients", clients)
+        .add("clients", JsonArray(clients, "  "))
         .add("upstream", JsonNested(SnapshotJson(s.upstream), "  "));
     return top.object("") + "\n";
 }

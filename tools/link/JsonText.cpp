@@ -40,6 +40,13 @@ std::string JsonNested(const std::string& object, const std::string& indent) {
     return text;
 }
 
+std::string JsonArray(const std::vector<std::string>& values, const std::string& indent) {
+    if (values.empty()) return "[]";
+    std::string text = "[";
+    for (const std::string& value : values) text += (text.size() > 1 ? ",\n" : "\n") + indent + "  " + value;
+    return text + "\n" + indent + "]";
+}
+
 JsonMembers& JsonMembers::add(const char* key, const std::string& json) {
     text_ += (text_.empty() ? "" : ",\n") + indent_ + JsonString(key) + ": " + json;
     return *this;

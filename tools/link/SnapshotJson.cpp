@@ -86,9 +86,8 @@ std::string SnapshotJson(const LinkSnapshot& s) {
         simulation = sim.object("  ");
     }
 
-    std::string vessels;
-    for (const VesselRow& v : s.vessels) vessels += (vessels.empty() ? "[\n    " : ",\n    ") + Vessel(v);
-    vessels = vessels.empty() ? "[]" : vessels + "\n  ]";
+    std::vector<std::string> vessels;
+    for (const VesselRow& v : s.vessels) vessels.push_back(Vessel(v));
 
     JsonMembers top("  ");
     top.add("master", JsonString(s.master))
@@ -96,6 +95,6 @@ std::string SnapshotJson(const LinkSnapshot& s) {
         .add("link", link.object("  "))
         .add("ignored", ignored.object("  "))
         .add("simulation", simulation)
-        .add("vessels", vessels);
+        .add("vessels", JsonArray(vessels, "  "));
     return top.object("") + "\n";
 }
