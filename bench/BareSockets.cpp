@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -104,6 +105,35 @@ void SendToEach(int fd, const std::vector<Bytes>& datagrams, const std::vector<s
                      sizeof client);
         }
     }
+}
+
+BareFanOut::BareFanOut(const std::vector<Bytes>& datagrams, const std::vector<sockaddr_in>& clients)
+    : clients_(clients), vectors_(datagrams.size()), messages_(datagrams.size() * clients.size()) {
+    for (size_t i = 0; i < datagrams.size(); ++i) {
+        vectors_[i].iov_base = const_cast<uint8_t*>(datagrams[i].data());
+        vectors_[i].iov_len = datagrams[i].size();
+        for (size_t j = 0; j < clients_.size(); ++j) {
+            msghdr& header = messages_[i * clients_.size() + j].msg_hdr;
+            std::memset(&header, 0, sizeof header);
+            header.msg_name = &clients_[j];
+            header.msg_namelen = sizeof clients_[j];
+            header.msg_iov = &vectors_[i];
+            header.msg_iovlen = 1;
+        }
+    }
+}
+
+size_t BareFanOut::send(int fd) {
+    // The system takes at most 1024 messages a call.
+    constexpr size_t kPerCall = 1024;
+    size_t sent = 0;
+    while (sent < messages_.size()) {
+        const unsigned count = static_cast<unsigned>(std::min(kPerCall, messages_.size() - sent));
+        const int n = ::sendmmsg(fd, messages_.data() + sent, count, 0);
+        if (n <= 0) break;
+        sent += static_cast<size_t>(n);
+    }
+    return sent;
 }
 
 size_t ReceiveEach(int fd, size_t count) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +45,21 @@ void Queue(int fd, int port, const std::vector<Bytes>& datagrams);
 // The master's baseline: one sendto per datagram and client, message by
 // message as the master sends them.
 void SendToEach(int fd, const std::vector<Bytes>& datagrams, const std::vector<sockaddr_in>& clients);
+
+// The relay's baseline: every datagram to every client with sendmmsg, in
+// the relay's order (each datagram to every client before the next one),
+// the calls' arguments prepared before any measurement.
+class BareFanOut {
+public:
+    BareFanOut(const std::vector<Bytes>& datagrams, const std::vector<sockaddr_in>& clients);
+    // How many datagrams left.
+    size_t send(int fd);
+
+private:
+    std::vector<sockaddr_in> clients_;
+    std::vector<iovec> vectors_;
+    std::vector<mmsghdr> messages_;
+};
 
 // The slave's baseline: one recvfrom per queued datagram; how many came.
 size_t ReceiveEach(int fd, size_t count);

@@ -34,6 +34,7 @@ public:
     const std::vector<Bytes>& recorded() const { return recorded_; }
     const std::vector<sockaddr_in>& peerAddresses() const { return addresses_; }
     int masterFd() const { return static_cast<int>(master_->sock); }
+    int port() const { return port_; }
 
 private:
     TempWorkspace workspace_;

@@ -90,12 +90,61 @@ def where_the_time_goes(master, slave):
     print()
 
 
+def relay_tables(relay):
+    forward = family(relay, "RelayForward/")
+    if forward:
+        print("Relay: one update passed on to every client (us per datagram of the master, each to every client)")
+        print("%7s %7s %9s | %9s %12s %6s | %12s %6s | %10s%s" % (
+            "vessels", "clients", "datagrams", "relay us", "sendmmsg us", "ratio", "+recvfrom us", "ratio",
+            "updates/s", ""))
+        for b in forward:
+            per_update = b["relay_us_per_datagram"] * b["datagrams"]
+            print("%7d %7d %9d | %9.1f %12.1f %6.2f | %12.1f %6.2f | %10.0f%s" % (
+                b["vessels"], b["clients"], b["datagrams"], b["relay_us_per_datagram"], b["bare_us_per_datagram"],
+                b["ratio"], b["read_send_us_per_datagram"], b["read_send_ratio"],
+                1e6 / per_update if per_update > 0 else 0, check(b)))
+        print("sendmmsg us: the same datagrams to the same clients in bare sendmmsg calls; +recvfrom: after")
+        print("reading each from a socket, the least any relay does; updates/s: the relay's fan-out at most.")
+        print()
+    master = family(relay, "MasterWithSlaves/")
+    if master:
+        by = {(b["vessels"], b["slaves"], b["relay"]): us(b) for b in master}
+        print("Master: one whole update with its slaves directly or behind one relay (us per update)")
+        print("%7s | %9s %10s | %17s %18s | %16s" % ("vessels", "1 slave", "64 slaves", "1 behind a relay",
+                                                      "64 behind a relay", "relay / 1 slave"))
+
+        def cell(value):
+            return "%.0f" % value if value else "-"
+
+        for vessels in sorted({b["vessels"] for b in master}):
+            one, many = by.get((vessels, 1, 0)), by.get((vessels, 64, 0))
+            relayed_one, relayed = by.get((vessels, 1, 1)), by.get((vessels, 64, 1))
+            print("%7d | %9s %10s | %17s %18s | %16s" % (
+                vessels, cell(one), cell(many), cell(relayed_one), cell(relayed),
+                "%.2f, %.2f" % (relayed_one / one, relayed / one) if one and relayed and relayed_one else "-"))
+        lost = sum(b.get("missing", 0) + b.get("relay_failed_sends", 0) for b in master)
+        print("(the relay runs on a thread of this process and passes each update on before the next one)%s" % (
+            "" if lost == 0 else "  (!) %d datagrams missing" % lost))
+        print()
+    for b in family(relay, "RelayLatency/"):
+        print("Latency on loopback, master's send to the slave socket's receive (us per datagram,")
+        print("%d vessels at 60 updates/s, %d datagrams each; helmrelay as a process of its own)" % (
+            b["vessels"], b["datagrams"]))
+        print("%10s %9s %9s" % ("", "median", "99th pct"))
+        print("%10s %9.1f %9.1f" % ("direct", b["direct_median_us"], b["direct_p99_us"]))
+        print("%10s %9.1f %9.1f" % ("one relay", b["relay_median_us"], b["relay_p99_us"]))
+        print("%10s %9.1f %9.1f%s" % ("added", b["added_median_us"], b["added_p99_us"],
+                                     "" if b["lost"] == 0 else "  (!) %d datagrams lost" % b["lost"]))
+        print()
+
+
 def main():
     folder = sys.argv[1]
     master, slave = load(folder, "master_batched"), load(folder, "slave_batched")
     master_table(master, load(folder, "master_unbatched"))
     slave_table(slave, load(folder, "slave_unbatched"))
     where_the_time_goes(master, slave)
+    relay_tables(load(folder, "relay"))
     print("ratio: the module's time over the bare system calls' time, measured in turns in the same loop;")
     print("alloc B / allocs: C++ heap per update; growth B: heap still held after an update (steady state: 0).")
 

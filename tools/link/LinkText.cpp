@@ -34,3 +34,11 @@ std::string MjdText(double mjd) {
                   utc.tm_hour, utc.tm_min, utc.tm_sec);
     return text;
 }
+
+std::string NoUpdateText(const std::string& master, double seconds, bool messagesCame) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return "no update from " + master + " in " + text + " s (" +
+           (messagesCame ? "messages, but no complete update" : "no message at all") +
+           "); is a master running there, on that port?";
+}

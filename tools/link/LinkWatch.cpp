@@ -22,6 +22,7 @@ bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
     wire::Header header;
     std::memcpy(&header, datagram, sizeof header);
     const LinkTally::Take take = tally_.take(header.seq, header.type, length, now);
+    lastTake_ = take;
     if (take == LinkTally::Take::kFresh || take == LinkTally::Take::kLate) {
         picture_.apply(datagram, length, take == LinkTally::Take::kFresh, now);
     }

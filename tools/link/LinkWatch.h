@@ -30,6 +30,11 @@ protected:
     // A program that forwards the master's datagrams overrides this and
     // calls it.
     bool onMessage(const uint8_t* datagram, int length, double now) override;
+    // How the message just passed to onMessage was judged (a forwarder
+    // passes on every new number, also those of an update already behind).
+    LinkTally::Take lastTake() const { return lastTake_; }
+    // See MasterSubscription::sendToMaster.
+    void sendToMaster(const uint8_t* message, int length) { subscription_.sendToMaster(message, length); }
 
 private:
     MasterSubscription subscription_;
@@ -37,4 +42,5 @@ private:
     MasterPicture picture_;
     double openedAt_ = 0.0;
     bool opened_ = false;
+    LinkTally::Take lastTake_ = LinkTally::Take::kFresh;
 };

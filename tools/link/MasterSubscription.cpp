@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "WireRecords.h"
@@ -48,10 +49,17 @@ bool MasterSubscription::open(const sockaddr_in& master, std::string& error) {
 void MasterSubscription::send(int32_t type) {
     wire::HeaderRecord record{};
     record.header.type = type;
-    record.header.seq = sequence_;
+    sendToMaster(reinterpret_cast<const uint8_t*>(&record), sizeof record);
+}
+
+void MasterSubscription::sendToMaster(const uint8_t* message, int length) {
+    if (fd_ < 0 || length < static_cast<int>(sizeof(wire::Header)) || length > wire::kMaxDatagram) return;
+    outgoing_.assign(message, message + length);
+    const int32_t seq = sequence_;
+    std::memcpy(outgoing_.data() + offsetof(wire::Header, seq), &seq, sizeof seq);
     sequence_ = static_cast<int32_t>(static_cast<uint32_t>(sequence_) + 1u);
-    // A lost Hello or Ack is made good by the next one, like a slave's.
-    ::sendto(fd_, &record, sizeof record, 0, reinterpret_cast<const sockaddr*>(&master_), sizeof master_);
+    // A lost message is made good by the next one, as a slave's are.
+    ::sendto(fd_, outgoing_.data(), outgoing_.size(), 0, reinterpret_cast<const sockaddr*>(&master_), sizeof master_);
 }
 
 void MasterSubscription::renew(double now) {

@@ -51,6 +51,12 @@ public:
     // Reads what is queued now (at most kMaxDatagramsPerPump); the number read.
     int pump(Listener& listener, double now);
 
+    // A message of this client to the master, numbered by this client's
+    // own counter like its Hellos and Acks (a relay passes its slaves' key
+    // events upstream this way). Nothing is sent for fewer bytes than a
+    // header or more than the largest message.
+    void sendToMaster(const uint8_t* message, int length);
+
     const IgnoredDatagrams& ignored() const { return ignored_; }
     int64_t acknowledgements() const { return acks_; }
 
@@ -64,4 +70,5 @@ private:
     IgnoredDatagrams ignored_;
     int64_t acks_ = 0;
     std::vector<uint8_t> buffer_;
+    std::vector<uint8_t> outgoing_;
 };

@@ -5,10 +5,7 @@
 
 #include <string>
 
+#include "JsonText.h"
 #include "LinkSnapshot.h"
 
 std::string SnapshotJson(const LinkSnapshot& snapshot);
-
-// A JSON string literal of `text`: quotes, backslashes and control
-// characters escaped, bytes above 127 taken as Latin-1 characters.
-std::string JsonString(const std::string& text);

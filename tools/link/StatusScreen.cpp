@@ -1,25 +1,11 @@
 #include "StatusScreen.h"
 
-#include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 #include "LinkText.h"
+#include "TextLayout.h"
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
-
-std::string Size(double bytes) { return bytes < 10000.0 ? Format("%.0f B", bytes) : Format("%.1f KB", bytes / 1000.0); }
 
 std::string Place(const VesselRow& v) {
     if (v.landed) return v.base.empty() ? "landed" : "landed, " + v.base;
@@ -33,37 +19,19 @@ std::string Keys(const VesselRow& v) {
     return text;
 }
 
-// Columns padded to their widest cell, two blanks apart.
-std::string Table(const std::vector<std::vector<std::string>>& rows) {
-    std::vector<size_t> widths;
-    for (const auto& row : rows) {
-        widths.resize(std::max(widths.size(), row.size()), 0);
-        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
-    }
-    std::string text;
-    for (const auto& row : rows) {
-        std::string line;
-        for (size_t i = 0; i < row.size(); ++i) {
-            line += row[i];
-            if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
-        }
-        line.erase(line.find_last_not_of(' ') + 1);
-        text += line + "\n";
-    }
-    return text;
-}
-
 std::string LinkLines(const LinkSnapshot& s) {
     const LinkFigures& f = s.link;
     std::string text;
-    text += Format("link     %.1f updates/s   %.1f datagrams, %s per update   spacing %.1f ms, jitter %.1f ms\n",
-                   f.updatesPerSecond, f.datagramsPerUpdate, Size(f.bytesPerUpdate).c_str(), f.spacingMs, f.jitterMs);
+    text +=
+        Format("link     %.1f updates/s   %.1f datagrams, %s per update   spacing %.1f ms, jitter %.1f ms\n",
+               f.updatesPerSecond, f.datagramsPerUpdate, SizeText(f.bytesPerUpdate).c_str(), f.spacingMs, f.jitterMs);
     text += Format(
         "numbers  %lld received (%s)   lost %lld (%.2f %%)   duplicates %lld   reordered %lld   "
         "incomplete updates %lld of %lld\n",
-        static_cast<long long>(f.datagrams), Size(static_cast<double>(f.bytes)).c_str(), static_cast<long long>(f.lost),
-        f.lostPercent, static_cast<long long>(f.duplicates), static_cast<long long>(f.reordered),
-        static_cast<long long>(f.incompleteUpdates), static_cast<long long>(f.updates));
+        static_cast<long long>(f.datagrams), SizeText(static_cast<double>(f.bytes)).c_str(),
+        static_cast<long long>(f.lost), f.lostPercent, static_cast<long long>(f.duplicates),
+        static_cast<long long>(f.reordered), static_cast<long long>(f.incompleteUpdates),
+        static_cast<long long>(f.updates));
     std::string ignored =
         Format("ignored  %lld from other senders, %lld not messages", static_cast<long long>(s.ignored.foreign),
                static_cast<long long>(s.ignored.notMessages));
@@ -114,7 +82,7 @@ std::string StatusScreen(const LinkSnapshot& s, const std::string& title) {
         rows.push_back({v.name, v.className, v.interfaceVersion, v.body.empty() ? "-" : v.body, Place(v),
                         Format("%.1f m/s", v.speed), CarriedKinds(v.carries), Keys(v)});
     }
-    text += Table(rows);
+    text += TextTable(rows);
     if (s.vessels.empty()) text += "(no vessel yet)\n";
     return text;
 }

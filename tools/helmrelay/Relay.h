@@ -1,0 +1,75 @@
+// The fan-out relay: upstream one client of a master (a Hello at once and
+// every second, an Ack for each complete update passed on), downstream a
+// master to its own clients (the same subscription, acknowledgement and
+// time-out rules, the same client cap, the same receive checks). Every new
+// datagram of the master goes to every client with its bytes unchanged,
+// sequence numbers included, so the slaves' loss figures stay end to end.
+// Key events of the clients go up to the master, numbered as the relay's
+// own messages. A relay can subscribe to a relay.
+//
+// A program drives it from its own loop: step, then wait for either socket.
+// Each step reads at most a bounded number of datagrams on either side, so
+// a flood on one side cannot hold the other.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <string>
+#include <vector>
+
+#include "ClientTable.h"
+#include "DownstreamPort.h"
+#include "FanOut.h"
+#include "LinkWatch.h"
+#include "RelayEvents.h"
+#include "RelaySnapshot.h"
+#include "ThrottledReport.h"
+
+struct RelaySettings {
+    sockaddr_in master{};
+    sockaddr_in listen{};
+    int maxClients = 64;
+};
+
+class Relay : public LinkWatch {
+public:
+    // Client datagrams one step reads at most.
+    static constexpr int kMaxClientDatagramsPerStep = 1024;
+
+    explicit Relay(RelayEvents& events);
+
+    bool open(const RelaySettings& settings, std::string& error);
+    int listenFd() const { return port_.fd(); }
+    const sockaddr_in& listenAddress() const { return port_.address(); }
+
+    // One turn: the master's datagrams passed on, the clients' datagrams
+    // taken in, silent clients dropped, summaries reported when due.
+    void step(double now);
+    // Waits until either socket has something or `seconds` have passed.
+    void wait(double seconds) const;
+
+    RelaySnapshot relaySnapshot(double now) const;
+
+protected:
+    bool onMessage(const uint8_t* datagram, int length, double now) override;
+
+private:
+    void takeClientDatagrams(double now);
+    void takeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
+    void passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
+    void dropSilentClients(double now);
+    void reportDue(double now);
+
+    RelayEvents& events_;
+    sockaddr_in master_{};
+    ClientTable clients_{64};
+    DownstreamPort port_;
+    FanOut fanOut_;
+    RelayFigures figures_;
+    int64_t restartsSeen_ = 0;
+    double nextRestartCheck_ = 0.0;
+    bool heardMaster_ = false;
+    ThrottledReport refused_;
+    ThrottledReport rejected_;
+    ThrottledReport strangers_;
+};

@@ -1,0 +1,176 @@
+#include "RelayOptions.h"
+
+#include <arpa/inet.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+#include "MasterAddress.h"
+#include "RelayConfigFile.h"
+
+const char* const kRelayUsage =
+    "usage: helmrelay [MASTER[:PORT]] [--listen [ADDRESS:]PORT] [--max-clients N] [--config FILE]\n"
+    "                 [--json | --once] [--seconds N] [--refresh HZ] [--quiet]\n"
+    "\n"
+    "Passes one Helmcast master's updates on to many slaves. To the master it is one\n"
+    "client (one of its maxClients); to the slaves it is a master: they subscribe to it\n"
+    "as to a master (masterIP and masterPort of the relay), and it keeps them by the\n"
+    "master's rules. Every datagram goes on with its bytes unchanged; the slaves' keys\n"
+    "go up to the master. A relay can subscribe to a relay.\n"
+    "\n"
+    "  MASTER[:PORT]       the master's (or an upstream relay's) IPv4 address and port;\n"
+    "                      port 40000 unless given\n"
+    "  --listen [A:]PORT   where the slaves subscribe; default all local addresses,\n"
+    "                      port 40000\n"
+    "  --max-clients N     clients at most (1 to 4096, default 64); further Hellos are\n"
+    "                      refused\n"
+    "  --config FILE       'key = value' lines: master, listen, maxClients (flags win)\n"
+    "  --json              print a JSON snapshot when the relay stops\n"
+    "  --once              print the status view when the relay stops\n"
+    "  --seconds N         stop after N seconds; without it the relay runs until\n"
+    "                      Ctrl-C or SIGTERM\n"
+    "  --refresh HZ        redraws per second of the live view (1 to 20, default 4);\n"
+    "                      the view is drawn when standard output is a terminal\n"
+    "  --quiet             no event lines (subscriptions, time-outs, refusals)\n"
+    "\n"
+    "Exit status: 0 when at least one update came from the master, 1 when none did,\n"
+    "2 for a bad argument or a port that cannot be had.\n";
+
+namespace {
+
+bool ParseNumber(const std::string& text, double low, double high, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
+}
+
+bool ParseWhole(const std::string& text, long low, long high, long& value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::strtol(text.c_str(), nullptr, 10);
+    return value >= low && value <= high;
+}
+
+// What may come from the flags or the file, as text, and where it came from.
+struct Given {
+    std::string value;
+    std::string source;  // "--listen" or "FILE: listen"
+};
+
+bool Apply(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error) {
+    const auto master = given.find("master");
+    if (master == given.end()) {
+        error = "no master given (MASTER[:PORT] on the command line, or 'master = ...' in the configuration file)";
+        return false;
+    }
+    if (!ParseMasterAddress(master->second.value, options.master, error)) {
+        error = master->second.source + ": " + error;
+        return false;
+    }
+    const auto listen = given.find("listen");
+    if (listen != given.end() && !ParseListenAddress(listen->second.value, options.listen, error)) {
+        error = listen->second.source + ": " + error;
+        return false;
+    }
+    const auto clients = given.find("maxclients");
+    long maxClients = kDefaultMaxClients;
+    if (clients != given.end() && !ParseWhole(clients->second.value, 1, kMostClients, maxClients)) {
+        error = clients->second.source + ": bad client count '" + clients->second.value + "' (1 to 4096)";
+        return false;
+    }
+    options.maxClients = static_cast<int>(maxClients);
+    const sockaddr_in& m = options.master;
+    const sockaddr_in& l = options.listen;
+    const bool masterOnLoopback = (ntohl(m.sin_addr.s_addr) >> 24) == 127;
+    const bool covers =
+        l.sin_addr.s_addr == m.sin_addr.s_addr || (l.sin_addr.s_addr == htonl(INADDR_ANY) && masterOnLoopback);
+    if (covers && l.sin_port == m.sin_port) {
+        error = "the relay would subscribe to itself on port " + std::to_string(ntohs(l.sin_port)) +
+                "; listen on another port (--listen)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseListenAddress(const std::string& text, sockaddr_in& address, std::string& error) {
+    const size_t colon = text.rfind(':');
+    const std::string host = colon == std::string::npos ? "0.0.0.0" : text.substr(0, colon);
+    const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
+    long number = 0;
+    if (!ParseWhole(port, 1, 65535, number)) {
+        error = "bad listening port '" + port + "' (a number from 1 to 65535)";
+        return false;
+    }
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host == "localhost" ? "127.0.0.1" : host.c_str(), &parsed) != 1) {
+        error = "bad listening address '" + host + "' (an IPv4 address of this machine, or 0.0.0.0 for all)";
+        return false;
+    }
+    address = sockaddr_in{};
+    address.sin_family = AF_INET;
+    address.sin_addr = parsed;
+    address.sin_port = htons(static_cast<uint16_t>(number));
+    return true;
+}
+
+bool ParseRelayOptions(int argc, char** argv, RelayOptions& options, std::string& error) {
+    options.listen = sockaddr_in{};
+    options.listen.sin_family = AF_INET;
+    options.listen.sin_addr.s_addr = htonl(INADDR_ANY);
+    options.listen.sin_port = htons(kDefaultListenPort);
+
+    std::map<std::string, Given> given;
+    std::string configFile;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            options.help = true;
+            return true;
+        }
+        if (arg == "--json" || arg == "--once") {
+            options.output = arg == "--json" ? RelayOptions::Output::kJson : RelayOptions::Output::kOnce;
+            continue;
+        }
+        if (arg == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+        if (!arg.empty() && arg[0] == '-') {
+            if (arg != "--listen" && arg != "--max-clients" && arg != "--config" && arg != "--seconds" &&
+                arg != "--refresh") {
+                error = "unknown option " + arg;
+                return false;
+            }
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string value = argv[++i];
+            if (arg == "--listen") given["listen"] = {value, "--listen"};
+            if (arg == "--max-clients") given["maxclients"] = {value, "--max-clients"};
+            if (arg == "--config") configFile = value;
+            if (arg == "--seconds" && !ParseNumber(value, 0.1, 1.0e7, options.seconds)) {
+                error = "bad --seconds '" + value + "' (a number from 0.1 on)";
+                return false;
+            }
+            if (arg == "--refresh" && !ParseNumber(value, 1.0, 20.0, options.refreshHz)) {
+                error = "bad --refresh '" + value + "' (a number from 1 to 20)";
+                return false;
+            }
+            continue;
+        }
+        if (given.count("master") != 0) {
+            error = "one master only: '" + given["master"].value + "' and '" + arg + "'";
+            return false;
+        }
+        given["master"] = {arg, "master"};
+    }
+    if (!configFile.empty()) {
+        std::map<std::string, std::string> values;
+        if (!ReadRelayConfigFile(configFile, values, error)) return false;
+        for (const auto& [key, value] : values) given.emplace(key, Given{value, configFile + ": " + key});
+    }
+    return Apply(given, options, error);
+}

@@ -1,0 +1,90 @@
+#include "RelayScreen.h"
+
+#include <vector>
+
+#include "JsonText.h"
+#include "SnapshotJson.h"
+#include "StatusScreen.h"
+#include "TextLayout.h"
+
+namespace {
+
+long long Whole(int64_t value) { return static_cast<long long>(value); }
+
+std::string RelayLines(const RelayFigures& f, size_t clients) {
+    std::string text;
+    text += Format(
+        "relay    listening %s   %zu of %d clients   passed on %lld datagrams (%s), %lld updates   "
+        "sends %lld, failed %lld\n",
+        f.listen.c_str(), clients, f.maxClients, Whole(f.datagrams), SizeText(static_cast<double>(f.bytes)).c_str(),
+        Whole(f.updates), Whole(f.sends), Whole(f.failedSends));
+    text +=
+        Format("clients  subscribed %lld, timed out %lld, refused %lld   keys passed up: %lld messages, %lld events\n",
+               Whole(f.subscriptions), Whole(f.timeouts), Whole(f.refused), Whole(f.keyMessages), Whole(f.keyEvents));
+    std::string ignored =
+        Format("ignored  %lld not messages, %lld from senders that are no client, %lld not for a master",
+               Whole(f.notMessages), Whole(f.notFromClients), Whole(f.notForMaster));
+    if (f.notMessages > 0) ignored += Format(" (last: %s)", wire::RejectionText(f.lastRejection));
+    return text + ignored + "\n";
+}
+
+std::string ClientTableText(const std::vector<ClientRow>& clients) {
+    if (clients.empty()) return "(no client yet)\n";
+    std::vector<std::vector<std::string>> rows{{"client", "subscribed", "last Ack", "Acks"}};
+    for (const ClientRow& c : clients) {
+        rows.push_back({c.address, Format("%.1f s ago", c.subscribedSeconds),
+                        c.acks > 0 ? Format("%.2f s ago", c.sinceContact) : "none yet",
+                        c.joined ? Format("%lld", Whole(c.acks)) : "joining"});
+    }
+    return TextTable(rows);
+}
+
+std::string ClientJson(const ClientRow& c) {
+    JsonMembers m("      ");
+    m.add("address", JsonString(c.address))
+        .add("subscribed_s", JsonNumber(c.subscribedSeconds))
+        .add("since_contact_s", JsonNumber(c.sinceContact))
+        .add("acks", JsonInteger(c.acks))
+        .add("joined", c.joined ? "true" : "false");
+    return m.object("    ");
+}
+
+}  // namespace
+
+std::string RelayScreen(const RelaySnapshot& s, const std::deque<std::string>& events) {
+    std::string text = StatusScreen(s.upstream, "helmrelay");
+    text += "\n" + RelayLines(s.relay, s.clients.size()) + "\n" + ClientTableText(s.clients);
+    if (!events.empty()) text += "\n";
+    for (const std::string& line : events) text += line + "\n";
+    return text;
+}
+
+std::string RelayJson(const RelaySnapshot& s) {
+    const RelayFigures& f = s.relay;
+    std::vector<std::string> clients;
+    for (const ClientRow& c : s.clients) clients.push_back(ClientJson(c));
+
+    JsonMembers relay("    ");
+    relay.add("listen", JsonString(f.listen))
+        .add("max_clients", JsonInteger(f.maxClients))
+        .add("datagrams", JsonInteger(f.datagrams))
+        .add("bytes", JsonInteger(f.bytes))
+        .add("updates", JsonInteger(f.updates))
+        .add("sends", JsonInteger(f.sends))
+        .add("failed_sends", JsonInteger(f.failedSends))
+        .add("subscriptions", JsonInteger(f.subscriptions))
+        .add("timeouts", JsonInteger(f.timeouts))
+        .add("refused", JsonInteger(f.refused))
+        .add("key_messages", JsonInteger(f.keyMessages))
+        .add("key_events", JsonInteger(f.keyEvents))
+        .add("not_messages", JsonInteger(f.notMessages))
+        .add("not_from_clients", JsonInteger(f.notFromClients))
+        .add("not_for_master", JsonInteger(f.notForMaster))
+        .add("last_reason", f.notMessages > 0 ? JsonString(wire::RejectionText(f.lastRejection)) : "null");
+
+    JsonMembers top("  ");
+    top.add("relay", relay.object("  "))
+        .add("clients", JsonArray(clients, "  "))
+        .add("upstream", JsonNested(SnapshotJson(s.upstream), "  "));
+    return top.object("") + "\n";
+}

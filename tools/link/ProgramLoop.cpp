@@ -1,0 +1,30 @@
+#include "ProgramLoop.h"
+
+#include <algorithm>
+#include <csignal>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+}  // namespace
+
+ProgramLoop::ProgramLoop(double seconds, double refreshHz) : start_(SteadySeconds()) {
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+    end_ = seconds > 0.0 ? start_ + seconds : 1.0e300;
+    if (refreshHz > 0.0) view_ = std::make_unique<LiveView>(refreshHz);
+}
+
+bool ProgramLoop::running(double now) const { return stopRequested == 0 && now < end_; }
+
+void ProgramLoop::draw(const std::string& screen, double now) {
+    if (view_) view_->draw(screen, now);
+}
+
+double ProgramLoop::wake(double wanted) const {
+    const double wake = std::min(end_, wanted);
+    return view_ ? std::min(wake, view_->nextFrame()) : wake;
+}

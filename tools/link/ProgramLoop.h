@@ -1,0 +1,29 @@
+// The loop of a program beside the modules: it runs until Ctrl-C or
+// SIGTERM, or until its time is up, and redraws a live view when it has
+// one. A stop request ends the loop at its next turn, so that the program
+// still prints what it has.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "LiveView.h"
+
+class ProgramLoop {
+public:
+    // `seconds` 0: until stopped. `refreshHz` 0: no live view.
+    ProgramLoop(double seconds, double refreshHz);
+
+    double start() const { return start_; }
+    bool running(double now) const;
+    bool frameDue(double now) const { return view_ && now >= view_->nextFrame(); }
+    // Draws the live view, if there is one.
+    void draw(const std::string& screen, double now);
+    // The earliest of `wanted`, the end and the next frame.
+    double wake(double wanted) const;
+
+private:
+    double start_;
+    double end_;
+    std::unique_ptr<LiveView> view_;
+};
