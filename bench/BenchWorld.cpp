@@ -7,7 +7,7 @@
 namespace bench {
 
 const std::vector<std::string>& BundledClasses() {
-    static const std::vector<std::string> classes = {"Shuttle2", "Capsule1", "Station3",
+    static const std::vector<std::string> classes = {"Shuttle2", "Capsule1",   "Station3",
                                                      "Tug0",     "Freighter2", "XRSample"};
     return classes;
 }

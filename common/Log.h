@@ -18,7 +18,6 @@ void CloseLog();
 void Log(const char* sourceFile, int sourceLine, const char* text);
 
 // Formats the text with a bound of 254 characters, then logs it.
-void LogFormat(const char* sourceFile, int sourceLine, const char* format, ...)
-    HELM_PRINTF(3, 4);
+void LogFormat(const char* sourceFile, int sourceLine, const char* format, ...) HELM_PRINTF(3, 4);
 
 #define LOG(...) LogFormat(__FILE__, __LINE__, __VA_ARGS__)

@@ -8,7 +8,7 @@ export HELM_ROOT
 # Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need, and
 # the tools beside the modules: tshark for the dissector's test, matplotlib
 # for linkplot.
-HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-dev python3
+HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang clang-format libclang-rt-dev python3
                tshark python3-matplotlib)
 # What the Windows build check (scripts/wincheck) needs beyond those: the i686
 # mingw-w64 headers, libraries and binutils (dlltool), and LLVM's nm and

@@ -89,9 +89,9 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, AppOptions& optio
             o.quiet = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--root", "--classes", "--module-dir", "--module", "--scenario",
-                                                 "--duration", "--fps", "--warp", "--key", "--dump",
-                                                 "--dump-every", "--orbiter-version", "--save"};
+        static const char* const kWithValue[] = {
+            "--root", "--classes", "--module-dir", "--module",     "--scenario",        "--duration", "--fps",
+            "--warp", "--key",     "--dump",       "--dump-every", "--orbiter-version", "--save"};
         bool known = false;
         for (const char* name : kWithValue) known = known || arg == name;
         if (!known) {

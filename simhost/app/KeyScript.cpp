@@ -80,7 +80,7 @@ bool ParseKeySpec(const std::string& description, ScriptedKey& key, std::string&
         const bool isAction = !strcasecmp(word, "up") || !strcasecmp(word, "down") || !strcasecmp(word, "tap");
         if (isAction && !actionGiven) {
             actionGiven = true;
-            parsed.action = !strcasecmp(word, "up") ? ScriptedKey::Up
+            parsed.action = !strcasecmp(word, "up")     ? ScriptedKey::Up
                             : !strcasecmp(word, "down") ? ScriptedKey::Down
                                                         : ScriptedKey::Tap;
         } else if (!strcasecmp(word, "alt") && !parsed.alt) {

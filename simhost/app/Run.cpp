@@ -136,7 +136,8 @@ int RunSimulation(const AppOptions& given) {
     double lastStepTime = start;
     double nextDump = options.dumpEvery;
     auto nextFrame = std::chrono::steady_clock::now();
-    const auto frame = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(dt));
+    const auto frame =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(dt));
     long steps = 0;
     bool dumpFailed = false;
 

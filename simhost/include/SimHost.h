@@ -116,7 +116,7 @@ private:
 // description ("Config/Vessels/<Class>.cfg" under the root, or registered
 // here in code).
 struct GenericClassSpec {
-    int interfaceVersion = 2;  // 0 to 4
+    int interfaceVersion = 2;              // 0 to 4
     std::vector<double> propellantMasses;  // initial = max mass
     int thrusters = 0;
     int dockPorts = 0;

@@ -40,7 +40,7 @@ struct VESSELSTATUS {
     OBJHANDLE rbody;
     OBJHANDLE base;
     int port;
-    int status;  // 0 free flight, 1 landed
+    int status;         // 0 free flight, 1 landed
     VECTOR3 vdata[10];  // when landed: vdata[0] = longitude, latitude, heading
     double fdata[10];
     DWORD flag[10];
@@ -208,6 +208,6 @@ OAPIFUNC double oapiGetMass(OBJHANDLE object);
 OAPIFUNC double oapiGetSize(OBJHANDLE object);
 
 // ---- Other ----
-OAPIFUNC char* oapiDebugString();  // 256 bytes
+OAPIFUNC char* oapiDebugString();      // 256 bytes
 OAPIFUNC int oapiGetOrbiterVersion();  // YYMMDD
 OAPIFUNC void oapiCameraSetCockpitDir(double polar, double azimuth, bool transition = false);

@@ -107,46 +107,46 @@ protected:
 class OAPIFUNC VESSEL2 : public VESSEL {
 public:
     VESSEL2(OBJHANDLE hVessel, int fmodel = 1);
-    virtual void clbkSetClassCaps(FILEHANDLE cfg);                                             // 0
-    virtual void clbkSaveState(FILEHANDLE scn);                                                // 1
-    virtual void clbkLoadStateEx(FILEHANDLE scn, void* status);                                // 2
-    virtual void clbkSetStateEx(const void* status);                                           // 3
-    virtual void clbkPostCreation();                                                           // 4
-    virtual void clbkFocusChanged(bool getfocus, OBJHANDLE hNewVessel, OBJHANDLE hOldVessel);  // 5
-    virtual void clbkPreStep(double simt, double simdt, double mjd);                           // 6
-    virtual void clbkPostStep(double simt, double simdt, double mjd);                          // 7
+    virtual void clbkSetClassCaps(FILEHANDLE cfg);                                                           // 0
+    virtual void clbkSaveState(FILEHANDLE scn);                                                              // 1
+    virtual void clbkLoadStateEx(FILEHANDLE scn, void* status);                                              // 2
+    virtual void clbkSetStateEx(const void* status);                                                         // 3
+    virtual void clbkPostCreation();                                                                         // 4
+    virtual void clbkFocusChanged(bool getfocus, OBJHANDLE hNewVessel, OBJHANDLE hOldVessel);                // 5
+    virtual void clbkPreStep(double simt, double simdt, double mjd);                                         // 6
+    virtual void clbkPostStep(double simt, double simdt, double mjd);                                        // 7
     virtual bool clbkPlaybackEvent(double simt, double event_t, const char* event_type, const char* event);  // 8
-    virtual void clbkVisualCreated(VISHANDLE vis, int refcount);                               // 9
-    virtual void clbkVisualDestroyed(VISHANDLE vis, int refcount);                             // 10
-    virtual void clbkDrawHUD(int mode, const HUDPAINTSPEC* hps, HDC hDC);                      // 11
-    virtual void clbkRCSMode(int mode);                                                        // 12
-    virtual void clbkADCtrlMode(DWORD mode);                                                   // 13
-    virtual void clbkHUDMode(int mode);                                                        // 14
-    virtual void clbkMFDMode(int mfd, int mode);                                               // 15
-    virtual void clbkNavMode(int mode, bool active);                                           // 16
-    virtual void clbkDockEvent(int dock, OBJHANDLE mate);                                      // 17
-    virtual void clbkAnimate(double simt);                                                     // 18
-    virtual int clbkConsumeDirectKey(char* keystate);                                          // 19
-    virtual int clbkConsumeBufferedKey(DWORD key, bool down, char* kstate);                    // 20
-    virtual bool clbkLoadGenericCockpit();                                                     // 21
-    virtual bool clbkLoadPanel(int id);                                                        // 22
-    virtual bool clbkPanelMouseEvent(int id, int event, int mx, int my);                       // 23
-    virtual bool clbkPanelRedrawEvent(int id, int event, SURFHANDLE surf);                     // 24
-    virtual bool clbkLoadVC(int id);                                                           // 25
-    virtual bool clbkVCMouseEvent(int id, int event, VECTOR3& p);                              // 26
-    virtual bool clbkVCRedrawEvent(int id, int event, SURFHANDLE surf);                        // 27
+    virtual void clbkVisualCreated(VISHANDLE vis, int refcount);                                             // 9
+    virtual void clbkVisualDestroyed(VISHANDLE vis, int refcount);                                           // 10
+    virtual void clbkDrawHUD(int mode, const HUDPAINTSPEC* hps, HDC hDC);                                    // 11
+    virtual void clbkRCSMode(int mode);                                                                      // 12
+    virtual void clbkADCtrlMode(DWORD mode);                                                                 // 13
+    virtual void clbkHUDMode(int mode);                                                                      // 14
+    virtual void clbkMFDMode(int mfd, int mode);                                                             // 15
+    virtual void clbkNavMode(int mode, bool active);                                                         // 16
+    virtual void clbkDockEvent(int dock, OBJHANDLE mate);                                                    // 17
+    virtual void clbkAnimate(double simt);                                                                   // 18
+    virtual int clbkConsumeDirectKey(char* keystate);                                                        // 19
+    virtual int clbkConsumeBufferedKey(DWORD key, bool down, char* kstate);                                  // 20
+    virtual bool clbkLoadGenericCockpit();                                                                   // 21
+    virtual bool clbkLoadPanel(int id);                                                                      // 22
+    virtual bool clbkPanelMouseEvent(int id, int event, int mx, int my);                                     // 23
+    virtual bool clbkPanelRedrawEvent(int id, int event, SURFHANDLE surf);                                   // 24
+    virtual bool clbkLoadVC(int id);                                                                         // 25
+    virtual bool clbkVCMouseEvent(int id, int event, VECTOR3& p);                                            // 26
+    virtual bool clbkVCRedrawEvent(int id, int event, SURFHANDLE surf);                                      // 27
 };
 
 class OAPIFUNC VESSEL3 : public VESSEL2 {
 public:
     VESSEL3(OBJHANDLE hVessel, int fmodel = 1);
-    virtual bool clbkPanelMouseEvent(int id, int event, int mx, int my, void* context);              // 28
-    virtual bool clbkPanelRedrawEvent(int id, int event, SURFHANDLE surf, void* context);            // 29
-    virtual int clbkGeneric(int msgid = 0, int prm = 0, void* context = 0);                          // 30
-    virtual bool clbkLoadPanel2D(int id, PANELHANDLE hPanel, DWORD viewW, DWORD viewH);              // 31
-    virtual bool clbkDrawHUD(int mode, const HUDPAINTSPEC* hps, oapi::Sketchpad* skp);               // 32
-    virtual void clbkRenderHUD(int mode, const HUDPAINTSPEC* hps, SURFHANDLE hDefaultTex);           // 33
-    virtual void clbkGetRadiationForce(const VECTOR3& mflux, VECTOR3& F, VECTOR3& pos);              // 34
+    virtual bool clbkPanelMouseEvent(int id, int event, int mx, int my, void* context);     // 28
+    virtual bool clbkPanelRedrawEvent(int id, int event, SURFHANDLE surf, void* context);   // 29
+    virtual int clbkGeneric(int msgid = 0, int prm = 0, void* context = 0);                 // 30
+    virtual bool clbkLoadPanel2D(int id, PANELHANDLE hPanel, DWORD viewW, DWORD viewH);     // 31
+    virtual bool clbkDrawHUD(int mode, const HUDPAINTSPEC* hps, oapi::Sketchpad* skp);      // 32
+    virtual void clbkRenderHUD(int mode, const HUDPAINTSPEC* hps, SURFHANDLE hDefaultTex);  // 33
+    virtual void clbkGetRadiationForce(const VECTOR3& mflux, VECTOR3& F, VECTOR3& pos);     // 34
     using VESSEL2::clbkDrawHUD;
     using VESSEL2::clbkPanelMouseEvent;
     using VESSEL2::clbkPanelRedrawEvent;

@@ -94,7 +94,8 @@ inline int _stricmp(const char* a, const char* b) { return strcasecmp(a, b); }
 typedef uintptr_t SOCKET;
 #define INVALID_SOCKET (~static_cast<SOCKET>(0))
 #define SOCKET_ERROR (-1)
-#define MAKEWORD(low, high) static_cast<WORD>((static_cast<BYTE>(low)) | (static_cast<WORD>(static_cast<BYTE>(high)) << 8))
+#define MAKEWORD(low, high) \
+    static_cast<WORD>((static_cast<BYTE>(low)) | (static_cast<WORD>(static_cast<BYTE>(high)) << 8))
 
 struct WSADATA {
     WORD wVersion;

@@ -81,8 +81,10 @@ bool oapiDeleteVessel(OBJHANDLE vessel, OBJHANDLE alternativeCameraTarget) {
                     break;
                 }
         }
-        if (alternative != nullptr) oapiSetFocusObject(alternative);
-        else world.focus = nullptr;
+        if (alternative != nullptr)
+            oapiSetFocusObject(alternative);
+        else
+            world.focus = nullptr;
     }
     DeleteVessel(state);
     return true;

@@ -116,7 +116,7 @@ void JumpAll(double dt, int pmode) {
         if (leader.landed) return false;
         int mode = IsOrbital(leader) ? (pmode & 0x0F) : ((pmode >> 4) & 0x0F);
         if (mode != 0) return false;  // fixed state or surface: stays as it is
-        PropagateFree(leader, dt);     // along its orbit
+        PropagateFree(leader, dt);    // along its orbit
         return true;
     });
 }

@@ -21,8 +21,8 @@ std::string CleanLine(const std::string& raw) {
 // The file as given, else below the SCENARIOS root, with or without ".scn".
 std::string LocateScenario(const std::string& path) {
     std::error_code error;
-    for (const std::string& candidate : {path, path + ".scn", FilesPath(path, SCENARIOS),
-                                         FilesPath(path + ".scn", SCENARIOS)})
+    for (const std::string& candidate :
+         {path, path + ".scn", FilesPath(path, SCENARIOS), FilesPath(path + ".scn", SCENARIOS)})
         if (fs::is_regular_file(candidate, error)) return candidate;
     return std::string();
 }
@@ -67,8 +67,10 @@ void WriteScenario(FILEHANDLE file, const std::string& description) {
         HostVessel& vessel = *world.vessels[i];
         if (vessel.object == nullptr) continue;
         WriteLine(file, vessel.name + ":" + vessel.className);
-        if (VESSEL2* callbacks = vessel.callbacks()) callbacks->clbkSaveState(file);
-        else vessel.object->SaveDefaultState(file);
+        if (VESSEL2* callbacks = vessel.callbacks())
+            callbacks->clbkSaveState(file);
+        else
+            vessel.object->SaveDefaultState(file);
         WriteLine(file, "END");
     }
     WriteLine(file, "END_SHIPS");
@@ -79,8 +81,10 @@ std::string VesselScenarioText(HostVessel& vessel) {
     const std::string path = TempFilePath("vessel-save.scn");
     FILEHANDLE file = oapiOpenFile(path.c_str(), FILE_OUT, ROOT);
     if (file == nullptr) return std::string();
-    if (VESSEL2* callbacks = vessel.callbacks()) callbacks->clbkSaveState(file);
-    else vessel.object->SaveDefaultState(file);
+    if (VESSEL2* callbacks = vessel.callbacks())
+        callbacks->clbkSaveState(file);
+    else
+        vessel.object->SaveDefaultState(file);
     oapiCloseFile(file, FILE_OUT);
     std::string text = ReadWholeFile(path);
     RemoveFile(path);

@@ -18,8 +18,8 @@ namespace simhost {
 
 // A plug-in module or a vessel class module the host has loaded.
 struct LoadedModule {
-    std::string name;          // file name, as the module registry knows it
-    void* library = nullptr;   // dlopen handle; null for an in-process module
+    std::string name;         // file name, as the module registry knows it
+    void* library = nullptr;  // dlopen handle; null for an in-process module
     HMODULE instance = nullptr;
     void (*exitModule)(HINSTANCE) = nullptr;
     VesselClassInit createVessel = nullptr;

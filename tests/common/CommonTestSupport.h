@@ -140,8 +140,8 @@ public:
     std::vector<uint8_t> readRaw() const {
         std::vector<uint8_t> buffer(wire::kMaxDatagram + 16);
         if (waitPending() == 0) return {};
-        const int n = recvfrom(s_, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0,
-                               nullptr, static_cast<int*>(nullptr));
+        const int n = recvfrom(s_, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0, nullptr,
+                               static_cast<int*>(nullptr));
         buffer.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return buffer;
     }

@@ -41,7 +41,7 @@ TEST_F(WireLayout, Vessel) {
     Bytes b(1, 640);
     b.put<double>(8, now).putName(16, "Alpha").putName(48, "TestShip");
     b.put<double>(80, 1.0).put<double>(88, 2.0).put<double>(96, 3.0);        // rpos
-    b.put<double>(104, 4.0).put<double>(112, 5.0).put<double>(120, 6.0);    // rvel
+    b.put<double>(104, 4.0).put<double>(112, 5.0).put<double>(120, 6.0);     // rvel
     b.put<double>(128, 7.0).put<double>(152, 8.0);                           // vrot.x, arot.x
     b.put<double>(176, 0.5).put<double>(184, 0.25).put<double>(192, 0.125);  // fuel, main, hover
     b.put<uint32_t>(200, 0).put<uint32_t>(204, 0);                           // rbody, base
@@ -89,10 +89,10 @@ TEST_F(WireLayout, Vessel2) {
     b.put<double>(128, 10.0).put<double>(144, 30.0);    // rvel x, z
     b.put<double>(152, 0.1).put<double>(176, 0.2);      // vrot.x, arot.x
     b.put<double>(200, 1.25).put<double>(208, 2.5).put<double>(216, 3.75);
-    b.put<uint32_t>(224, 2).put<uint32_t>(228, 0xDEADBEEF);   // fuel count, pointer
-    b.put<uint32_t>(232, 3).put<uint32_t>(236, 0xDEADBEEF);   // thrusters
-    b.put<uint32_t>(240, 1).put<uint32_t>(244, 0xDEADBEEF);   // docking
-    b.put<uint32_t>(248, 1234);                               // xpdr
+    b.put<uint32_t>(224, 2).put<uint32_t>(228, 0xDEADBEEF);  // fuel count, pointer
+    b.put<uint32_t>(232, 3).put<uint32_t>(236, 0xDEADBEEF);  // thrusters
+    b.put<uint32_t>(240, 1).put<uint32_t>(244, 0xDEADBEEF);  // docking
+    b.put<uint32_t>(248, 1234);                              // xpdr
     b.putName(256, "Earth").putName(288, "");
     b.put<uint32_t>(320, 0).put<double>(328, 0.75).put<uint32_t>(336, 1).put<double>(344, 0.5);
     b.put<uint32_t>(576 + 2 * 16, 7).put<double>(576 + 2 * 16 + 8, 0.9);
@@ -306,8 +306,8 @@ TEST_F(WireLayout, EncodedVessel2LandsAtItsOffsets) {
     EXPECT_EQ(0.5, Get<double>(p, 320 + 16 + 8));
     EXPECT_EQ(4u, Get<uint32_t>(p, 576));
     EXPECT_EQ(1.0, Get<double>(p, 584));
-    EXPECT_EQ(0u, Get<uint32_t>(p, 1600 + 8));   // undocked port: zero handle
-    EXPECT_EQ(0, p[1792]);                       // and no name
+    EXPECT_EQ(0u, Get<uint32_t>(p, 1600 + 8));  // undocked port: zero handle
+    EXPECT_EQ(0, p[1792]);                      // and no name
     EXPECT_EQ(1u, Get<uint32_t>(p, 1612));
     EXPECT_EQ(2u, Get<uint32_t>(p, 1616));
     EXPECT_NE(0u, Get<uint32_t>(p, 1620));

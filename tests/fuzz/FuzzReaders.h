@@ -17,9 +17,7 @@ inline void Require(bool promise) {
 
 inline void RequireName(const wire::Name& name) { Require(strnlen(name, wire::kNameSize) < wire::kNameSize); }
 
-inline void RequireFinite(const VECTOR3& v) {
-    Require(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
-}
+inline void RequireFinite(const VECTOR3& v) { Require(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z)); }
 
 // Reads a message as the modules' dispatch would; returns a value that
 // depends on the fields read, so nothing is optimised away.

@@ -33,8 +33,7 @@ TEST_F(Physics, CircularOrbitKeepsItsRadiusAndEnergyOverOnePeriod) {
     const VESSELSTATUS2 end = StatusOf(h);
     EXPECT_LT(worst, 1.0);
     EXPECT_LT(std::fabs(Energy(end) - Energy(start)) / std::fabs(Energy(start)), 1e-9);
-    EXPECT_LT(Length(VECTOR3{end.rpos.x - start.rpos.x, end.rpos.y - start.rpos.y, end.rpos.z - start.rpos.z}),
-              10.0);
+    EXPECT_LT(Length(VECTOR3{end.rpos.x - start.rpos.x, end.rpos.y - start.rpos.y, end.rpos.z - start.rpos.z}), 10.0);
     EXPECT_NEAR(oapiGetSimTime(), period, 1e-6);
 }
 

@@ -131,8 +131,8 @@ TEST_F(StatusRecords, LandedStatusRoundTripsThroughBothRecords) {
     EXPECT_DOUBLE_EQ(back.vdata[0].x, -1.4);
     EXPECT_DOUBLE_EQ(back.vdata[0].z, 0.25);
     EXPECT_DOUBLE_EQ(back.fuel, 0.5);
-    EXPECT_NEAR(std::sqrt(back.rpos.x * back.rpos.x + back.rpos.y * back.rpos.y + back.rpos.z * back.rpos.z),
-                6371000.0, 1e-6);
+    EXPECT_NEAR(std::sqrt(back.rpos.x * back.rpos.x + back.rpos.y * back.rpos.y + back.rpos.z * back.rpos.z), 6371000.0,
+                1e-6);
 
     VESSELSTATUS2 ex = Request(0);
     iface(h)->GetStatusEx(&ex);

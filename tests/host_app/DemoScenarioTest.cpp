@@ -43,8 +43,8 @@ protected:
 };
 
 TEST_F(DemoScenario, HasEveryVesselWithItsClassTheFocusAndTheDate) {
-    const char* const expected[][2] = {{"Orbiter-1", "Shuttle2"}, {"Relay-2", "Capsule1"},  {"Lander-3", "Tug0"},
-                                       {"Station-A", "Station3"}, {"Crew-B", "Capsule1"}, {"XR-5", "XRSample"}};
+    const char* const expected[][2] = {{"Orbiter-1", "Shuttle2"}, {"Relay-2", "Capsule1"}, {"Lander-3", "Tug0"},
+                                       {"Station-A", "Station3"}, {"Crew-B", "Capsule1"},  {"XR-5", "XRSample"}};
     EXPECT_EQ(oapiGetVesselCount(), 6u);
     for (const auto& entry : expected) {
         VESSEL* v = iface(entry[0]);

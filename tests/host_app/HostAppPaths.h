@@ -25,8 +25,8 @@ inline std::string scratchDir() {
     for (char& c : name) {
         if (c == '/') c = '_';
     }
-    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) /
-                                      ("host_app_" + std::to_string(getpid()) + "_" + name);
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / ("host_app_" + std::to_string(getpid()) + "_" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();

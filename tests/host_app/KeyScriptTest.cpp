@@ -44,7 +44,7 @@ TEST(KeySpec, ReadsLettersDigitsAndScanCodes) {
 
 TEST(KeySpec, RefusesMalformedSpecsWithAReason) {
     for (const char* description : {"", "1", "x:K", "-1:K", "nan:K", "1:", "1:KK", "1:256", "1:0x0", "1:K:sideways",
-                             "1:K:up:down", "1:K:alt:alt", "1:K:up:alt:down"}) {
+                                    "1:K:up:down", "1:K:alt:alt", "1:K:up:alt:down"}) {
         ScriptedKey key;
         std::string error;
         EXPECT_FALSE(ParseKeySpec(description, key, error)) << description;
@@ -117,10 +117,33 @@ TEST_F(KeyScriptDelivery, SeveralEventsDueAtOnceAllArrive) {
 }
 
 TEST(ProgramArguments, ReadValuesIntoTheOptions) {
-    const char* argv[] = {"simhost",  "--scenario", "x.scn", "--fast",      "--fps", "30", "--duration",
-                          "2.5",      "--warp",     "10",    "--key",       "1:K",   "--key", "2:L:down",
-                          "--dump",   "d.json",     "--dump-every", "0.5",  "--orbiter-version", "160828",
-                          "--module", "a.so",       "--module", "b.so",     "--save", "Out", "--quiet"};
+    const char* argv[] = {"simhost",
+                          "--scenario",
+                          "x.scn",
+                          "--fast",
+                          "--fps",
+                          "30",
+                          "--duration",
+                          "2.5",
+                          "--warp",
+                          "10",
+                          "--key",
+                          "1:K",
+                          "--key",
+                          "2:L:down",
+                          "--dump",
+                          "d.json",
+                          "--dump-every",
+                          "0.5",
+                          "--orbiter-version",
+                          "160828",
+                          "--module",
+                          "a.so",
+                          "--module",
+                          "b.so",
+                          "--save",
+                          "Out",
+                          "--quiet"};
     simhost_app::AppOptions options;
     std::string error;
     ASSERT_EQ(simhost_app::ParseArguments(sizeof argv / sizeof argv[0], argv, options, error),

@@ -89,9 +89,8 @@ TEST(SimhostProgram, ShortRunOfTheDemoDumpsEveryVessel) {
 
 TEST(SimhostProgram, DumpEveryAppendsDatedStates) {
     const std::string dir = scratchDir();
-    const ProgramResult r =
-        RunSimhost(demoRun({"--duration", "1", "--fps", "20", "--dump", dir + "/state.json", "--dump-every", "0.25"}),
-                   dir);
+    const ProgramResult r = RunSimhost(
+        demoRun({"--duration", "1", "--fps", "20", "--dump", dir + "/state.json", "--dump-every", "0.25"}), dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> lines = dumpLines(dir + "/state.json");
     // Dumps at 0.25, 0.5, 0.75 and 1 s, then the final one.
@@ -103,8 +102,7 @@ TEST(SimhostProgram, DumpEveryAppendsDatedStates) {
 TEST(SimhostProgram, ScriptedKeysReachTheFocusVessel) {
     const std::string dir = scratchDir();
     const ProgramResult r = RunSimhost(
-        demoRun({"--duration", "0.5", "--key", "0.1:G", "--key", "0.2:0x1E:down", "--dump", dir + "/state.json"}),
-        dir);
+        demoRun({"--duration", "0.5", "--key", "0.1:G", "--key", "0.2:0x1E:down", "--dump", dir + "/state.json"}), dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> lines = dumpLines(dir + "/state.json");
     std::string focus;
@@ -130,8 +128,8 @@ TEST(SimhostProgram, SaveWritesTheScenarioUnderTheRoot) {
     EXPECT_NE(saved.find("XR_VALUE"), std::string::npos);
 
     // The saved scenario runs again.
-    std::vector<std::string> args{"--root", dir, "--classes", classesDir(), "--fast", "--quiet",
-                                  "--duration", "0.2", "--scenario", "AfterRun"};
+    std::vector<std::string> args{"--root",  dir,          "--classes", classesDir(), "--fast",
+                                  "--quiet", "--duration", "0.2",       "--scenario", "AfterRun"};
     const ProgramResult reload = RunSimhost(args, dir);
     EXPECT_EQ(reload.exitCode, 0) << reload.err;
 }
@@ -146,10 +144,10 @@ TEST(SimhostProgram, ModulesSeeTheWholeRunAndAreUnloaded) {
 
 TEST(SimhostProgram, StatusLineShowsTheDebugString) {
     const std::string dir = scratchDir();
-    const ProgramResult r = RunSimhost(
-        {"--scenario", demoScenario(), "--classes", classesDir(), "--fast", "--status", "--duration", "0.5",
-         "--fps", "20", "--warp", "4", "--module", binDir() + "/HostAppProbe.so"},
-        dir);
+    const ProgramResult r =
+        RunSimhost({"--scenario", demoScenario(), "--classes", classesDir(), "--fast", "--status", "--duration", "0.5",
+                    "--fps", "20", "--warp", "4", "--module", binDir() + "/HostAppProbe.so"},
+                   dir);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // The last refresh shows the state at the end of the run.
     EXPECT_NE(r.out.find("t=2.00 s"), std::string::npos) << r.out;
@@ -160,9 +158,17 @@ TEST(SimhostProgram, StatusLineShowsTheDebugString) {
 
 TEST(SimhostProgram, TerminationSignalEndsTheRunCleanly) {
     const std::string dir = scratchDir();
-    std::vector<std::string> args{"--scenario", demoScenario(), "--classes", classesDir(), "--realtime",
-                                  "--duration", "600",          "--dump",    dir + "/state.json",
-                                  "--module",   binDir() + "/HostAppProbe.so"};
+    std::vector<std::string> args{"--scenario",
+                                  demoScenario(),
+                                  "--classes",
+                                  classesDir(),
+                                  "--realtime",
+                                  "--duration",
+                                  "600",
+                                  "--dump",
+                                  dir + "/state.json",
+                                  "--module",
+                                  binDir() + "/HostAppProbe.so"};
     ProgramRun run(args, dir);
     ASSERT_GT(run.pid(), 0);
     // Wait (generously) until the run has started, then ask it to stop.

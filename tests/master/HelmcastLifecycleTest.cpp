@@ -33,7 +33,7 @@ TEST_F(HelmcastLifecycle, LoadingOpensAnEmptyLogAndRegistersTheModuleButNoServer
     EXPECT_EQ(harness.workspace.read("Helmcast.log"), "");
     EXPECT_FALSE(master.serverReady);
     EXPECT_TRUE(master.clients.empty());
-        EXPECT_TRUE(master.textSyncClasses.empty());
+    EXPECT_TRUE(master.textSyncClasses.empty());
 }
 
 TEST_F(HelmcastLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
@@ -61,10 +61,9 @@ TEST_F(HelmcastLifecycle, DebugEchoesEveryKeyInOrder) {
     Helmcast& master = harness.load();
     harness.host().startSimulation();
     ASSERT_TRUE(master.serverReady);
-    EXPECT_THAT(configLines(),
-                ElementsAre("Config: debug=1", "Config: waitForClients=1", "Config: waitForACK=1",
-                            "Config: maxUpdateRate=12", "Config: masterPort=" + std::to_string(port),
-                            "Config: readOnly=1", "Config: maxClients=5"));
+    EXPECT_THAT(configLines(), ElementsAre("Config: debug=1", "Config: waitForClients=1", "Config: waitForACK=1",
+                                           "Config: maxUpdateRate=12", "Config: masterPort=" + std::to_string(port),
+                                           "Config: readOnly=1", "Config: maxClients=5"));
     EXPECT_TRUE(harness.logged("UDP server created"));
     EXPECT_EQ(master.settings.waitForACK, 1);
     EXPECT_EQ(master.settings.maxUpdateRate, 12);
@@ -78,8 +77,7 @@ TEST_F(HelmcastLifecycle, PortUsesItsLow16BitsAndEchoesTheConfiguredValue) {
     ASSERT_TRUE(master.serverReady);
     EXPECT_EQ(BoundPort(master), port);
     const auto lines = configLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Config: masterPort=" + std::to_string(65536 + port)),
-              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Config: masterPort=" + std::to_string(65536 + port)), lines.end());
 }
 
 TEST_F(HelmcastLifecycle, UnreadableValuesKeepTheirDefaults) {

@@ -76,12 +76,11 @@ TEST_F(MasterStepLoop, UpdateCarriesEveryVesselInOrderWithConsecutiveSequenceNum
     update();
     const auto datagrams = receiveAll(client);
     using namespace wire;
-    EXPECT_THAT(types(datagrams),
-                ElementsAreArray({kStart, kFocus, kKeyboard,                              //
-                                  kVessel, kVesselExtra, kAirfoil, kAnimation,            // one
-                                  kVessel2, kVesselExtra, kAirfoil, kAnimation,           // two
-                                  kVesselExtra, kAirfoil, kAnimation,                     // four
-                                  kEnd}));
+    EXPECT_THAT(types(datagrams), ElementsAreArray({kStart, kFocus, kKeyboard,                     //
+                                                    kVessel, kVesselExtra, kAirfoil, kAnimation,   // one
+                                                    kVessel2, kVesselExtra, kAirfoil, kAnimation,  // two
+                                                    kVesselExtra, kAirfoil, kAnimation,            // four
+                                                    kEnd}));
     for (size_t i = 1; i < datagrams.size(); ++i) EXPECT_EQ(datagrams[i].seq(), datagrams[0].seq() + int(i));
     const int32_t expectedSizes[] = {32, 40, 204, 640, 84, 88, 176, 2304, 84, 88, 176, 84, 88, 176, 8};
     for (size_t i = 0; i < datagrams.size() && i < 15; ++i) EXPECT_EQ(int(datagrams[i].bytes.size()), expectedSizes[i]);

@@ -199,8 +199,13 @@ TEST_F(Files, ScenarioLinesAreTrimmedUncommentedAndStopAtEnd) {
 }
 
 TEST_F(Files, ScenarioWritersRoundTripDoublesExactly) {
-    const double values[] = {0.1, 1.0 / 3.0, -6778137.123456789, 1e-300, 6.02214076e23,
-                             std::nextafter(1.0, 2.0), std::numeric_limits<double>::denorm_min()};
+    const double values[] = {0.1,
+                             1.0 / 3.0,
+                             -6778137.123456789,
+                             1e-300,
+                             6.02214076e23,
+                             std::nextafter(1.0, 2.0),
+                             std::numeric_limits<double>::denorm_min()};
     FILEHANDLE file = oapiOpenFile("W.scn", FILE_OUT, SCENARIOS);
     ASSERT_NE(file, nullptr);
     char tagName[] = "NAME";

@@ -252,7 +252,8 @@ TEST_F(Sockets, ClosedOrInvalidSocketReadsAsNotASocket) {
     ASSERT_NE(extra, INVALID_SOCKET);
     EXPECT_EQ(closesocket(extra), 0);
     char buffer[8];
-    EXPECT_EQ(recvfrom(extra, buffer, static_cast<int>(sizeof buffer), 0, nullptr, static_cast<int*>(nullptr)), SOCKET_ERROR);
+    EXPECT_EQ(recvfrom(extra, buffer, static_cast<int>(sizeof buffer), 0, nullptr, static_cast<int*>(nullptr)),
+              SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);
     u_long bytes = 0;
     EXPECT_EQ(ioctlsocket(INVALID_SOCKET, FIONREAD, &bytes), SOCKET_ERROR);
@@ -261,11 +262,11 @@ TEST_F(Sockets, ClosedOrInvalidSocketReadsAsNotASocket) {
 
 TEST(SocketErrors, PlatformErrorsReadAsWindowsNumbers) {
     const std::pair<int, int> table[] = {
-        {EADDRINUSE, 10048}, {EACCES, 10013},       {EBADF, 10038},        {ENOTSOCK, 10038},
-        {EINVAL, 10022},     {EWOULDBLOCK, 10035},  {EAGAIN, 10035},       {EMSGSIZE, 10040},
-        {ECONNRESET, 10054}, {ECONNREFUSED, 10054}, {ENOBUFS, 10055},      {EADDRNOTAVAIL, 10049},
+        {EADDRINUSE, 10048},  {EACCES, 10013},       {EBADF, 10038},        {ENOTSOCK, 10038},
+        {EINVAL, 10022},      {EWOULDBLOCK, 10035},  {EAGAIN, 10035},       {EMSGSIZE, 10040},
+        {ECONNRESET, 10054},  {ECONNREFUSED, 10054}, {ENOBUFS, 10055},      {EADDRNOTAVAIL, 10049},
         {ENETUNREACH, 10051}, {EHOSTUNREACH, 10065}, {EAFNOSUPPORT, 10047}, {EINTR, 10004},
-        {EFAULT, 10014},     {EMFILE, 10024},       {ENOENT, ENOENT},      {EPIPE, EPIPE}};
+        {EFAULT, 10014},      {EMFILE, 10024},       {ENOENT, ENOENT},      {EPIPE, EPIPE}};
     for (const auto& [platform, windows] : table) {
         errno = platform;
         EXPECT_EQ(WSAGetLastError(), windows) << platform;

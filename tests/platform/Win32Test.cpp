@@ -80,7 +80,8 @@ TEST_F(Modules, NamesMatchIgnoringCaseFolderAndExtension) {
     ASSERT_NE(pathed, nullptr);
     for (const char* name : {"Helmcast", "Helmcast.dll", "Helmcast.so", "HELMCAST.DLL", "helmcast"})
         EXPECT_EQ(GetModuleHandleA(name), plain) << name;
-    for (const char* name : {"Helmecho", "helmecho.DLL", "Helmecho.so"}) EXPECT_EQ(GetModuleHandleA(name), pathed) << name;
+    for (const char* name : {"Helmecho", "helmecho.DLL", "Helmecho.so"})
+        EXPECT_EQ(GetModuleHandleA(name), pathed) << name;
     EXPECT_EQ(GetModuleHandleA("Helm"), nullptr);
     EXPECT_EQ(GetModuleHandleA("Helmcast.exe"), nullptr);
     EXPECT_NE(GetModuleHandleA(nullptr), nullptr);

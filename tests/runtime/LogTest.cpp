@@ -31,7 +31,8 @@ TEST_F(ModuleLog, FileLineHasStampThreadRightAlignedSourceAndText) {
     Log("/deep/nested/dir/Helmcast.cpp", 7, "hello world");
     const auto lines = fileLines();
     ASSERT_EQ(lines.size(), 1u);
-    const std::regex format(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} Thread \d{4,} {7}Helmcast\.cpp:   7:hello world$)");
+    const std::regex format(
+        R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} Thread \d{4,} {7}Helmcast\.cpp:   7:hello world$)");
     EXPECT_TRUE(std::regex_match(lines[0], format)) << lines[0];
 }
 

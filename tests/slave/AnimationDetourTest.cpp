@@ -104,8 +104,8 @@ TEST_F(AnimationDetour, DebugReportsInstallationAndRemoval) {
     const auto lines = linesFrom("HookVessel.cpp");
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0], "Hooking vessel...");
-    const char* prefixes[] = {"VESSEL::SetAnimation=", "VesselDetour::SetAnimation=", "vd=", "target=",
-                              "*target=", "*hook="};
+    const char* prefixes[] = {
+        "VESSEL::SetAnimation=", "VesselDetour::SetAnimation=", "vd=", "target=", "*target=", "*hook="};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(lines[1 + i].rfind(prefixes[i], 0), 0u) << lines[1 + i];
     EXPECT_EQ(lines[7], "Vessel hooked");
     EXPECT_EQ(lines[8], "Unhooking vessel...");

@@ -202,7 +202,8 @@ TEST_F(MirrorVessel, UnwritableTemporaryFileSkipsTheTextWithOneLogLine) {
     step();
     EXPECT_NEAR(StatusOf(*Vessel("texted")).rpos.x, 7.0e6, 1e-3);
     int reports = 0;
-    for (const auto& line : logTexts()) reports += line.find("scenario text of texted not applied") != std::string::npos;
+    for (const auto& line : logTexts())
+        reports += line.find("scenario text of texted not applied") != std::string::npos;
     EXPECT_EQ(reports, 1);
 }
 

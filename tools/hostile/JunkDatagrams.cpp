@@ -9,9 +9,9 @@ namespace hostile {
 namespace {
 
 // Every type of a fixed size; their sizes come from the protocol core.
-constexpr int32_t kFixedSizeTypes[] = {wire::kAck,     wire::kHello,   wire::kEnd,      wire::kStart,
-                                       wire::kVessel,  wire::kVessel2, wire::kAirfoil,  wire::kXR,
-                                       wire::kFocus,   wire::kKeyboard, wire::kVesselExtra, wire::kAnimation};
+constexpr int32_t kFixedSizeTypes[] = {wire::kAck,    wire::kHello,    wire::kEnd,         wire::kStart,
+                                       wire::kVessel, wire::kVessel2,  wire::kAirfoil,     wire::kXR,
+                                       wire::kFocus,  wire::kKeyboard, wire::kVesselExtra, wire::kAnimation};
 constexpr uint32_t kFixedSizeTypeCount = sizeof kFixedSizeTypes / sizeof kFixedSizeTypes[0];
 
 uint32_t SizeOfType(int32_t type) {
@@ -45,8 +45,8 @@ std::vector<uint8_t> JunkDatagrams::next(JunkKind kind) {
             bytes.resize(sizeof(wire::Header) + below(kLongestJunk));
             fillRandom(bytes);
             // Types above the known range, or below it.
-            const int32_t type = below(2) == 0 ? 10 + static_cast<int32_t>(below(1u << 30))
-                                               : -7 - static_cast<int32_t>(below(1u << 30));
+            const int32_t type =
+                below(2) == 0 ? 10 + static_cast<int32_t>(below(1u << 30)) : -7 - static_cast<int32_t>(below(1u << 30));
             Put(bytes, 0, type);
             break;
         }

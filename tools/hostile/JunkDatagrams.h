@@ -18,13 +18,13 @@ enum class JunkKind {
 constexpr int kJunkKinds = 4;
 
 class JunkDatagrams {
-   public:
+public:
     explicit JunkDatagrams(uint64_t seed) : random_(seed) {}
     // The next datagram, of the kind given or of a random kind.
     std::vector<uint8_t> next();
     std::vector<uint8_t> next(JunkKind kind);
 
-   private:
+private:
     uint32_t below(uint32_t bound) { return static_cast<uint32_t>(random_.next() % bound); }
     void fillRandom(std::vector<uint8_t>& bytes);
 

@@ -91,9 +91,15 @@ int RunForge(const Options& o, int socket, Tally& tally) {
     Paced(o, [&] {
         std::vector<uint8_t> bytes;
         switch (turn++ % 3) {
-            case 0: bytes = hostile::ForgedStart(seq++, o.mjd); break;
-            case 1: bytes = hostile::ForgedVessel(seq++, o.mjd, "Intruder"); break;
-            default: bytes = hostile::ForgedKeyTap(seq++, 0xFA); break;
+            case 0:
+                bytes = hostile::ForgedStart(seq++, o.mjd);
+                break;
+            case 1:
+                bytes = hostile::ForgedVessel(seq++, o.mjd, "Intruder");
+                break;
+            default:
+                bytes = hostile::ForgedKeyTap(seq++, 0xFA);
+                break;
         }
         tally.count(SendTo(socket, bytes, o.target));
     });
@@ -177,7 +183,8 @@ int main(int argc, char** argv) {
         }
     }
     if (!haveTarget || o.seconds <= 0.0) return Fail("--target and --seconds are needed");
-    if (o.mode == "hellos" ? o.ports <= 0 : o.rate <= 0.0) return Fail(o.mode == "hellos" ? "--ports is needed" : "--rate is needed");
+    if (o.mode == "hellos" ? o.ports <= 0 : o.rate <= 0.0)
+        return Fail(o.mode == "hellos" ? "--ports is needed" : "--rate is needed");
     if (!faulttools::ChooseSeed(seedText, o.seed)) return Fail(std::string("bad --seed ") + seedText);
     std::signal(SIGTERM, RequestStop);
     std::signal(SIGINT, RequestStop);

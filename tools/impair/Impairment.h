@@ -39,7 +39,7 @@ struct LinkCounts {
 };
 
 class LinkImpairment {
-   public:
+public:
     LinkImpairment(const LinkSettings& settings, uint64_t seed);
 
     // The times at which the copies of a datagram that arrived at `now`
@@ -50,7 +50,7 @@ class LinkImpairment {
     LinkCounts& counts() { return counts_; }
     const LinkCounts& counts() const { return counts_; }
 
-   private:
+private:
     double delaySeconds();
 
     LinkSettings settings_;

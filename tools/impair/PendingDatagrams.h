@@ -21,7 +21,7 @@ struct PendingDatagram {
 };
 
 class PendingDatagrams {
-   public:
+public:
     explicit PendingDatagrams(size_t maxBytes) : maxBytes_(maxBytes) {}
 
     // False (and nothing queued) when the bytes would not fit.
@@ -42,7 +42,7 @@ class PendingDatagrams {
         return top;
     }
 
-   private:
+private:
     struct Later {
         bool operator()(const PendingDatagram& a, const PendingDatagram& b) const {
             return a.due != b.due ? a.due > b.due : a.order > b.order;

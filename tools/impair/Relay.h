@@ -27,7 +27,7 @@ struct RelayOptions {
 };
 
 class Relay {
-   public:
+public:
     explicit Relay(const RelayOptions& options);
     ~Relay();
 
@@ -38,7 +38,7 @@ class Relay {
     // The counts as JSON: seed, settings, per direction, peers.
     std::string statisticsJson() const;
 
-   private:
+private:
     struct Peer {
         sockaddr_in slave{};
         int upstream = -1;

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
             return Fail("unknown option " + arg);
         }
     }
-    if (!haveListen || !haveMaster || options.seconds <= 0.0) return Fail("--listen, --master and --seconds are needed");
+    if (!haveListen || !haveMaster || options.seconds <= 0.0)
+        return Fail("--listen, --master and --seconds are needed");
     if (!faulttools::ChooseSeed(seedText, options.seed)) return Fail("bad --seed " + seedText);
 
     impair::Relay relay(options);

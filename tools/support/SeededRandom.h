@@ -7,7 +7,7 @@
 namespace faulttools {
 
 class SplitMix64 {
-   public:
+public:
     explicit SplitMix64(uint64_t seed) : state_(seed) {}
     uint64_t next() {
         uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -17,7 +17,7 @@ class SplitMix64 {
     }
     double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }  // [0, 1)
 
-   private:
+private:
     uint64_t state_;
 };
 

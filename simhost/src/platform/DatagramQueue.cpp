@@ -62,8 +62,10 @@ void DatagramQueue::push(const char* bytes, size_t length, const sockaddr* from,
     record.offset = offset;
     record.length = length;
     record.fromLength = std::min<socklen_t>(fromLength, sizeof record.from);
-    if (from != nullptr && record.fromLength > 0) std::memcpy(&record.from, from, record.fromLength);
-    else record.fromLength = 0;
+    if (from != nullptr && record.fromLength > 0)
+        std::memcpy(&record.from, from, record.fromLength);
+    else
+        record.fromLength = 0;
     ++count_;
     bytes_ += length;
 }

@@ -23,9 +23,9 @@ namespace {
 
 struct OpenFile {
     FileAccessMode mode = FILE_IN;
-    std::string content;     // FILE_IN: the whole file
-    size_t readPosition = 0; // FILE_IN: start of the next scenario line
-    std::string line;        // FILE_IN: the last scenario line handed out
+    std::string content;       // FILE_IN: the whole file
+    size_t readPosition = 0;   // FILE_IN: start of the next scenario line
+    std::string line;          // FILE_IN: the last scenario line handed out
     std::FILE* out = nullptr;  // FILE_OUT, FILE_APP
     ~OpenFile() {
         if (out != nullptr) std::fclose(out);
@@ -68,13 +68,20 @@ bool ReadItem(FILEHANDLE file, const char* item, std::string& value) {
 
 const char* SubFolder(PathRoot root) {
     switch (root) {
-        case CONFIG: return "Config";
-        case SCENARIOS: return "Scenarios";
-        case TEXTURES: return "Textures";
-        case TEXTURES2: return "Textures2";
-        case MESHES: return "Meshes";
-        case MODULES: return "Modules";
-        case ROOT: break;
+        case CONFIG:
+            return "Config";
+        case SCENARIOS:
+            return "Scenarios";
+        case TEXTURES:
+            return "Textures";
+        case TEXTURES2:
+            return "Textures2";
+        case MESHES:
+            return "Meshes";
+        case MODULES:
+            return "Modules";
+        case ROOT:
+            break;
     }
     return "";
 }

@@ -12,9 +12,9 @@ namespace simhost {
 // ---- Host system clock (oapiGetSysTime, Sleep) ----
 void ClockUseVirtual(bool on, double start);
 bool ClockIsVirtual();
-double ClockNow();            // virtual seconds, or real seconds since an arbitrary origin
-void ClockSet(double t);      // virtual only
-void ClockAdvance(double dt); // virtual only
+double ClockNow();             // virtual seconds, or real seconds since an arbitrary origin
+void ClockSet(double t);       // virtual only
+void ClockAdvance(double dt);  // virtual only
 
 // ---- Modules loaded by the host (GetModuleHandleA, GetProcAddress) ----
 // `handle` is what dlopen returned, or null for a module compiled into the

@@ -192,9 +192,12 @@ void FlushLocked() {
     unsigned sent = 0;
     while (sent < sendBatch.count) {
         const int n = ::sendmmsg(sendBatch.fd, sendBatch.messages + sent, sendBatch.count - sent, 0);
-        if (n > 0) sent += static_cast<unsigned>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else ++sent;
+        if (n > 0)
+            sent += static_cast<unsigned>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            ++sent;
     }
     sendBatch.count = 0;
     sendBatch.used = 0;
@@ -334,8 +337,8 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, struct sockaddr* fro
     // blocks (without the lock), still telling a datagram longer than the
     // buffer apart.
     socklen_t fromRoom = fromLength != nullptr ? static_cast<socklen_t>(*fromLength) : 0;
-    ssize_t received = ::recvfrom(fd, static_cast<void*>(buffer), static_cast<size_t>(length), flags | MSG_TRUNC,
-                                  from, fromLength != nullptr ? &fromRoom : nullptr);
+    ssize_t received = ::recvfrom(fd, static_cast<void*>(buffer), static_cast<size_t>(length), flags | MSG_TRUNC, from,
+                                  fromLength != nullptr ? &fromRoom : nullptr);
     if (received < 0) return SOCKET_ERROR;
     if (fromLength != nullptr) *fromLength = static_cast<int>(fromRoom);
     if (received > length) {

@@ -10,31 +10,52 @@ namespace {
 
 int WindowsErrorFor(int error) {
     switch (error) {
-        case EINTR: return WSAEINTR;
-        case EACCES: return WSAEACCES;
-        case EFAULT: return WSAEFAULT;
-        case EINVAL: return WSAEINVAL;
-        case EMFILE: return WSAEMFILE;
-        case EWOULDBLOCK: return WSAEWOULDBLOCK;
+        case EINTR:
+            return WSAEINTR;
+        case EACCES:
+            return WSAEACCES;
+        case EFAULT:
+            return WSAEFAULT;
+        case EINVAL:
+            return WSAEINVAL;
+        case EMFILE:
+            return WSAEMFILE;
+        case EWOULDBLOCK:
+            return WSAEWOULDBLOCK;
 #if EAGAIN != EWOULDBLOCK
-        case EAGAIN: return WSAEWOULDBLOCK;
+        case EAGAIN:
+            return WSAEWOULDBLOCK;
 #endif
         case EBADF:
-        case ENOTSOCK: return WSAENOTSOCK;
-        case EMSGSIZE: return WSAEMSGSIZE;
-        case EPROTONOSUPPORT: return WSAEPROTONOSUPPORT;
-        case EOPNOTSUPP: return WSAEOPNOTSUPP;
-        case EAFNOSUPPORT: return WSAEAFNOSUPPORT;
-        case EADDRINUSE: return WSAEADDRINUSE;
-        case EADDRNOTAVAIL: return WSAEADDRNOTAVAIL;
-        case ENETDOWN: return WSAENETDOWN;
-        case ENETUNREACH: return WSAENETUNREACH;
+        case ENOTSOCK:
+            return WSAENOTSOCK;
+        case EMSGSIZE:
+            return WSAEMSGSIZE;
+        case EPROTONOSUPPORT:
+            return WSAEPROTONOSUPPORT;
+        case EOPNOTSUPP:
+            return WSAEOPNOTSUPP;
+        case EAFNOSUPPORT:
+            return WSAEAFNOSUPPORT;
+        case EADDRINUSE:
+            return WSAEADDRINUSE;
+        case EADDRNOTAVAIL:
+            return WSAEADDRNOTAVAIL;
+        case ENETDOWN:
+            return WSAENETDOWN;
+        case ENETUNREACH:
+            return WSAENETUNREACH;
         case ECONNRESET:
-        case ECONNREFUSED: return WSAECONNRESET;
-        case ENOBUFS: return WSAENOBUFS;
-        case ENOTCONN: return WSAENOTCONN;
-        case EHOSTUNREACH: return WSAEHOSTUNREACH;
-        default: return error;  // no Windows counterpart: the number as it is
+        case ECONNREFUSED:
+            return WSAECONNRESET;
+        case ENOBUFS:
+            return WSAENOBUFS;
+        case ENOTCONN:
+            return WSAENOTCONN;
+        case EHOSTUNREACH:
+            return WSAEHOSTUNREACH;
+        default:
+            return error;  // no Windows counterpart: the number as it is
     }
 }
 

@@ -49,8 +49,8 @@ void GenericVessel::clbkLoadStateEx(FILEHANDLE scn, void* status) {
             if (words.size() >= 2 && ReadUnsigned(words[1], count)) keyCount_ = static_cast<long>(count);
         } else {
             if (EqualNoCase(tag, "RPOS") || EqualNoCase(tag, "RVEL") || EqualNoCase(tag, "POS") ||
-                EqualNoCase(tag, "BASE") || (EqualNoCase(tag, "STATUS") && words.size() >= 2 &&
-                                             EqualNoCase(words[1], "Landed")))
+                EqualNoCase(tag, "BASE") ||
+                (EqualNoCase(tag, "STATUS") && words.size() >= 2 && EqualNoCase(words[1], "Landed")))
                 placed = true;
             ParseScenarioLineEx(line, status);
         }

@@ -128,8 +128,10 @@ VesselClass FindVesselClass(const std::string& className) {
     }
     FILEHANDLE file = oapiOpenFile(result.descriptionPath.c_str(), FILE_IN, ROOT);
     std::string moduleName;
-    if (ReadString(file, "Module", moduleName) && !moduleName.empty()) result.module = ClassModule(moduleName);
-    else result.traits = ReadTraits(file);
+    if (ReadString(file, "Module", moduleName) && !moduleName.empty())
+        result.module = ClassModule(moduleName);
+    else
+        result.traits = ReadTraits(file);
     if (file != nullptr) oapiCloseFile(file, FILE_IN);
     return result;
 }

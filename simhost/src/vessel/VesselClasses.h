@@ -10,7 +10,7 @@
 namespace simhost {
 
 struct VesselClass {
-    std::string descriptionPath;  // absolute path of the .cfg, or ""
+    std::string descriptionPath;           // absolute path of the .cfg, or ""
     const LoadedModule* module = nullptr;  // vessel class module, or null: generic
     GenericClassSpec traits;
 };

@@ -159,7 +159,8 @@ UINT VESSEL::CreateAnimation(double initialState) const {
 }
 
 UINT VESSEL::GetAnimPtr(ANIMATION** list) const {
-    if (list != nullptr) *list = (vessel != nullptr && !vessel->animations.empty()) ? vessel->animations.data() : nullptr;
+    if (list != nullptr)
+        *list = (vessel != nullptr && !vessel->animations.empty()) ? vessel->animations.data() : nullptr;
     return vessel != nullptr ? static_cast<UINT>(vessel->animations.size()) : 0;
 }
 

@@ -39,8 +39,10 @@ void ApplySource(HostVessel& state, const VesselSource& source) {
     if (source.status != nullptr) {
         state.object->DefSetState(source.status);
     } else if (source.statusEx != nullptr) {
-        if (VESSEL2* callbacks = state.callbacks()) callbacks->clbkSetStateEx(source.statusEx);
-        else state.object->DefSetStateEx(source.statusEx);
+        if (VESSEL2* callbacks = state.callbacks())
+            callbacks->clbkSetStateEx(source.statusEx);
+        else
+            state.object->DefSetStateEx(source.statusEx);
     } else if (source.scenarioLines != nullptr) {
         LoadFromLines(state, *source.scenarioLines);
     }
@@ -79,8 +81,10 @@ HostVessel* CreateVessel(const std::string& name, const std::string& className, 
     FILEHANDLE description = vesselClass.descriptionPath.empty()
                                  ? nullptr
                                  : oapiOpenFile(vesselClass.descriptionPath.c_str(), FILE_IN, ROOT);
-    if (VESSEL2* callbacks = state.callbacks()) callbacks->clbkSetClassCaps(description);
-    else if (vesselClass.module == nullptr) static_cast<GenericVessel*>(state.object)->clbkSetClassCaps(description);
+    if (VESSEL2* callbacks = state.callbacks())
+        callbacks->clbkSetClassCaps(description);
+    else if (vesselClass.module == nullptr)
+        static_cast<GenericVessel*>(state.object)->clbkSetClassCaps(description);
     if (description != nullptr) oapiCloseFile(description, FILE_IN);
 
     ApplySource(state, source);

@@ -20,9 +20,7 @@ void WriteText(FILEHANDLE scn, const std::string& line) {
 
 std::string Degrees(double radians) { return ExactFactor(radians, kRadPerDeg); }
 
-std::string Vector(const VECTOR3& v) {
-    return ExactNumber(v.x) + " " + ExactNumber(v.y) + " " + ExactNumber(v.z);
-}
+std::string Vector(const VECTOR3& v) { return ExactNumber(v.x) + " " + ExactNumber(v.y) + " " + ExactNumber(v.z); }
 
 std::string DegreesVector(const VECTOR3& v) { return Degrees(v.x) + " " + Degrees(v.y) + " " + Degrees(v.z); }
 
@@ -94,7 +92,8 @@ void VESSEL::SaveDefaultState(FILEHANDLE scn) const {
     std::string docked;
     for (size_t i = 0; i < v.docks.size(); ++i)
         if (v.docks[i]->mate != nullptr)
-            docked += " " + std::to_string(i) + ":" + v.docks[i]->mate->name + ":" + std::to_string(v.docks[i]->matePort);
+            docked +=
+                " " + std::to_string(i) + ":" + v.docks[i]->mate->name + ":" + std::to_string(v.docks[i]->matePort);
     if (!docked.empty()) WriteText(scn, "DOCKED" + docked);
     if (!v.navChannels.empty()) {
         std::string line = "NAVFREQ";
@@ -112,7 +111,8 @@ void VESSEL::SaveDefaultState(FILEHANDLE scn) const {
     WriteText(scn, surf);
     if (!v.animations.empty()) {
         std::string line = "ANIM";
-        for (size_t i = 0; i < v.animations.size(); ++i) line += " " + std::to_string(i) + ":" + ExactNumber(v.animations[i].state);
+        for (size_t i = 0; i < v.animations.size(); ++i)
+            line += " " + std::to_string(i) + ":" + ExactNumber(v.animations[i].state);
         WriteText(scn, line);
     }
 }

@@ -44,9 +44,7 @@ bool readNumbers(const char* text, double* out, int count) {
 }
 
 // Integers are read as numbers; anything out of range (or not a number) reads as 0.
-int32_t toInt32(double v) {
-    return (v >= -2147483648.0 && v <= 2147483647.0) ? static_cast<int32_t>(v) : 0;
-}
+int32_t toInt32(double v) { return (v >= -2147483648.0 && v <= 2147483647.0) ? static_cast<int32_t>(v) : 0; }
 
 // The value part of "TAG value..." when the line's tag is `tag` (any case).
 const char* valueOf(const char* line, const char* tag) {
@@ -72,7 +70,8 @@ void XRSampleScenario::Save(const XRSample& v, FILEHANDLE scn) {
     for (int i = 0; i < 29; ++i) systems += (i ? " " : "") + number(v.systems_.values[i]);
     writeItem(scn, "XR_SYSTEMS", systems);
     std::string bytes;
-    for (int i = 0; i < XRSample::kByteStateCount; ++i) bytes += (i ? " " : "") + std::to_string(v.byteStates_[i] ? 1 : 0);
+    for (int i = 0; i < XRSample::kByteStateCount; ++i)
+        bytes += (i ? " " : "") + std::to_string(v.byteStates_[i] ? 1 : 0);
     writeItem(scn, "XR_BYTES", bytes);
     writeItem(scn, "XR_VALUE", number(v.value_));
     writeItem(scn, "XR_AB", std::string(v.byteA_ ? "1" : "0") + " " + (v.byteB_ ? "1" : "0"));
