@@ -84,19 +84,19 @@ HELM_FIELD(VESSELSTATUS2, wire::VesselStatus2, ndockinfo, 160);
 HELM_FIELD(VESSELSTATUS2, wire::VesselStatus2, dockinfo, 164);
 HELM_FIELD(VESSELSTATUS2, wire::VesselStatus2, xpdr, 168);
 
-using FuelSpec = VESSELSTATUS2::FUELSPEC;
-using ThrustSpec = VESSELSTATUS2::THRUSTSPEC;
-using DockInfoSpec = VESSELSTATUS2::DOCKINFOSPEC;
-HELM_SIZE(FuelSpec, 16);
-HELM_FIELD(FuelSpec, wire::LevelEntry, idx, 0);
-HELM_FIELD(FuelSpec, wire::LevelEntry, level, 8);
-HELM_SIZE(ThrustSpec, 16);
-HELM_FIELD(ThrustSpec, wire::LevelEntry, idx, 0);
-HELM_FIELD(ThrustSpec, wire::LevelEntry, level, 8);
-HELM_SIZE(DockInfoSpec, 12);
-HELM_FIELD(DockInfoSpec, wire::DockEntry, idx, 0);
-HELM_FIELD(DockInfoSpec, wire::DockEntry, ridx, 4);
-HELM_FIELD(DockInfoSpec, wire::DockEntry, rvessel, 8);
+using HostFuelEntry = VESSELSTATUS2::FUELSPEC;
+using HostThrusterEntry = VESSELSTATUS2::THRUSTSPEC;
+using HostDockEntry = VESSELSTATUS2::DOCKINFOSPEC;
+HELM_SIZE(HostFuelEntry, 16);
+HELM_FIELD(HostFuelEntry, wire::LevelEntry, idx, 0);
+HELM_FIELD(HostFuelEntry, wire::LevelEntry, level, 8);
+HELM_SIZE(HostThrusterEntry, 16);
+HELM_FIELD(HostThrusterEntry, wire::LevelEntry, idx, 0);
+HELM_FIELD(HostThrusterEntry, wire::LevelEntry, level, 8);
+HELM_SIZE(HostDockEntry, 12);
+HELM_FIELD(HostDockEntry, wire::DockEntry, idx, 0);
+HELM_FIELD(HostDockEntry, wire::DockEntry, ridx, 4);
+HELM_FIELD(HostDockEntry, wire::DockEntry, rvessel, 8);
 
 // The host's animation list is read as an array of these.
 HELM_SIZE(ANIMATION, 24);

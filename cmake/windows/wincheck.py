@@ -198,15 +198,15 @@ def gnu_references(objects):
     return names
 
 
-def objects_of(spec):
+def objects_of(folders):
     files = []
-    for folder in spec.split(","):
+    for folder in folders.split(","):
         files += glob.glob(os.path.join(folder, "**", "*.obj"), recursive=True)
         files += glob.glob(os.path.join(folder, "**", "*.o"), recursive=True)
     return sorted(set(files))
 
 
-def check_imports(def_dir, module_specs, gnu_specs):
+def check_imports(def_dir, module_folders, gnu_folders):
     defs = {}
     for path in sorted(glob.glob(os.path.join(def_dir, "*.def"))):
         dll, entries = read_def(path)
@@ -223,12 +223,12 @@ def check_imports(def_dir, module_specs, gnu_specs):
     print(f"  .def lines: {pairs} in " + ", ".join(f"{f} ({d}, {len(e)})" for f, (d, e) in defs.items())
           + "; each pairs the same function (demangled GCC name = demangled MSVC name)")
 
-    gnu_objects = sorted({o for spec in gnu_specs.values() for o in objects_of(spec)})
+    gnu_objects = sorted({o for folders in gnu_folders.values() for o in objects_of(folders)})
     used = set()
-    for module, spec in module_specs.items():
-        objects = objects_of(spec)
+    for module, folders in module_folders.items():
+        objects = objects_of(folders)
         if not objects:
-            fail(f"{module}: no MSVC-ABI objects in {spec}")
+            fail(f"{module}: no MSVC-ABI objects in {folders}")
             continue
         host, hook = msvc_host_imports(objects)
         used |= host | hook
@@ -334,8 +334,8 @@ def main(argv):
             if arg == "--gnu":
                 target = gnu
                 continue
-            module, _, spec = arg.partition("=")
-            target[module] = spec
+            module, _, folders = arg.partition("=")
+            target[module] = folders
         check_imports(argv[1], modules, gnu)
     elif len(argv) >= 4 and argv[0] == "dll":
         check_dlls(argv[1], argv[2], argv[3:])
