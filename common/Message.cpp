@@ -68,12 +68,15 @@ bool Admissible(const Vessel2Message& m) { return Finite(m.status2.rpos); }
 template <class M>
 Message* Build(const uint8_t* datagram, int length, Rejection& why) {
     M* message = new (std::nothrow) M(datagram, length, Received());
-    if (message != nullptr && !Admissible(*message)) {
+    if (message == nullptr) {
+        why = Rejection::kNoMemory;
+        return nullptr;
+    }
+    if (!Admissible(*message)) {
         delete message;
         why = Rejection::kBadValues;
         return nullptr;
     }
-    why = Rejection::kNone;
     return message;
 }
 
@@ -161,22 +164,19 @@ Message* CreateMessage(const uint8_t* datagram, int length) {
 }
 
 Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
-    // The size rule again for its log line on an unknown type.
-    if (datagram != nullptr && length >= static_cast<int>(sizeof(wire::Header))) PayloadSize(datagram, length);
     // The one admission of a datagram: the protocol core's checks of its
     // bytes, then the receipt constructor of its class (copy, counts cut,
     // names ended, fix-up) and what only this host can judge. Readers of
     // the message rely on it.
     why = wire::CheckDatagram(datagram, length);
-    if (why != Rejection::kNone) return nullptr;
-    const int32_t type = ReadInt32(datagram, offsetof(wire::Header, type));
-
-    Message* message = nullptr;
-    switch (type) {
-#define HELM_FACTORY_CASE(name, code, Record, Class)   \
-    case wire::name:                                   \
-        message = Build<Class>(datagram, length, why); \
-        break;
+    if (why != Rejection::kNone) {
+        if (why == Rejection::kUnknownType) ReportUnknownType(ReadInt32(datagram, offsetof(wire::Header, type)));
+        return nullptr;
+    }
+    switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
+#define HELM_FACTORY_CASE(name, code, Record, Class) \
+    case wire::name:                                 \
+        return Build<Class>(datagram, length, why);
         HELM_MESSAGE_KINDS(HELM_FACTORY_CASE)
 #undef HELM_FACTORY_CASE
         default:
@@ -184,19 +184,7 @@ Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
             why = Rejection::kUnknownType;
             return nullptr;
     }
-    if (why != Rejection::kNone) return nullptr;
-    if (message == nullptr) why = Rejection::kNoMemory;
-    return message;
 }
-
-namespace {
-
-int SendLength(const Message& message) {
-    const int length = message.size();
-    return length < 0 ? 0 : length;
-}
-
-}  // namespace
 
 ReceivedDatagram ReceiveDatagram(SOCKET s) {
     ReceivedDatagram result;
@@ -230,8 +218,12 @@ Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength) {
     return received.message.release();
 }
 
-void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message) {
-    const int length = SendLength(message);
+int SendLength(const Message& message) {
+    const int length = message.size();
+    return length < 0 ? 0 : length;
+}
+
+void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message, int length) {
     if (length > 0) {
         sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0, reinterpret_cast<const sockaddr*>(&to),
                static_cast<int>(sizeof to));
@@ -246,7 +238,7 @@ void AdvanceSendSequence() {
 void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message) {
     message.setSeq(sendSequence);
     AdvanceSendSequence();
-    SendDatagram(s, masterAddr, message);
+    SendDatagram(s, masterAddr, message, SendLength(message));
 }
 
 // ---- Keyboard sharing ----

@@ -214,9 +214,10 @@ Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength);
 template <class Clients = std::vector<sockaddr_in>>
 void SendToClients(SOCKET s, const Clients& clients, Message& message);
 inline const sockaddr_in& AddressOf(const sockaddr_in& client) { return client; }
-// The parts of a send to many: one datagram to one address, and the
-// counter's step once the message went to everyone.
-void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message);
+// The parts of a send to many: the bytes a message sends, one datagram to
+// one address, and the counter's step once the message went to everyone.
+int SendLength(const Message& message);
+void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message, int length);
 void AdvanceSendSequence();
 // One message to the master, with the next `seq` value.
 void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message);
@@ -240,10 +241,9 @@ HELM_EXPORT LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam);
 // ---- Template members ----
 template <class Clients>
 void SendToClients(SOCKET s, const Clients& clients, Message& message) {
-    for (const auto& client : clients) {
-        message.setSeq(sendSequence);
-        SendDatagram(s, AddressOf(client), message);
-    }
+    const int length = SendLength(message);
+    message.setSeq(sendSequence);  // the same number for every copy
+    for (const auto& client : clients) SendDatagram(s, AddressOf(client), message, length);
     AdvanceSendSequence();
 }
 

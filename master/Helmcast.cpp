@@ -271,9 +271,9 @@ void Helmcast::drain() {
     // Only what is queued now: a flood arriving meanwhile cannot hold the step.
     u_long budget = 0;
     if (ioctlsocket(sock, FIONREAD, &budget) != 0) return;
-    for (u_long consumed = 0; consumed < budget;) {
-        u_long pending = 0;
-        if (ioctlsocket(sock, FIONREAD, &pending) != 0 || pending == 0) return;
+    for (u_long consumed = 0, pending = budget; consumed < budget;) {
+        if (consumed > 0 && ioctlsocket(sock, FIONREAD, &pending) != 0) return;
+        if (pending == 0) return;
         ReceivedDatagram received = ReceiveDatagram(sock);
         if (received.status == ReceivedDatagram::Status::kFailed) return;
         // An empty datagram still counts, so the loop always moves on.
@@ -290,6 +290,7 @@ void Helmcast::drain() {
 void Helmcast::reportRejections() {
     const double now = oapiGetSysTime();
     LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams that are no message");
+    if (!refused.Due(now)) return;
     char what[96];
     std::snprintf(what, sizeof what, "Refused subscriptions, the client table is full (maxClients=%d)",
                   settings.maxClients);
@@ -343,6 +344,8 @@ void Helmcast::subscribe(const sockaddr_in& from) {
 }
 
 void Helmcast::showStatus() const {
+    // The line is shown only with debug; without it, it is not built either.
+    if (!settings.debug) return;
     char line[kStatusLineSize];
     if (!anyAwaited()) {
         std::snprintf(line, sizeof line, "NO CLIENTS");
@@ -360,10 +363,8 @@ void Helmcast::showStatus() const {
             used += static_cast<size_t>(length);
         }
     }
-    if (settings.debug) {
-        char* debugString = oapiDebugString();
-        if (debugString != nullptr) std::snprintf(debugString, kStatusLineSize, "%s", line);
-    }
+    char* debugString = oapiDebugString();
+    if (debugString != nullptr) std::snprintf(debugString, kStatusLineSize, "%s", line);
 }
 
 void Helmcast::dropSilentClients() {

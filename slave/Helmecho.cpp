@@ -195,6 +195,7 @@ void Helmecho::ReceiveUpdate() {
     // Without waiting, the step reads only what is queued now, so a flood
     // arriving meanwhile cannot hold it. While waiting for the master, the
     // datagrams it skips are bounded the same way.
+    stepTime = oapiGetSysTime();
     const u_long queued = pendingBytes();
     const u_long skipLimit = queued > static_cast<u_long>(wire::kMaxDatagram) ? queued : wire::kMaxDatagram;
     u_long consumed = 0;
@@ -252,14 +253,13 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
     }
     const int32_t seq = received.message->seq();
     const int32_t type = received.message->type();
-    const double now = oapiGetSysTime();
     const SequenceWindow::Verdict verdict = taken.Take(seq);
     // Keys are events: a late one is still replayed, once. States and dates
     // of an update older than one begun would move the mirror back.
     const bool stale = verdict == SequenceWindow::Verdict::kNew && type != wire::kKeyboard && updateBegun &&
                        SequenceAfter(newestStart, seq);
     if (verdict != SequenceWindow::Verdict::kNew || stale) {
-        if (!(now - lastTakenTime > kRestartSilence)) {
+        if (!(stepTime - lastTakenTime > kRestartSilence)) {
             // It arrived, only too late to apply: not lost.
             if (stale) countSequence(seq);
             if (verdict == SequenceWindow::Verdict::kDuplicate) {
@@ -275,7 +275,7 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
     // Every number taken counts once, also one that a backlog discard
     // takes: the loss figure tells what the link lost.
     countSequence(seq);
-    lastTakenTime = now;
+    lastTakenTime = stepTime;
     if (type == wire::kStart && (!updateBegun || SequenceAfter(seq, newestStart))) {
         updateBegun = true;
         newestStart = seq;

@@ -91,6 +91,7 @@ private:
     bool updateBegun = false;
     int32_t newestStart = 0;
     double lastTakenTime = -1.0e300;
+    double stepTime = 0.0;  // host system time, read once per step
     DateFollower dateFollower;
     ThrottledReport foreign;    // datagrams from anyone but the master
     ThrottledReport rejected;   // datagrams of the master that are no message
