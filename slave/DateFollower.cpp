@@ -2,8 +2,18 @@
 
 #include <cmath>
 
+namespace {
+
+double AccelerationScale(double timeAccel) { return std::fabs(timeAccel) > 1.0 ? std::fabs(timeAccel) : 1.0; }
+
+}  // namespace
+
 bool DateFollower::FarOff(double offset, double timeAccel) {
-    return std::fabs(offset) > kFarOff * (std::fabs(timeAccel) > 1.0 ? std::fabs(timeAccel) : 1.0);
+    return std::fabs(offset) > kFarOff * AccelerationScale(timeAccel);
+}
+
+bool DateFollower::BeyondCarry(double offset, double timeAccel) {
+    return !(std::fabs(offset) <= kMaxCarry * AccelerationScale(timeAccel));
 }
 
 bool DateFollower::Follow(double now, double offset, double timeAccel) {

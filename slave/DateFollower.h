@@ -29,6 +29,14 @@ public:
     // An offset no transit jitter explains: followed at once.
     static bool FarOff(double offset, double timeAccel);
 
+    // A state captured this far from our date (simulation seconds) belongs
+    // to a date we have not taken yet: one whose StartMessage a reordering
+    // link holds back, or one sent before we were in step. Carried forward
+    // along a straight line over that time, it would put the vessel far off
+    // its path until the next update. Followed dates never lie this far apart.
+    static bool BeyondCarry(double offset, double timeAccel);
+    static constexpr double kMaxCarry = 10.0;  // seconds of simulation per unit of time acceleration
+
 private:
     struct Sample {
         double time;

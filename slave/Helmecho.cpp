@@ -321,12 +321,16 @@ void Helmecho::dispatch(Message& message) {
             ++link.updateCount;
             applyBacklogRule();
             break;
-        case wire::kVessel:
-            ApplyVessel(static_cast<VesselMessage&>(message));
+        case wire::kVessel: {
+            auto& vessel = static_cast<VesselMessage&>(message);
+            if (capturedNearOurDate(vessel.record().mjd)) ApplyVessel(vessel);
             break;
-        case wire::kVessel2:
-            ApplyVessel2(static_cast<Vessel2Message&>(message));
+        }
+        case wire::kVessel2: {
+            auto& vessel = static_cast<Vessel2Message&>(message);
+            if (capturedNearOurDate(vessel.record().mjd)) ApplyVessel2(vessel);
             break;
+        }
         case wire::kAirfoil:
             ApplyAirfoil(static_cast<AirfoilMessage&>(message));
             break;
@@ -336,9 +340,11 @@ void Helmecho::dispatch(Message& message) {
         case wire::kFocus:
             if (settings.switchFocus) ApplyFocus(static_cast<FocusMessage&>(message));
             break;
-        case wire::kVesselState:
-            applyScenarioText(static_cast<VesselStateMessage&>(message));
+        case wire::kVesselState: {
+            auto& text = static_cast<VesselStateMessage&>(message);
+            if (capturedNearOurDate(text.record().mjd)) applyScenarioText(text);
             break;
+        }
         case wire::kKeyboard:
             ReplayKeys(static_cast<KeyboardMessage&>(message));
             break;
@@ -351,6 +357,14 @@ void Helmecho::dispatch(Message& message) {
         default:  // Hello, Ack: counted, nothing more
             break;
     }
+}
+
+bool Helmecho::capturedNearOurDate(double capturedMjd) {
+    // Admitted dates lie a finite number of seconds from ours.
+    const double offset = (capturedMjd - oapiGetSimMJD()) * kSecondsPerDay;
+    if (!DateFollower::BeyondCarry(offset, oapiGetTimeAcceleration())) return true;
+    ++link.aheadCount;
+    return false;
 }
 
 void Helmecho::synchroniseTime(const StartMessage& start) {
@@ -424,6 +438,7 @@ void Helmecho::logStatistics() {
         s.packets, link.lostCount, s.lostPercent, link.droppedCount, s.droppedPercent, link.updateCount, s.meanDelayMs,
         s.jitterMs);
     // Only a link that duplicates or reorders has these to tell.
-    if (link.duplicateCount != 0 || link.staleCount != 0)
-        LOG("Not taken in: %d copies, %d of older updates", link.duplicateCount, link.staleCount);
+    if (link.duplicateCount != 0 || link.staleCount != 0 || link.aheadCount != 0)
+        LOG("Not taken in: %d copies, %d of older updates, %d states of dates not yet ours", link.duplicateCount,
+            link.staleCount, link.aheadCount);
 }

@@ -78,6 +78,8 @@ private:
     void reportSkipped();
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);
+    // False, and counted, for a state captured at a date we have not taken.
+    bool capturedNearOurDate(double capturedMjd);
     void applyBacklogRule();
     void applyScenarioText(VesselStateMessage& message);
     void endStatisticsInterval();

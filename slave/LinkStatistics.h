@@ -15,9 +15,11 @@ struct LinkCounters {
     double delaySquareSum = 0.0;  // s^2
     int32_t offsetCount = 0;      // offsets summed into delaySum
     // Datagrams of the master not taken in: copies of a number already
-    // taken, and messages of an update older than one begun.
+    // taken, and messages of an update older than one begun; states
+    // captured at a date we have not taken yet.
     int32_t duplicateCount = 0;
     int32_t staleCount = 0;
+    int32_t aheadCount = 0;
 
     // A new interval: every count from zero; the last number stays.
     void StartInterval() {

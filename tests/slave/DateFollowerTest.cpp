@@ -2,6 +2,8 @@
 // when far off, after a second of agreement when slightly off.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "DateFollower.h"
 
 namespace {
@@ -32,6 +34,13 @@ TEST(DateFollower, FarOffAtOnceSlightlyOffOnlyWhenASecondAgrees) {
     EXPECT_TRUE(follower.Follow(1.3, 0.15, 1.0)) << "a second of offsets beyond the tolerance, the same way";
     EXPECT_FALSE(follower.Follow(1.4, -0.5, 1.0));
     EXPECT_FALSE(follower.Follow(1.5, 5.0, 10.0)) << "under time acceleration, far off means more";
+}
+
+TEST(DateFollower, StatesAreCarriedOverFollowedDistancesOnly) {
+    EXPECT_FALSE(DateFollower::BeyondCarry(-2.0, 1.0)) << "a late state of a followed date";
+    EXPECT_TRUE(DateFollower::BeyondCarry(86400.0, 1.0)) << "a state of a date not yet taken";
+    EXPECT_FALSE(DateFollower::BeyondCarry(50.0, 10.0)) << "scaled by time acceleration";
+    EXPECT_TRUE(DateFollower::BeyondCarry(std::nan(""), 1.0));
 }
 
 }  // namespace

@@ -77,6 +77,21 @@ TEST_F(MirrorVessel, CreatedWithTheMastersClassThenUpdatedForEveryInterfaceVersi
     }
 }
 
+TEST_F(MirrorVessel, AStateThatOvertookTheStartOfItsFarDateWaitsForThatDate) {
+    simhost::RegisterGenericClass("Gen2", SlaveClassOfVersion(2));
+    Helmecho& slave = start();
+    const double tomorrow = Ahead(kSecondsPerDay);
+    send(Vessel2RecordOf("early", "Gen2", 7.1e6, tomorrow));
+    send(StartAt(tomorrow));
+    step();
+    EXPECT_EQ(Vessel("early"), nullptr) << "not carried a day along a straight line";
+    EXPECT_EQ(slave.link.aheadCount, 1);
+    send(Vessel2RecordOf("early", "Gen2", 7.1e6, tomorrow));
+    step();
+    ASSERT_NE(Vessel("early"), nullptr);
+    EXPECT_NEAR(StatusOf(*Vessel("early")).rpos.y, 0.0, 1.0) << "the next state, at its own date";
+}
+
 class FocusFollowing : public MirrorVessel {
 protected:
     // Focus on "alpha"; the master names an unknown vessel, then "beta".
