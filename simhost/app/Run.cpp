@@ -24,10 +24,12 @@ bool isReadableFile(const fs::path& path) {
 }
 
 // Writes the state of every vessel; false when the file could not be written.
+// A timeline of dumps (appended) carries the wall clock of each.
 bool writeDump(const simhost::Host& host, const std::string& file, bool append) {
     std::ofstream out(file, append ? std::ios::app : std::ios::trunc);
     if (!out) return false;
-    host.dumpState(out);
+    const double wall = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    host.dumpState(out, append ? wall : -1.0);
     out.flush();
     return static_cast<bool>(out);
 }

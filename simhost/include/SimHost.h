@@ -96,8 +96,11 @@ public:
     std::string debugString() const;
     double lastCockpitPolar() const;
     double lastCockpitAzimuth() const;
-    // Every vessel's state, one JSON object per line.
-    void dumpState(std::ostream& out) const;
+    // Every vessel's state, one JSON object per line. A `wallClock` of 0 or
+    // more (seconds since 1970) is written into every line as "wall", so a
+    // timeline of dumps can be matched with other processes' clocks even
+    // when a dump of an empty world wrote no line.
+    void dumpState(std::ostream& out, double wallClock = -1.0) const;
     // Keys each vessel's buffered-key callback received, in order.
     struct ReceivedKey {
         DWORD key;

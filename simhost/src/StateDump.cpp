@@ -24,7 +24,7 @@ std::string List(const std::vector<Item>& items, Format format) {
 
 }  // namespace
 
-void Host::dumpState(std::ostream& out) const {
+void Host::dumpState(std::ostream& out, double wallClock) const {
     World& world = TheWorld();
     for (size_t index = 0; index < world.vessels.size(); ++index) {
         HostVessel& v = *world.vessels[index];
@@ -53,7 +53,9 @@ void Host::dumpState(std::ostream& out) const {
             return "[" + std::to_string(k.key) + "," + (k.down ? "true" : "false") + "]";
         });
         line << ",\"focus\":" << (world.focus == &v ? "true" : "false")
-             << ",\"scenario\":" << JsonString(VesselScenarioText(v)) << "}";
+             << ",\"scenario\":" << JsonString(VesselScenarioText(v));
+        if (wallClock >= 0.0) line << ",\"wall\":" << Number(wallClock);
+        line << "}";
         out << line.str() << "\n";
     }
 }

@@ -49,14 +49,15 @@ class KeysOutOfOrder(unittest.TestCase):
 class WholeRun(unittest.TestCase):
     """A master and a slave dumping every 0.5 s for 5 s, both started at wall time 100."""
 
-    def run_with(self, slave_at):
+    def run_with(self, slave_at, slave_dumps=10):
         with tempfile.TemporaryDirectory() as folder:
             hosts = []
-            for role, make in (("master", lambda t, mjd: [vessel("A", mjd, 7e6 + 7500 * t)]), ("slave1", slave_at)):
+            for role, make, dumps in (("master", lambda t, mjd: [vessel("A", mjd, 7e6 + 7500 * t)], 10),
+                                      ("slave1", slave_at, slave_dumps)):
                 path = Path(folder) / role
                 path.mkdir()
                 with open(path / "state.json", "w") as dump:
-                    for i in range(10):
+                    for i in range(dumps):
                         t = 0.5 * (i + 1)
                         for v in make(t, 60000.0 + t / 86400.0):
                             dump.write(json.dumps(v) + "\n")
@@ -82,6 +83,16 @@ class WholeRun(unittest.TestCase):
         result = self.run_with(slave)
         self.assertEqual(1, result.out_of_step)
         self.assertEqual(2, result.problem_count)
+
+    def test_stamped_dumps_place_a_slave_that_began_with_an_empty_sky(self):
+        # No line for the slave's first two dumps; after the master's end at
+        # 105 its own clock runs on, dates the master never had.
+        def stamped(t, mjd):
+            return [dict(vessel("A", mjd, 7e6 + 7500 * t), wall=100.0 + t)] if t > 1.0 else []
+        result = self.run_with(stamped, slave_dumps=12)
+        self.assertEqual(0, result.out_of_step)
+        self.assertEqual(0, result.problem_count)
+        self.assertEqual([1.5], result.sync_delays)
 
     def test_a_slave_that_never_has_every_vessel_never_syncs(self):
         result = self.run_with(lambda t, mjd: [vessel("B", mjd, 7e6 + 7500 * t)])

@@ -1,7 +1,8 @@
 """Does a slave follow its master over the whole run, not only at the end?
 
-Each slave snapshot is given the wall time it was written (the hosts dump
-every DUMP_EVERY seconds of real time from their start), matched with the
+Each slave snapshot is given the wall time it was written (the hosts stamp
+every line of their timeline of dumps; older dumps without the stamp are
+placed every DUMP_EVERY seconds from the host's start), matched with the
 master instance that was running then, and paired with that master's
 snapshot nearest in simulation date. The slave's vessels are moved along
 their orbits to the master's date and compared. A slave is in sync with a
@@ -53,7 +54,11 @@ def timed_snapshots(instance, dump_every):
         snapshots = snapshots[:-1]
     timed = []
     for index, (mjd, vessels) in enumerate(snapshots):
-        wall = min(instance.started + dump_every * (index + 1), instance.ends)
+        # A dump of an empty sky writes no line, so counting dumps would
+        # place every later snapshot too early.
+        wall = next((v["wall"] for v in vessels.values() if v.get("wall") is not None), None)
+        if wall is None:
+            wall = min(instance.started + dump_every * (index + 1), instance.ends)
         timed.append((wall, mjd, vessels))
     return timed
 
