@@ -28,8 +28,9 @@ bool isReadableFile(const fs::path& path) {
 bool writeDump(const simhost::Host& host, const std::string& file, bool append) {
     std::ofstream out(file, append ? std::ios::app : std::ios::trunc);
     if (!out) return false;
-    const double wall = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    host.dumpState(out, append ? wall : -1.0);
+    const double wall =
+        append ? std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() : -1.0;
+    host.dumpState(out, wall);
     out.flush();
     return static_cast<bool>(out);
 }
