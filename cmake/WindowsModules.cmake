@@ -9,7 +9,7 @@
 #   HELM_ORBITER_SDK  include/ and Orbitersdk.cpp (the source of the SDK's static library)
 #   HELM_EASYHOOK     the folder with easyhook.h
 #   No host or EasyHook library exists there: their import libraries are made
-#   with dlltool from cmake/windows/*.def and the SDK's static library is
+#   with dlltool from cmake/windows/i686/*.def and the SDK's static library is
 #   compiled from its source. Its DLLs are a compile and link check only: GCC's
 #   C++ ABI is not the host's.
 # The module sources are taken by folder: every .cpp of common/ and master/
@@ -49,12 +49,15 @@ else()
 
   set(HELM_IMPORT_DIR ${CMAKE_BINARY_DIR}/import)
   set(HELM_IMPORT_LIBS)
+  # The host's exported names depend on its width: one folder of .def files
+  # per mingw-w64 architecture.
+  set(HELM_DEF_DIR ${HELM_WINDOWS_DIR}/i686)
   foreach(dll orbiter EasyHook32)
     set(importLib ${HELM_IMPORT_DIR}/lib${dll}.a)
     add_custom_command(OUTPUT ${importLib}
                        COMMAND ${CMAKE_COMMAND} -E make_directory ${HELM_IMPORT_DIR}
-                       COMMAND ${CMAKE_DLLTOOL} -d ${HELM_WINDOWS_DIR}/${dll}.def -l ${importLib}
-                       DEPENDS ${HELM_WINDOWS_DIR}/${dll}.def
+                       COMMAND ${CMAKE_DLLTOOL} -d ${HELM_DEF_DIR}/${dll}.def -l ${importLib}
+                       DEPENDS ${HELM_DEF_DIR}/${dll}.def
                        COMMENT "Import library for ${dll} from ${dll}.def")
     list(APPEND HELM_IMPORT_LIBS ${importLib})
   endforeach()
