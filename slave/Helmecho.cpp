@@ -94,6 +94,7 @@ void Helmecho::readConfiguration() {
         FloatKey("elevation", settings.elevation),
         FloatKey("azimuth", settings.azimuth),
         IntKey("maxVessels", settings.maxVessels),
+        IntKey("slewDate", settings.slewDate),
     };
     for (const ConfigKey& key : keys) {
         config.Read(key);
@@ -195,7 +196,10 @@ void Helmecho::ReceiveUpdate() {
     // Without waiting, the step reads only what is queued now (within the
     // socket's bounds), so a flood arriving meanwhile cannot hold it. While
     // waiting for the master, the datagrams it skips are bounded the same way.
+    const double previousStep = stepTime;
     stepTime = oapiGetSysTime();
+    // A step longer than a second is a pause or a stall, not a step to wait through.
+    stepInterval = stepTime > previousStep && stepTime - previousStep < 1.0 ? stepTime - previousStep : 0.0;
     if (!ReceiveQueued(udp)) LOG("ReceiveMessage() error");
     size_t skipped = 0;
     while (const UdpSocket::Datagram* datagram = nextDatagram()) {
@@ -284,6 +288,7 @@ void Helmecho::restartNumbering() {
     if (settings.debug) LOG("The master's numbering starts afresh");
     taken.Reset();
     keyOrder.Reset();
+    slew.Reset();
     updateBegun = false;
     link.firstSeq = -1;
 }
@@ -403,11 +408,22 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
     link.delaySquareSum += offset * offset;
     link.delaySum += offset;
     ++link.offsetCount;
-    if (dateFollower.Follow(oapiGetSysTime(), offset, r.timeAccel)) {
-        if (settings.debug) LOG("MJD sync delta=%g s", offset);
-        oapiSetSimMJD(r.mjd, DateFollower::FarOff(offset, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
+    // The master's date moved on while the message waited for this step to
+    // read it: half a step on average, none when the step waited for it.
+    // (Transit on a LAN is far below a step; nothing on the wire measures it.)
+    const double waited = settings.waitForMaster ? 0.0 : 0.5 * stepInterval;
+    const double ahead = std::isfinite(r.timeAccel) ? r.timeAccel * waited : 0.0;
+    const double estimate = offset + ahead;
+    const double now = oapiGetSysTime();
+    double remaining = estimate;
+    if (dateFollower.Follow(now, estimate, r.timeAccel)) {
+        if (settings.debug) LOG("MJD sync delta=%g s", estimate);
+        oapiSetSimMJD(r.mjd + ahead / kSecondsPerDay,
+                      DateFollower::FarOff(estimate, r.timeAccel) ? kKeepSurfaceState : kAlongOrbits);
+        slew.DateMoved(estimate);
+        remaining = 0.0;
     }
-    oapiSetTimeAcceleration(r.timeAccel);
+    oapiSetTimeAcceleration(settings.slewDate ? slew.Steer(now, remaining, r.timeAccel) : r.timeAccel);
 }
 
 void Helmecho::applyBacklogRule() {

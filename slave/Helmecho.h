@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "ClockSlew.h"
 #include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Platform.h"
@@ -39,6 +40,9 @@ struct SlaveSettings {
     // holds, so that a forged stream of names cannot fill its memory.
     static constexpr int32_t kDefaultMaxVessels = 1000;
     int32_t maxVessels = kDefaultMaxVessels;
+    // 1: a small date offset is removed by running the clock up to 1 %
+    // faster or slower than the master's; 0: the date follows in steps only.
+    int32_t slewDate = 1;
 };
 
 class Helmecho : public oapi::Module {
@@ -102,8 +106,10 @@ private:
     bool updateBegun = false;
     int32_t newestStart = 0;
     double lastTakenTime = -1.0e300;
-    double stepTime = 0.0;  // host system time, read once per step
+    double stepTime = 0.0;      // host system time, read once per step
+    double stepInterval = 0.0;  // since the step before, in host system seconds
     DateFollower dateFollower;
+    ClockSlew slew;
     ThrottledReport foreign;    // datagrams from anyone but the master
     ThrottledReport rejected;   // datagrams of the master that are no message
     ThrottledReport badValues;  // messages whose values cannot be applied here

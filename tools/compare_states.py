@@ -18,6 +18,8 @@ import re
 import sys
 from pathlib import Path
 
+import date_offsets
+
 GM = {"Earth": 3.986004418e14, "Moon": 4.9048695e12}
 SECONDS_PER_DAY = 86400.0
 
@@ -180,11 +182,28 @@ def link_statistics(log_path, count=3):
     return [re.sub(r"^.*?\.cpp:\s*\d+:", "", l) for l in lines[-count:]] or ["(no statistics lines)"]
 
 
+def print_date_offsets(master_dump, slave_descriptions, settle):
+    """Each slave's date against the master's at the same wall-clock moment."""
+    master = date_offsets.timeline(master_dump)
+    if not master:
+        return
+    since = master[0][0] + settle
+    print(f"Date offsets from the master at the same moment (master minus slave; from {settle:g} s after "
+          "the master's first snapshot):")
+    for description in slave_descriptions:
+        label, _, rest = description.partition("=")
+        points = date_offsets.offsets_ms(master, date_offsets.timeline(rest.partition(":")[0]), since)
+        print(f"  {label}: {date_offsets.describe(date_offsets.summary(points))}")
+    print()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("master", help="master dump file")
     parser.add_argument("slaves", nargs="+", help="slave dump files, as NAME=FILE[:LOG]")
     parser.add_argument("--text-classes", default="", help="classes synchronised by scenario text")
+    parser.add_argument("--settle", type=float, default=10.0,
+                        help="date offsets are summed from this many seconds after the master's first snapshot")
     args = parser.parse_args()
 
     try:
@@ -275,6 +294,7 @@ def main():
                 slave_vessel = snapshots[-1][1].get(name) if snapshots else None
                 print(f"  {'':<12} {label}: {describe_keys(key_list(slave_vessel or {}))}")
     print()
+    print_date_offsets(args.master, args.slaves, args.settle)
     for label, _, log in slaves:
         if log:
             print(f"Link statistics of {label} (last lines of its log):")

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "ClockSlew.h"
 #include "DateFollower.h"
 
 namespace {
@@ -41,6 +42,18 @@ TEST(DateFollower, StatesAreCarriedOverFollowedDistancesOnly) {
     EXPECT_TRUE(DateFollower::BeyondCarry(86400.0, 1.0)) << "a state of a date not yet taken";
     EXPECT_FALSE(DateFollower::BeyondCarry(50.0, 10.0)) << "scaled by time acceleration";
     EXPECT_TRUE(DateFollower::BeyondCarry(std::nan(""), 1.0));
+}
+
+TEST(ClockSlew, FollowsAStoppedMasterExactlyAndTurnsWithTheOffset) {
+    ClockSlew slew;
+    EXPECT_EQ(slew.Steer(0.0, 0.05, 0.0), 0.0) << "stopped";
+    EXPECT_EQ(slew.Steer(0.0, std::nan(""), 4.0), 4.0) << "no number: no correction";
+    EXPECT_DOUBLE_EQ(slew.Steer(0.1, 0.5, 10.0), 10.0 * 1.01) << "ahead of us by far: the bound";
+    slew.DateMoved(0.5);
+    EXPECT_NEAR(slew.Steer(0.2, 0.0, 10.0), 10.0, 1e-9) << "the date took the offset";
+    for (int i = 0; i < 60; ++i) slew.Steer(0.2 + i / 30.0, -0.004, 1.0);
+    EXPECT_LT(slew.Correction(), 0.0) << "ahead of the master: slower";
+    EXPECT_GT(slew.Correction(), -0.01);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ protected:
 };
 
 TEST_F(ReceiveLoop, OffsetOfATenthOfASecondLeavesTheDateButSetsTheTimeAcceleration) {
-    start("debug = 1\n");
+    start("debug = 1\nslewDate = 0\n");
     const double mjd = DateAtMostTenthAhead();
     ASSERT_NEAR((mjd - kBaseMjd) * kSecondsPerDay, 0.1, 1e-6);
     send(StartAt(mjd, 0, 10.0));
@@ -31,6 +31,32 @@ TEST_F(ReceiveLoop, OffsetOfATenthOfASecondLeavesTheDateButSetsTheTimeAccelerati
     EXPECT_EQ(harness.host().simMJD(), kBaseMjd);
     EXPECT_EQ(harness.host().timeAcceleration(), 10.0);
     for (const auto& text : logTexts()) EXPECT_EQ(text.find("MJD sync"), std::string::npos) << text;
+}
+
+TEST_F(ReceiveLoop, ASmallOffsetIsSlewedAwayWithinOnePercentAndWithoutAStep) {
+    start();
+    // 80 ms behind, below the tolerance that would set the date; updates 30
+    // times a second.
+    double behind = 0.08;
+    double previousAccel = 0.0;
+    double largestChange = 0.0;
+    for (int update = 0; update < 30 * 20; ++update) {
+        // Captured half a step before this step reads it, as on average.
+        const double dateBefore = harness.host().simMJD();
+        send(StartAt(harness.host().simMJD() + (behind - 0.5 / 30.0) / kSecondsPerDay));
+        step();
+        ASSERT_EQ(harness.host().simMJD(), dateBefore) << "never a step of the date";
+        const double accel = harness.host().timeAcceleration();
+        ASSERT_LE(std::fabs(accel - 1.0), 0.01 + 1e-12) << update;
+        if (update > 0) largestChange = std::max(largestChange, std::fabs(accel - previousAccel));
+        previousAccel = accel;
+        // A thirtieth of a second passes; the slave runs at its own rate.
+        behind -= (accel - 1.0) / 30.0;
+        harness.host().advanceSysTime(1.0 / 30.0);
+        ASSERT_GE(behind, -1e-4) << "no overshoot";
+    }
+    EXPECT_LT(std::fabs(behind), 0.001) << "within a millisecond after 20 s";
+    EXPECT_LT(largestChange, 0.001) << "the rate changes smoothly";
 }
 
 TEST_F(ReceiveLoop, OffsetAboveATenthOfASecondSetsTheDateAndLogsIt) {

@@ -51,6 +51,26 @@ def main():
         if size != (800, 600):
             problems.append(f"not an 800 x 600 PNG: {header!r}")
 
+    # The date offset from timeline dumps: a slave 40 ms behind, then (after
+    # a step of its date) 10 ms ahead; the master's date read between its
+    # snapshots. An 800 x 800 picture with the fourth panel.
+    day = 86400.0
+    master, slave = work_dir / "master.json", work_dir / "slave.json"
+    master.write_text("".join(f'{{"name":"A","wall":{100 + t},"mjd":{60000 + t / day}}}\n' for t in range(0, 10, 2)))
+    slave.write_text("".join(f'{{"name":"A","wall":{101 + t},"mjd":{60000 + (t + 1 - (0.04 if t < 4 else -0.01)) / day}}}\n'
+                             f'{{"name":"B","wall":{101 + t},"mjd":{60000 + t / day}}}\n' for t in range(0, 8, 2)))
+    sys.path.insert(0, str(source_dir / "tools"))
+    import date_offsets
+    points = date_offsets.offsets_ms(date_offsets.timeline(master), date_offsets.timeline(slave))
+    found = date_offsets.summary(points)
+    if [round(v, 2) for _, v in points] != [40.0, 40.0, -10.0, -10.0] or round(found["largest_step"], 2) != 50.0:
+        problems.append(f"date offsets {points}, {found}")
+    done = subprocess.run([str(tool), str(log), "-o", str(picture), "--dumps", str(master), str(slave)],
+                          capture_output=True, text=True, timeout=120)
+    header = picture.read_bytes()[:24]
+    if done.returncode != 0 or struct.unpack(">II", header[16:24]) != (800, 800):
+        problems.append(f"linkplot --dumps: exit {done.returncode}: {done.stderr} {header!r}")
+
     empty = work_dir / "empty.log"
     empty.write_text(LOG.splitlines()[0] + "\n")
     done = subprocess.run([str(tool), str(empty)], capture_output=True, text=True, timeout=120)
