@@ -83,7 +83,8 @@ std::string ResolveModulePath(const std::string& given, const std::vector<std::s
     std::error_code ec;
     if (fs::is_regular_file(given, ec)) return given;
     for (const std::string& dir : moduleDirs) {
-        for (const fs::path& candidate : {fs::path(dir) / given, fs::path(dir) / (given + ".so")}) {
+        for (const fs::path& candidate :
+             {fs::path(dir) / given, fs::path(dir) / (given + simhost::ModuleFileExtension())}) {
             if (fs::is_regular_file(candidate, ec)) return candidate.string();
         }
     }

@@ -20,7 +20,7 @@ struct HostOptions {
     // The folder every path root is below: "" is the current directory.
     // CONFIG is <root>/Config, SCENARIOS is <root>/Scenarios.
     std::string rootDir;
-    // Folders searched for vessel class modules ("<Module>.so").
+    // Folders searched for vessel class modules ("<Module>.so", ".dll" on Windows).
     std::vector<std::string> moduleDirs;
     // Folders searched for vessel class descriptions ("<Class>.cfg") after
     // CONFIG/Vessels.
@@ -114,6 +114,9 @@ public:
 private:
     Host();
 };
+
+// The file name extension of module libraries: ".so", or ".dll" on Windows.
+const char* ModuleFileExtension();
 
 // Vessel classes the host can make without a module: each class name has a
 // description ("Config/Vessels/<Class>.cfg" under the root, or registered
