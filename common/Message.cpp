@@ -205,6 +205,19 @@ ReceivedDatagram ReceiveDatagram(SOCKET s) {
     return result;
 }
 
+bool ReceiveQueued(UdpSocket& socket) {
+    const UdpSocket::ReceiveResult result = socket.Receive();
+    if (result.error == 0) return true;
+    // An error that comes back at every step must not fill the disk.
+    static double lastLine = -1.0e300;
+    const double now = oapiGetSysTime();
+    if (now < lastLine || now - lastLine >= 1.0) {
+        LOG("recvfrom() error: %d", result.error);
+        lastLine = now;
+    }
+    return false;
+}
+
 Message* ReceiveMessage(SOCKET s) { return ReceiveDatagram(s).message.release(); }
 
 Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Platform.h"
+#include "UdpSocket.h"
 #include "WireCheck.h"
 #include "WireRecords.h"
 
@@ -203,6 +204,11 @@ struct ReceivedDatagram {
     sockaddr_in from;
 };
 ReceivedDatagram ReceiveDatagram(SOCKET s);
+
+// Takes what is queued on a module's socket into its inbox (see UdpSocket.h);
+// a failed read is logged "recvfrom() error: %d", at most once a second.
+// False when a read failed.
+bool ReceiveQueued(UdpSocket& socket);
 
 // Reads one datagram; null when it was no message or the receive failed.
 // The master's form reports the sender.

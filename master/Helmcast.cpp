@@ -94,18 +94,13 @@ void Helmcast::readConfiguration() {
 
 bool Helmcast::openSocket(int masterPort) {
     // Only the low 16 bits of the configured port count.
-    const SocketSetup setup = OpenUdpSocket(sock, static_cast<uint16_t>(masterPort), true);
+    const SocketSetup setup = udp.Open(static_cast<uint16_t>(masterPort), true);
     if (setup.failed == SocketStep::kDone) return true;
     LOG(SocketStepFormat(setup.failed), setup.error);
     return false;
 }
 
-void Helmcast::closeSocket() {
-    if (sock != INVALID_SOCKET) {
-        closesocket(sock);
-        sock = INVALID_SOCKET;
-    }
-}
+void Helmcast::closeSocket() { udp.Close(); }
 
 void Helmcast::initServer() {
     serverReady = false;
@@ -165,21 +160,21 @@ void Helmcast::runUpdate() {
     start.record().mjd = oapiGetSimMJD();
     start.record().simStep = oapiGetSimStep();
     start.record().timeAccel = oapiGetTimeAcceleration();
-    SendToClients(sock, clients, start);
+    SendToClients(udp.Handle(), clients, start);
 
     FocusMessage focus;
     VESSEL* focusVessel = oapiGetFocusInterface();
     wire::CopyName(focus.record().vesselName, focusVessel != nullptr ? focusVessel->GetName() : "");
-    SendToClients(sock, clients, focus);
+    SendToClients(udp.Handle(), clients, focus);
 
-    SendToClients(sock, clients, outgoingKeys);
+    SendToClients(udp.Handle(), clients, outgoingKeys);
     ResetOutgoingKeys();
 
     // The count is read again after each vessel: a vessel's callbacks may add some.
     for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) sendVessel(oapiGetVesselByIndex(i));
 
     EndMessage end;
-    SendToClients(sock, clients, end);
+    SendToClients(udp.Handle(), clients, end);
 
     // The clients of this update are awaited; those that subscribe during its
     // receive phase are not.
@@ -195,25 +190,25 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
 
     std::unique_ptr<Message> dynamicState(CaptureVesselMessage(handle));
     if (dynamicState) {
-        SendToClients(sock, clients, *dynamicState);
+        SendToClients(udp.Handle(), clients, *dynamicState);
     } else if (unsupportedVersionReported.insert(iface->GetName()).second) {
         LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(),
             static_cast<short>(iface->Version()));
     }
 
     VesselExtraMessage extra(handle);
-    SendToClients(sock, clients, extra);
+    SendToClients(udp.Handle(), clients, extra);
 
     if (wantsScenarioText(*iface)) sendScenarioText(handle, *iface);
 
     AirfoilMessage airfoil(handle);
-    SendToClients(sock, clients, airfoil);
+    SendToClients(udp.Handle(), clients, airfoil);
 
     AnimationMessage animation(handle);
-    SendToClients(sock, clients, animation);
+    SendToClients(udp.Handle(), clients, animation);
 
     XRMessage xr(handle);
-    if (xr.xrValid) SendToClients(sock, clients, xr);
+    if (xr.xrValid) SendToClients(udp.Handle(), clients, xr);
 }
 
 bool Helmcast::wantsScenarioText(VESSEL& iface) const {
@@ -229,7 +224,7 @@ void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
     switch (text->capture) {
         case VesselStateMessage::TextCapture::kDone:
             textFileReported = false;
-            SendToClients(sock, clients, *text);
+            SendToClients(udp.Handle(), clients, *text);
             break;
         case VesselStateMessage::TextCapture::kTooLong:
             if (oversizedTextReported.insert(iface.GetName()).second) {
@@ -268,22 +263,18 @@ bool Helmcast::allAcknowledged() const {
 }
 
 void Helmcast::drain() {
-    // Only what is queued now: a flood arriving meanwhile cannot hold the step.
-    u_long budget = 0;
-    if (ioctlsocket(sock, FIONREAD, &budget) != 0) return;
-    for (u_long consumed = 0, pending = budget; consumed < budget;) {
-        if (consumed > 0 && ioctlsocket(sock, FIONREAD, &pending) != 0) return;
-        if (pending == 0) return;
-        ReceivedDatagram received = ReceiveDatagram(sock);
-        if (received.status == ReceivedDatagram::Status::kFailed) return;
-        // An empty datagram still counts, so the loop always moves on.
-        consumed += received.length > 0 ? static_cast<u_long>(received.length) : 1u;
-        if (received.status == ReceivedDatagram::Status::kRejected) {
+    // What is queued now, within the socket's bounds: a flood arriving
+    // meanwhile cannot hold the step.
+    ReceiveQueued(udp);
+    while (const UdpSocket::Datagram* datagram = udp.Next()) {
+        Rejection why = Rejection::kNone;
+        std::unique_ptr<Message> message(CreateMessage(datagram->bytes, datagram->length, why));
+        if (!message) {
             // Read past it: one bad datagram must not keep the good ones waiting.
-            rejected.Count(received.from.sin_addr.s_addr, received.from.sin_port, RejectionText(received.rejection));
+            rejected.Count(datagram->from.sin_addr.s_addr, datagram->from.sin_port, RejectionText(why));
             continue;
         }
-        dispatch(*received.message, received.from);
+        dispatch(*message, datagram->from);
     }
 }
 

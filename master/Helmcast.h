@@ -52,7 +52,7 @@ public:
     void initServer();
 
     bool serverReady = false;
-    SOCKET sock = INVALID_SOCKET;
+    UdpSocket udp;
     double lastSaveTime = 0.0;
     double lastUpdateTime = 0.0;
     MasterSettings settings;

@@ -78,9 +78,7 @@ Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
     resolveMaster(settings.masterIP);
 }
 
-Helmecho::~Helmecho() {
-    if (sock != INVALID_SOCKET) closesocket(sock);
-}
+Helmecho::~Helmecho() = default;
 
 void Helmecho::readConfiguration() {
     ConfigFile config(kSlaveConfigFile);
@@ -128,11 +126,11 @@ void Helmecho::resolveMaster(const char* masterIP) {
 }
 
 void Helmecho::sendToMaster(Message& message) {
-    if (masterKnown) SendToMaster(sock, masterAddr, message);
+    if (masterKnown) SendToMaster(udp.Handle(), masterAddr, message);
 }
 
 void Helmecho::openSocket() {
-    const SocketSetup setup = OpenUdpSocket(sock, 0, false);  // the system chooses the port
+    const SocketSetup setup = udp.Open(0, false);  // the system chooses the port
     if (setup.failed != SocketStep::kDone) {
         LOG(SocketStepFormat(setup.failed), setup.error);
         return;
@@ -140,7 +138,7 @@ void Helmecho::openSocket() {
     sockaddr_in local;
     std::memset(&local, 0, sizeof local);
     int length = sizeof local;
-    if (getsockname(sock, reinterpret_cast<sockaddr*>(&local), &length) == 0 && settings.debug) {
+    if (getsockname(udp.Handle(), reinterpret_cast<sockaddr*>(&local), &length) == 0 && settings.debug) {
         LOG("Bound to %s:%d", inet_ntoa(local.sin_addr), ntohs(local.sin_port));
     }
 }
@@ -185,44 +183,17 @@ void Helmecho::clbkPostStep(double, double, double) {
 
 // ---- Receive loop ----
 
-u_long Helmecho::pendingBytes() const {
-    u_long pending = 0;
-    if (ioctlsocket(sock, FIONREAD, &pending) != 0) return 0;
-    return pending;
-}
-
 void Helmecho::ReceiveUpdate() {
-    // Without waiting, the step reads only what is queued now, so a flood
-    // arriving meanwhile cannot hold it. While waiting for the master, the
-    // datagrams it skips are bounded the same way.
+    // Without waiting, the step reads only what is queued now (within the
+    // socket's bounds), so a flood arriving meanwhile cannot hold it. While
+    // waiting for the master, the datagrams it skips are bounded the same way.
     stepTime = oapiGetSysTime();
-    const u_long queued = pendingBytes();
-    const u_long skipLimit = queued > static_cast<u_long>(wire::kMaxDatagram) ? queued : wire::kMaxDatagram;
-    u_long consumed = 0;
-    u_long skipped = 0;
-    for (u_long pending = queued;; pending = pendingBytes()) {
-        if (!settings.waitForMaster && (pending == 0 || consumed >= queued)) return;
-        for (int sleeps = 0; pending == 0; ++sleeps) {
-            if (sleeps == kMaxWaitSleeps) {
-                if (settings.debug) LOG("ReceiveMessage() timed out");
-                return;
-            }
-            Sleep(1);
-            pending = pendingBytes();
-        }
-
-        ReceivedDatagram received = ReceiveDatagram(sock);
-        if (received.status == ReceivedDatagram::Status::kFailed) {
-            LOG("ReceiveMessage() error");
-            return;
-        }
-        // An empty datagram still counts, so the loop always moves on.
-        const u_long bytes = received.length > 0 ? static_cast<u_long>(received.length) : 1u;
-        consumed += bytes;
-        std::unique_ptr<Message> message = admit(received);
+    if (!ReceiveQueued(udp)) LOG("ReceiveMessage() error");
+    size_t skipped = 0;
+    while (const UdpSocket::Datagram* datagram = nextDatagram()) {
+        std::unique_ptr<Message> message = admit(*datagram);
         if (!message) {
-            skipped += bytes;
-            if (skipped > skipLimit) return;
+            if (++skipped >= UdpSocket::kMaxHeldDatagrams) return;
             continue;
         }
         const bool endOfUpdate = message->type() == wire::kEnd;
@@ -237,22 +208,40 @@ void Helmecho::ReceiveUpdate() {
     }
 }
 
+const UdpSocket::Datagram* Helmecho::nextDatagram() {
+    const UdpSocket::Datagram* datagram = udp.Next();
+    if (datagram != nullptr || !settings.waitForMaster) return datagram;
+    for (int sleeps = 0; sleeps < kMaxWaitSleeps; ++sleeps) {
+        Sleep(1);
+        if (!ReceiveQueued(udp)) {
+            LOG("ReceiveMessage() error");
+            return nullptr;
+        }
+        if ((datagram = udp.Next()) != nullptr) return datagram;
+    }
+    if (settings.debug) LOG("ReceiveMessage() timed out");
+    return nullptr;
+}
+
 bool Helmecho::fromMaster(const sockaddr_in& from) const {
     return from.sin_addr.s_addr == masterAddr.sin_addr.s_addr && from.sin_port == masterAddr.sin_port;
 }
 
-std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
-    const sockaddr_in& from = received.from;
+std::unique_ptr<Message> Helmecho::admit(const UdpSocket::Datagram& datagram) {
+    // The cheapest judgement first: a stranger's datagram is not even read.
+    const sockaddr_in& from = datagram.from;
     if (!fromMaster(from)) {
         foreign.Count(from.sin_addr.s_addr, from.sin_port);
         return nullptr;
     }
-    if (received.status != ReceivedDatagram::Status::kMessage) {
-        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(received.rejection));
+    Rejection why = Rejection::kNone;
+    std::unique_ptr<Message> message(CreateMessage(datagram.bytes, datagram.length, why));
+    if (!message) {
+        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
         return nullptr;
     }
-    const int32_t seq = received.message->seq();
-    const int32_t type = received.message->type();
+    const int32_t seq = message->seq();
+    const int32_t type = message->type();
     const SequenceWindow::Verdict verdict = taken.Take(seq);
     // Keys are events: a late one is still replayed, once. States and dates
     // of an update older than one begun would move the mirror back.
@@ -280,7 +269,7 @@ std::unique_ptr<Message> Helmecho::admit(ReceivedDatagram& received) {
         updateBegun = true;
         newestStart = seq;
     }
-    return std::move(received.message);
+    return message;
 }
 
 void Helmecho::restartNumbering() {
@@ -382,19 +371,19 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
 }
 
 void Helmecho::applyBacklogRule() {
-    const u_long measured = pendingBytes();
-    if (measured == 0) return;
-    const int32_t backlog = measured > static_cast<u_long>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(measured);
+    // What is queued now, in the socket's inbox: a real backlog whatever
+    // the platform's FIONREAD would have counted.
+    ReceiveQueued(udp);
+    const size_t held = udp.Held();
+    if (held == 0) return;
+    const int32_t backlog = held > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(held);
     if (backlog > prevBacklog) {
-        // The measured bytes bound the discards even if the master keeps sending.
-        for (u_long consumed = 0; consumed < measured && pendingBytes() != 0;) {
-            ReceivedDatagram received = ReceiveDatagram(sock);
-            if (received.status == ReceivedDatagram::Status::kFailed) break;
-            consumed += received.length > 0 ? static_cast<u_long>(received.length) : 1u;
-            if (fromMaster(received.from)) ++link.droppedCount;
+        // The inbox bounds the discards even if the master keeps sending.
+        while (const UdpSocket::Datagram* datagram = udp.Next()) {
+            if (fromMaster(datagram->from)) ++link.droppedCount;
             // States are replaced by the next update; keys are events and are
             // still replayed, in order, once.
-            std::unique_ptr<Message> message = admit(received);
+            std::unique_ptr<Message> message = admit(*datagram);
             if (message && message->type() == wire::kKeyboard) ReplayKeys(static_cast<KeyboardMessage&>(*message));
         }
     }

@@ -20,7 +20,6 @@ class Vessel2Message;
 class FocusMessage;
 class AnimationMessage;
 class VesselStateMessage;
-struct ReceivedDatagram;
 
 // Helmecho.cfg, with each key's default.
 struct SlaveSettings {
@@ -37,8 +36,8 @@ struct SlaveSettings {
 class Helmecho : public oapi::Module {
 public:
     explicit Helmecho(HINSTANCE instance);
-    // Closes the socket: a module unloaded and loaded again must not leave
-    // one behind each time.
+    // Closes the socket (UdpSocket does): a module unloaded and loaded again
+    // must not leave one behind each time.
     ~Helmecho() override;
 
     void clbkSimulationStart(RenderMode mode) override;
@@ -50,7 +49,7 @@ public:
     // its end has arrived.
     void ReceiveUpdate();
 
-    SOCKET sock = INVALID_SOCKET;
+    UdpSocket udp;
     LinkCounters link;  // this statistics interval
     int32_t prevBacklog = kSocketReceiveBuffer;
     double lastReportTime = 0.0;
@@ -67,11 +66,12 @@ private:
     // Nothing is sent when the master's address is unknown: a failed lookup
     // must not send to the broadcast address inet_addr answers with.
     void sendToMaster(Message& message);
-    u_long pendingBytes() const;
+    // The next datagram of this step's receive; null when none came in time.
+    const UdpSocket::Datagram* nextDatagram();
     // The message of a datagram the slave may act on; null when it is skipped
     // (not from the master, no message, a copy, part of an older update),
     // which is counted.
-    std::unique_ptr<Message> admit(ReceivedDatagram& received);
+    std::unique_ptr<Message> admit(const UdpSocket::Datagram& datagram);
     bool fromMaster(const sockaddr_in& from) const;
     void restartNumbering();
     void countSequence(int32_t seq);

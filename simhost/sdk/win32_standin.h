@@ -156,7 +156,8 @@ int WSACleanup();
 int WSAGetLastError();
 int closesocket(SOCKET s);
 // FIONREAD reports the bytes of all queued datagrams, as on Windows (the
-// platform reports only the next one).
+// platform reports only the next one), unless the host is switched to the
+// platform's meaning (SIMHOST_FIONREAD=first-datagram).
 int ioctlsocket(SOCKET s, long command, u_long* argument);
 int WSAIoctl(SOCKET s, DWORD controlCode, LPVOID inBuffer, DWORD inLength, LPVOID outBuffer, DWORD outLength,
              LPDWORD bytesReturned, void* overlapped, void* completionRoutine);

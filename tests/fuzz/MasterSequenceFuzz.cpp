@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Setup setup = Configuration(script.configuration());
     Helmcast& master = LoadMaster(setup);
     Ledger ledger;
-    const int port = LocalPort(static_cast<int>(master.sock));
+    const int port = LocalPort(static_cast<int>(master.udp.Handle()));
     auto send = [&](const fuzz::ScriptEvent& event) {
         const int peer = event.argument % kPeers;
         peers->all[peer]->sendTo(port, event.bytes, event.length);

@@ -16,7 +16,7 @@ protected:
 
     void configure(const std::string& items) { harness.workspace.write("Config/Helmcast.cfg", items); }
 
-    static int BoundPort(const Helmcast& master) { return LocalPort(static_cast<int>(master.sock)); }
+    static int BoundPort(const Helmcast& master) { return LocalPort(static_cast<int>(master.udp.Handle())); }
 
     std::vector<std::string> configLines() {
         std::vector<std::string> lines;
@@ -104,7 +104,7 @@ TEST_F(HelmcastLifecycle, BindFailureIsLoggedWithoutDebugAndRetriedAtTheNextStar
     Helmcast& master = harness.load();
     harness.host().startSimulation();
     EXPECT_FALSE(master.serverReady);
-    EXPECT_EQ(master.sock, INVALID_SOCKET) << "a failed start keeps no socket";
+    EXPECT_FALSE(master.udp.IsOpen()) << "a failed start keeps no socket";
     EXPECT_TRUE(harness.logged("bind() error: 10048"));
 
     harness.host().endSimulation();

@@ -117,6 +117,21 @@ TEST_F(Sockets, FionreadCountsAllQueuedDatagramsAndRecvfromKeepsOrderAndSender) 
     EXPECT_EQ(queued(), 0u);
 }
 
+TEST_F(Sockets, SwitchedToThePlatformsMeaningFionreadCountsTheFirstDatagramOnly) {
+    const simhost::PendingCount before = simhost::SocketsPendingCount();
+    simhost::SocketsSetPendingCount(simhost::PendingCount::kFirstDatagram);
+    PeerSocket peer;
+    send(peer, pattern(100, 'a'));
+    send(peer, pattern(250, 'b'));
+    EXPECT_EQ(queuedOnceAtLeast(100), 100u);
+    int result = 0;
+    receive(2000, result);
+    EXPECT_EQ(queued(), 250u);
+    receive(2000, result);
+    EXPECT_EQ(queued(), 0u);
+    simhost::SocketsSetPendingCount(before);
+}
+
 TEST_F(Sockets, ManyDatagramsArriveWholeAndInOrder) {
     PeerSocket peer;
     std::vector<std::string> sent;

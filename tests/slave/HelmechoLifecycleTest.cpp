@@ -26,7 +26,7 @@ TEST_F(HelmechoLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
     EXPECT_EQ(slave.lastReportTime, 0.0);
     EXPECT_EQ(slave.link.delaySum, 0.0);
     EXPECT_EQ(slave.link.delaySquareSum, 0.0);
-    EXPECT_NE(slave.sock, INVALID_SOCKET);
+    EXPECT_TRUE(slave.udp.IsOpen());
     EXPECT_TRUE(logTexts().empty()) << "nothing is logged without debug";
 }
 
@@ -35,10 +35,11 @@ TEST_F(HelmechoLifecycle, DebugEchoesEveryKeyInOrderThenTheBoundAddress) {
         "azimuth = 12.5\nelevation = -3\nsendKeys = 1\nwaitForMaster = 1\nswitchFocus = 1\n"
         "masterPort = 40123\nmasterIP = 127.0.0.2\ndebug = 1\n");
     Helmecho& slave = harness.load();
-    EXPECT_THAT(logTexts(), ElementsAre("Config: debug=1", "Config: masterIP=127.0.0.2", "Config: masterPort=40123",
-                                        "Config: switchFocus=1", "Config: waitForMaster=1", "Config: sendKeys=1",
-                                        "Config: elevation=-3", "Config: azimuth=12.5",
-                                        "Bound to 0.0.0.0:" + std::to_string(LocalPort(static_cast<int>(slave.sock)))));
+    EXPECT_THAT(logTexts(),
+                ElementsAre("Config: debug=1", "Config: masterIP=127.0.0.2", "Config: masterPort=40123",
+                            "Config: switchFocus=1", "Config: waitForMaster=1", "Config: sendKeys=1",
+                            "Config: elevation=-3", "Config: azimuth=12.5",
+                            "Bound to 0.0.0.0:" + std::to_string(LocalPort(static_cast<int>(slave.udp.Handle())))));
     for (const auto& line : rawLog()) EXPECT_NE(line.find("Helmecho.cpp"), std::string::npos) << line;
     EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), 0x7F000002u);
     EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40123);

@@ -81,6 +81,14 @@ public:
     SendRound& operator=(const SendRound&) = delete;
 };
 void SocketsFlushSends();
+// What FIONREAD counts on a datagram socket: Windows' bytes of all queued
+// datagrams (the default), or, as Linux and Wine do, the size of the first
+// one. SIMHOST_FIONREAD=first-datagram in the environment chooses the
+// latter for a whole process (tests, simhost runs); modules must work with
+// either.
+enum class PendingCount { kAllQueuedBytes, kFirstDatagram };
+void SocketsSetPendingCount(PendingCount meaning);
+PendingCount SocketsPendingCount();
 
 // ---- Debug string ----
 char* DebugStringBuffer();  // 256 bytes

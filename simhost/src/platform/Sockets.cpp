@@ -4,7 +4,8 @@
 // bytes of all queued datagrams, the platform only the next one. So
 // FIONREAD (and a receive finding the queue empty) moves the datagrams
 // waiting in the kernel into the queue, in batches, up to the receive-buffer
-// size the socket asked for; recvfrom serves the queue first.
+// size the socket asked for; recvfrom serves the queue first. A switch
+// gives FIONREAD the platform's (and Wine's) meaning instead.
 //
 // Sends made during a host callback round are batched (sendmmsg) and have
 // all left before any receive, close or the round's end.
@@ -52,6 +53,13 @@ struct Batch {
 std::mutex socketsMutex;
 std::unordered_map<int, std::unique_ptr<SocketState>> sockets;
 Batch batch;
+
+PendingCount PendingCountFromEnvironment() {
+    const char* value = std::getenv("SIMHOST_FIONREAD");
+    return value != nullptr && std::strcmp(value, "first-datagram") == 0 ? PendingCount::kFirstDatagram
+                                                                         : PendingCount::kAllQueuedBytes;
+}
+PendingCount pendingCount = PendingCountFromEnvironment();
 
 // Errors the platform reports for descriptors that cannot be sockets.
 bool ValidDescriptor(SOCKET s, int& fd) {
@@ -264,6 +272,16 @@ void SocketsFlushSends() {
     FlushLocked();
 }
 
+void SocketsSetPendingCount(PendingCount meaning) {
+    std::lock_guard<std::mutex> lock(socketsMutex);
+    pendingCount = meaning;
+}
+
+PendingCount SocketsPendingCount() {
+    std::lock_guard<std::mutex> lock(socketsMutex);
+    return pendingCount;
+}
+
 void SocketsForgetAll() {
     SocketsFlushSends();
     std::lock_guard<std::mutex> lock(socketsMutex);
@@ -309,7 +327,11 @@ int ioctlsocket(SOCKET s, long command, u_long* argument) {
             return 0;
         }
         simhost::TakeWaitingDatagrams(fd, *state);
-        *argument = static_cast<u_long>(state->queue.bytes());
+        if (simhost::pendingCount == simhost::PendingCount::kFirstDatagram) {
+            *argument = state->queue.empty() ? 0 : static_cast<u_long>(state->queue.front().length);
+        } else {
+            *argument = static_cast<u_long>(state->queue.bytes());
+        }
         return 0;
     }
     errno = EINVAL;
