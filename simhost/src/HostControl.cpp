@@ -191,14 +191,6 @@ void DeliverKeyToFocus(DWORD scanCode, bool down) {
         world.focus->object->SendBufferedKey(scanCode, down, world.keyTable);
 }
 
-LPARAM Host::keyFlags(const KeyEvent& key) {
-    uint32_t flags = 1u;                              // repeat count
-    flags |= (key.scanCode & 0xFFu) << 16;            // scan code
-    if (key.altHeld) flags |= 1u << 29;               // context code
-    if (!key.down) flags |= (1u << 30) | (1u << 31);  // previous state, transition
-    return static_cast<LPARAM>(flags);
-}
-
 // ---- Observation ----
 
 std::string Host::debugString() const {

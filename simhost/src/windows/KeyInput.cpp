@@ -54,11 +54,15 @@ bool MakeWindow() {
 }
 
 void Send(WORD virtualKey, WORD scanCode, bool down) {
+    // A key given by its scan code alone is named by the keyboard layout, as
+    // a keyboard's driver names it: typed with KEYEVENTF_SCANCODE, Wine
+    // gives it no virtual key (the hooks see 0), and such a message was
+    // seen by the hooks but never taken from the queue after an Alt key.
+    if (virtualKey == 0) virtualKey = static_cast<WORD>(MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK));
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = virtualKey;
     input.ki.wScan = scanCode;
-    // Without a virtual key the scan code says which key it is.
     input.ki.dwFlags = (down ? 0 : KEYEVENTF_KEYUP) | (virtualKey == 0 ? KEYEVENTF_SCANCODE : 0);
     SendInput(1, &input, sizeof input);
 }
