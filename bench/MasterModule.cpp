@@ -24,8 +24,9 @@ MasterBench::MasterBench(int vessels, int clients, const std::string& extraConfi
     AddVessels(vessels);
     port_ = FreePort();
     // Every step updates: the benchmark calls the update directly, no gate.
-    workspace_.write("Config/Helmcast.cfg",
-                     "masterPort = " + std::to_string(port_) + "\nmaxUpdateRate = -1\n" + extraConfig);
+    // All peers share 127.0.0.1.
+    workspace_.write("Config/Helmcast.cfg", "masterPort = " + std::to_string(port_) +
+                                                "\nmaxUpdateRate = -1\nmaxClientsPerAddress = 64\n" + extraConfig);
     simhost::Host& host = simhost::Host::instance();
     host.attachInProcessModule(kMasterModuleFile, &InitModule, &ExitModule);
     master_ = dynamic_cast<Helmcast*>(host.registeredModules().back());
@@ -38,11 +39,15 @@ MasterBench::MasterBench(int vessels, int clients, const std::string& extraConfi
         const wire::HeaderRecord hello{{wire::kHello, 0}};
         peers_.back()->sendTo(port_, &hello, sizeof hello);
     }
-    // The first update's receive phase subscribes the peers; the second
-    // reaches all of them.
+    // The first update's receive phase takes the Hellos, the second's end
+    // answers them, the third's receive phase takes the Acks that confirm
+    // them; the fourth reaches all of them.
+    update();
     update();
     drainPeers();
     acknowledge();
+    update();
+    drainPeers();
     update();
     if (peers_.empty()) {
         ready_ = true;
@@ -50,7 +55,7 @@ MasterBench::MasterBench(int vessels, int clients, const std::string& extraConfi
     }
     peers_[0]->drain(&recorded_);
     for (size_t i = 1; i < peers_.size(); ++i) peers_[i]->drain();
-    ready_ = !recorded_.empty() && master_->clients.size() == static_cast<size_t>(clients);
+    ready_ = !recorded_.empty() && master_->clients.Clients().size() == static_cast<size_t>(clients);
 }
 
 MasterBench::~MasterBench() {

@@ -30,6 +30,7 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
     settings.master = LoopbackAddress(master_ ? master_->port() : masterPort);
     settings.listen = LoopbackAddress(0);
     settings.maxClients = kMaxClients;
+    settings.maxClientsPerAddress = kMaxClients;  // all peers share 127.0.0.1
     std::string error;
     if (!relay_.open(settings, error)) return;
     // Room for a whole queued update of many vessels, as the peers have.
@@ -52,11 +53,39 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
         addresses_.push_back(peers_.back()->address());
         peers_.back()->sendTo(listenPort, &hello, sizeof hello);
     }
-    for (int i = 0; i < 50 && relay_.relaySnapshot(now_).clients.size() < static_cast<size_t>(clients); ++i) {
+    for (int i = 0; i < 5; ++i) {
         WaitReadable(relay_.listenFd(), 20);
         relay_.step(now_);
     }
-    ready_ = relay_.relaySnapshot(now_).clients.size() == static_cast<size_t>(clients);
+    // A real master's updates answer the Hellos later (confirmPeers).
+    if (!master_) {
+        ready_ = true;
+        return;
+    }
+    // The end of an update of our own answers them; their Acks confirm them.
+    wire::StartRecord start{};
+    start.header.type = wire::kStart;
+    start.mjd = 60000.5;
+    const wire::HeaderRecord end{{wire::kEnd, 0}};
+    const uint8_t* startBytes = reinterpret_cast<const uint8_t*>(&start);
+    const uint8_t* endBytes = reinterpret_cast<const uint8_t*>(&end);
+    std::vector<Bytes> update = {Bytes(startBytes, startBytes + sizeof start), Bytes(endBytes, endBytes + sizeof end)};
+    for (int round = 0; round < 10 && !ready_; ++round) {
+        queue(update);
+        for (int i = 0; i < 5; ++i) {
+            WaitReadable(relay_.fd(), 5);
+            relay_.step(now_);
+        }
+        drainPeers(0, 0.0);
+        acknowledge();
+        for (int i = 0; i < 5; ++i) {
+            WaitReadable(relay_.listenFd(), 5);
+            relay_.step(now_);
+        }
+        ready_ = relay_.relaySnapshot(now_).clients.size() == static_cast<size_t>(clients);
+    }
+    drainPeers(0, 0.0);
+    drainMaster();
 }
 
 RelayHarness::~RelayHarness() { stopThread(); }

@@ -1,29 +1,39 @@
-# The two modules for the real host on Windows: 32-bit DLLs built against the
-# host's SDK and the function-replacement library (EasyHook).
+# The two modules for the real host on Windows: DLLs built against the host's
+# SDK and the function-replacement library (EasyHook), 32-bit for the 32-bit
+# host and 64-bit for the 64-bit one.
 #
-# Release build, MSVC (configure with -A Win32):
-#   HELM_ORBITER_SDK  the SDK folder: include/, lib/orbiter.lib, lib/Orbitersdk.lib
-#   HELM_EASYHOOK     the folder with easyhook.h and EasyHook32.lib
-# Check build, clang for i686-w64-mingw32 (scripts/wincheck, toolchain
-# cmake/windows/i686-w64-mingw32-clang.cmake):
+# Release build, MSVC (configure with -A Win32 or -A x64):
+#   HELM_ORBITER_SDK  the SDK folder of that host: include/, lib/orbiter.lib, lib/Orbitersdk.lib
+#   HELM_EASYHOOK     the folder with easyhook.h and EasyHook32.lib (Win32) or EasyHook64.lib (x64)
+# Check build, clang for i686-w64-mingw32 or x86_64-w64-mingw32 (scripts/wincheck,
+# toolchains cmake/windows/<triple>-clang.cmake):
 #   HELM_ORBITER_SDK  include/ and Orbitersdk.cpp (the source of the SDK's static library)
 #   HELM_EASYHOOK     the folder with easyhook.h
 #   No host or EasyHook library exists there: their import libraries are made
-#   with dlltool from cmake/windows/*.def and the SDK's static library is
-#   compiled from its source. Its DLLs are a compile and link check only: GCC's
-#   C++ ABI is not the host's.
+#   with dlltool from cmake/windows/<i686|x86_64>/*.def (the host's names
+#   differ between the two) and the SDK's static library is compiled from its
+#   source. Its DLLs are a compile and link check only: GCC's C++ ABI is not
+#   the host's.
 # The module sources are taken by folder: every .cpp of common/ and master/
 # (Helmcast), of common/ and slave/ (Helmecho).
 if(NOT HELM_ORBITER_SDK)
   message(FATAL_ERROR "Set HELM_ORBITER_SDK to the host SDK folder (Orbitersdk)")
 endif()
-set(HELM_EASYHOOK "" CACHE PATH "Folder with easyhook.h (and EasyHook32.lib for MSVC)")
+set(HELM_EASYHOOK "" CACHE PATH "Folder with easyhook.h (and EasyHook32.lib or EasyHook64.lib for MSVC)")
 option(HELM_WINDOWS_WARNINGS_AS_ERRORS "Fail the Windows build on a warning in the project's code" OFF)
 if(NOT HELM_EASYHOOK)
   message(FATAL_ERROR "Set HELM_EASYHOOK to the folder with easyhook.h")
 endif()
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
-  message(WARNING "The host is a 32-bit program: configure with -A Win32")
+# The host comes as a 32-bit and a 64-bit program; the modules are built for
+# the one they load into, with the EasyHook library of the same width.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(HELM_WINDOWS_ARCH i686)
+  set(HELM_EASYHOOK_NAME EasyHook32)
+elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(HELM_WINDOWS_ARCH x86_64)
+  set(HELM_EASYHOOK_NAME EasyHook64)
+else()
+  message(FATAL_ERROR "The host is a 32-bit or a 64-bit program: configure with -A Win32 or -A x64")
 endif()
 
 set(HELM_WINDOWS_DIR ${CMAKE_SOURCE_DIR}/cmake/windows)
@@ -37,7 +47,7 @@ endif()
 
 if(MSVC)
   set(HELM_HOST_LIBS ${HELM_ORBITER_SDK}/lib/orbiter.lib ${HELM_ORBITER_SDK}/lib/Orbitersdk.lib)
-  set(HELM_EASYHOOK_LIB ${HELM_EASYHOOK}/EasyHook32.lib)
+  set(HELM_EASYHOOK_LIB ${HELM_EASYHOOK}/${HELM_EASYHOOK_NAME}.lib)
 else()
   # The SDK headers are written for MSVC: the prelude supplies what only MSVC
   # accepts, sdk-case their <lua/lua.h> for the folder Lua/ (found as it is
@@ -49,12 +59,15 @@ else()
 
   set(HELM_IMPORT_DIR ${CMAKE_BINARY_DIR}/import)
   set(HELM_IMPORT_LIBS)
-  foreach(dll orbiter EasyHook32)
+  # The host's exported names depend on its width: one folder of .def files
+  # per mingw-w64 architecture.
+  set(HELM_DEF_DIR ${HELM_WINDOWS_DIR}/${HELM_WINDOWS_ARCH})
+  foreach(dll orbiter ${HELM_EASYHOOK_NAME})
     set(importLib ${HELM_IMPORT_DIR}/lib${dll}.a)
     add_custom_command(OUTPUT ${importLib}
                        COMMAND ${CMAKE_COMMAND} -E make_directory ${HELM_IMPORT_DIR}
-                       COMMAND ${CMAKE_DLLTOOL} -d ${HELM_WINDOWS_DIR}/${dll}.def -l ${importLib}
-                       DEPENDS ${HELM_WINDOWS_DIR}/${dll}.def
+                       COMMAND ${CMAKE_DLLTOOL} -d ${HELM_DEF_DIR}/${dll}.def -l ${importLib}
+                       DEPENDS ${HELM_DEF_DIR}/${dll}.def
                        COMMENT "Import library for ${dll} from ${dll}.def")
     list(APPEND HELM_IMPORT_LIBS ${importLib})
   endforeach()
@@ -65,7 +78,7 @@ else()
   # The SDK's own source, not the project's: its warnings are not ours.
   target_compile_options(Orbitersdk PRIVATE -w)
   set(HELM_HOST_LIBS Orbitersdk ${HELM_IMPORT_DIR}/liborbiter.a)
-  set(HELM_EASYHOOK_LIB ${HELM_IMPORT_DIR}/libEasyHook32.a)
+  set(HELM_EASYHOOK_LIB ${HELM_IMPORT_DIR}/lib${HELM_EASYHOOK_NAME}.a)
 endif()
 
 # The SDK's headers (not the project's to warn about) and EasyHook's first;

@@ -219,6 +219,9 @@ Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength);
 // address: plain addresses, or the master's client table.
 template <class Clients = std::vector<sockaddr_in>>
 void SendToClients(SOCKET s, const Clients& clients, Message& message);
+// The same message, with the same `seq`, to two lists.
+template <class Clients, class Others>
+void SendToClients(SOCKET s, const Clients& clients, const Others& others, Message& message);
 inline const sockaddr_in& AddressOf(const sockaddr_in& client) { return client; }
 // The parts of a send to many: the bytes a message sends, one datagram to
 // one address, and the counter's step once the message went to everyone.
@@ -250,6 +253,15 @@ void SendToClients(SOCKET s, const Clients& clients, Message& message) {
     const int length = SendLength(message);
     message.setSeq(sendSequence);  // the same number for every copy
     for (const auto& client : clients) SendDatagram(s, AddressOf(client), message, length);
+    AdvanceSendSequence();
+}
+
+template <class Clients, class Others>
+void SendToClients(SOCKET s, const Clients& clients, const Others& others, Message& message) {
+    const int length = SendLength(message);
+    message.setSeq(sendSequence);
+    for (const auto& client : clients) SendDatagram(s, AddressOf(client), message, length);
+    for (const auto& other : others) SendDatagram(s, AddressOf(other), message, length);
     AdvanceSendSequence();
 }
 

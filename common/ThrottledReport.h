@@ -45,3 +45,25 @@ private:
     uint16_t lastPort_ = 0;
     const char* lastReason_ = "";
 };
+
+// Lets at most `perSecond` lines through in any one second (by the caller's
+// clock); the caller counts the rest in a ThrottledReport.
+class LineBudget {
+public:
+    explicit LineBudget(int32_t perSecond) : perSecond_(perSecond) {}
+
+    bool Take(double now) {
+        if (now < secondStart_ || !(now - secondStart_ < 1.0)) {
+            secondStart_ = now;
+            used_ = 0;
+        }
+        if (used_ >= perSecond_) return false;
+        ++used_;
+        return true;
+    }
+
+private:
+    int32_t perSecond_;
+    double secondStart_ = -1.0e300;
+    int32_t used_ = 0;
+};

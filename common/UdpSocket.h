@@ -28,6 +28,7 @@
 #include <memory>
 
 #include "Platform.h"
+#include "SocketAddress.h"
 #include "WireRecords.h"
 
 // The master's UDP port unless configured otherwise.

@@ -181,6 +181,11 @@ int RecordSize(const void* record, int available) {
     }
 }
 
+int32_t TypeOf(const uint8_t* datagram, int length) {
+    if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return kNoType;
+    return Int32At(datagram, offsetof(Header, type));
+}
+
 Rejection CheckDatagram(const uint8_t* datagram, int length) {
     if (datagram == nullptr || length < static_cast<int>(sizeof(Header))) return Rejection::kTooShort;
     if (RecordSize(datagram, length) != length) {

@@ -21,6 +21,9 @@ enum class Rejection { kNone, kTooShort, kUnknownType, kWrongLength, kBadValues,
 const char* RejectionText(Rejection why);
 
 bool KnownType(int32_t type);
+// The type a datagram's header names; kNoType when it is shorter than a header.
+constexpr int32_t kNoType = INT32_MIN;
+int32_t TypeOf(const uint8_t* datagram, int length);
 // The size rule: the wire size of a record from its header (and, for a
 // scenario-text record, its text length); -1 for an unknown type or a text
 // length outside 0 to 65,536. `available` is how many bytes may be read.

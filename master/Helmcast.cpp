@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 
+#include "ClientTable.h"
 #include "ConfigFile.h"
 #include "Log.h"
 #include "Message.h"
@@ -17,7 +18,6 @@
 namespace {
 
 constexpr double kSaveInterval = 10.0;
-constexpr double kClientTimeout = 3.0;
 constexpr int kMaxAckWaits = 30;
 constexpr size_t kStatusLineSize = 256;
 constexpr int kClassListCapacity = 1024;
@@ -64,10 +64,15 @@ void Helmcast::readConfiguration() {
     settings = MasterSettings();
     // Read in this order; "debug" first, so its own line shows only when set.
     const ConfigKey keys[] = {
-        IntKey("debug", settings.debug),           IntKey("waitForClients", settings.waitForClients),
-        IntKey("waitForACK", settings.waitForACK), IntKey("maxUpdateRate", settings.maxUpdateRate),
-        IntKey("masterPort", settings.masterPort), IntKey("readOnly", settings.readOnly),
+        IntKey("debug", settings.debug),
+        IntKey("waitForClients", settings.waitForClients),
+        IntKey("waitForACK", settings.waitForACK),
+        IntKey("maxUpdateRate", settings.maxUpdateRate),
+        IntKey("masterPort", settings.masterPort),
+        IntKey("readOnly", settings.readOnly),
         IntKey("maxClients", settings.maxClients),
+        IntKey("maxClientsPerAddress", settings.maxClientsPerAddress),
+        TextKey("allowedClients", settings.allowedClients),
     };
     for (const ConfigKey& key : keys) {
         config.Read(key);
@@ -78,6 +83,23 @@ void Helmcast::readConfiguration() {
             MasterSettings::kDefaultMaxClients);
         settings.maxClients = MasterSettings::kDefaultMaxClients;
     }
+    if (settings.maxClientsPerAddress < 1) {
+        LOG("Config: maxClientsPerAddress=%d admits no client, using %d", settings.maxClientsPerAddress,
+            ClientRules::kDefaultMaxClientsPerAddress);
+        settings.maxClientsPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
+    }
+    ClientRules rules;
+    rules.maxClients = settings.maxClients;
+    rules.maxClientsPerAddress = settings.maxClientsPerAddress;
+    rules.allowed = AllowList(settings.allowedClients);
+    for (const std::string& entry : rules.allowed.Unusable())
+        LOG("Config: allowedClients entry \"%s\" is neither an address, a prefix (a.b.c.d/n) nor a range (a-b); "
+            "it admits nobody",
+            entry.c_str());
+    if (!rules.allowed.Empty() && rules.allowed.Entries().empty())
+        LOG("Config: allowedClients has no usable entry: no client is admitted");
+    // Clients of an earlier run of this process stay (as do their numbers).
+    if (clients.Clients().empty()) clients = ClientTable(rules);
 
     char value[kClassListCapacity] = {};
     if (config.Text("textSyncClasses", value, sizeof value)) {
@@ -150,35 +172,45 @@ void Helmcast::clbkPostStep(double, double, double) {
     const double interval = settings.maxUpdateRate == 0 ? std::numeric_limits<double>::infinity()
                                                         : 1.0 / static_cast<double>(settings.maxUpdateRate);
     const double now = oapiGetSysTime();
-    if (!(now - lastUpdateTime > interval)) return;
+    if (!(now - lastUpdateTime > interval)) {
+        // Between updates too: a newcomer's Hello is answered by the next
+        // update's end, and its Ack confirms it for the update after that.
+        drain();
+        reportRejections();
+        return;
+    }
     lastUpdateTime = now;
     runUpdate();
 }
 
 void Helmcast::runUpdate() {
+    // Clients confirmed since the last update get this one whole.
+    clients.Join();
     StartMessage start;
     start.record().mjd = oapiGetSimMJD();
     start.record().simStep = oapiGetSimStep();
     start.record().timeAccel = oapiGetTimeAcceleration();
-    SendToClients(udp.Handle(), clients, start);
+    SendToClients(udp.Handle(), clients.Receivers(), start);
 
     FocusMessage focus;
     VESSEL* focusVessel = oapiGetFocusInterface();
     wire::CopyName(focus.record().vesselName, focusVessel != nullptr ? focusVessel->GetName() : "");
-    SendToClients(udp.Handle(), clients, focus);
+    SendToClients(udp.Handle(), clients.Receivers(), focus);
 
-    SendToClients(udp.Handle(), clients, outgoingKeys);
+    SendToClients(udp.Handle(), clients.Receivers(), outgoingKeys);
     ResetOutgoingKeys();
 
     // The count is read again after each vessel: a vessel's callbacks may add some.
     for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) sendVessel(oapiGetVesselByIndex(i));
 
+    // The end also answers the Hellos of addresses not yet confirmed: one
+    // datagram the size of their Hello, the same bytes as every client's.
     EndMessage end;
-    SendToClients(udp.Handle(), clients, end);
+    SendToClients(udp.Handle(), clients.Receivers(), clients.TakeAnswers(), end);
 
-    // The clients of this update are awaited; those that subscribe during its
+    // The clients of this update are awaited; those confirmed during its
     // receive phase are not.
-    for (Client& client : clients) client.acks = 0;
+    clients.EndSent(oapiGetSysTime());
     receivePhase();
     showStatus();
     dropSilentClients();
@@ -190,25 +222,25 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
 
     std::unique_ptr<Message> dynamicState(CaptureVesselMessage(handle));
     if (dynamicState) {
-        SendToClients(udp.Handle(), clients, *dynamicState);
+        SendToClients(udp.Handle(), clients.Receivers(), *dynamicState);
     } else if (unsupportedVersionReported.insert(iface->GetName()).second) {
         LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(),
             static_cast<short>(iface->Version()));
     }
 
     VesselExtraMessage extra(handle);
-    SendToClients(udp.Handle(), clients, extra);
+    SendToClients(udp.Handle(), clients.Receivers(), extra);
 
     if (wantsScenarioText(*iface)) sendScenarioText(handle, *iface);
 
     AirfoilMessage airfoil(handle);
-    SendToClients(udp.Handle(), clients, airfoil);
+    SendToClients(udp.Handle(), clients.Receivers(), airfoil);
 
     AnimationMessage animation(handle);
-    SendToClients(udp.Handle(), clients, animation);
+    SendToClients(udp.Handle(), clients.Receivers(), animation);
 
     XRMessage xr(handle);
-    if (xr.xrValid) SendToClients(udp.Handle(), clients, xr);
+    if (xr.xrValid) SendToClients(udp.Handle(), clients.Receivers(), xr);
 }
 
 bool Helmcast::wantsScenarioText(VESSEL& iface) const {
@@ -224,7 +256,7 @@ void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
     switch (text->capture) {
         case VesselStateMessage::TextCapture::kDone:
             textFileReported = false;
-            SendToClients(udp.Handle(), clients, *text);
+            SendToClients(udp.Handle(), clients.Receivers(), *text);
             break;
         case VesselStateMessage::TextCapture::kTooLong:
             if (oversizedTextReported.insert(iface.GetName()).second) {
@@ -244,7 +276,7 @@ void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
 void Helmcast::receivePhase() {
     for (int waits = 0;;) {
         drain();
-        if (settings.waitForClients && clients.empty()) oapiSetPause(true);
+        if (settings.waitForClients && clients.Clients().empty()) oapiSetPause(true);
         if (!settings.waitForACK || !anyAwaited() || allAcknowledged()) break;
         Sleep(1);
         if (++waits >= kMaxAckWaits) break;
@@ -253,85 +285,121 @@ void Helmcast::receivePhase() {
 }
 
 bool Helmcast::anyAwaited() const {
-    return std::any_of(clients.begin(), clients.end(),
-                       [](const Client& client) { return client.acks != Client::kNotAwaited; });
+    const auto& all = clients.Clients();
+    return std::any_of(all.begin(), all.end(), [](const ClientTable::Client& client) {
+        return client.acksThisUpdate != ClientTable::kNotAwaited;
+    });
 }
 
 bool Helmcast::allAcknowledged() const {
-    return std::all_of(clients.begin(), clients.end(),
-                       [](const Client& client) { return client.acks == Client::kNotAwaited || client.acks >= 1; });
+    const auto& all = clients.Clients();
+    return std::all_of(all.begin(), all.end(), [](const ClientTable::Client& client) {
+        return client.acksThisUpdate == ClientTable::kNotAwaited || client.acksThisUpdate >= 1;
+    });
 }
 
 void Helmcast::drain() {
     // What is queued now, within the socket's bounds: a flood arriving
     // meanwhile cannot hold the step.
     ReceiveQueued(udp);
-    while (const UdpSocket::Datagram* datagram = udp.Next()) {
-        Rejection why = Rejection::kNone;
-        std::unique_ptr<Message> message(CreateMessage(datagram->bytes, datagram->length, why));
-        if (!message) {
-            // Read past it: one bad datagram must not keep the good ones waiting.
-            rejected.Count(datagram->from.sin_addr.s_addr, datagram->from.sin_port, RejectionText(why));
-            continue;
-        }
-        dispatch(*message, datagram->from);
-    }
+    while (const UdpSocket::Datagram* datagram = udp.Next()) take(*datagram);
+    logDepartures();
 }
 
-void Helmcast::reportRejections() {
+void Helmcast::take(const UdpSocket::Datagram& datagram) {
+    const sockaddr_in& from = datagram.from;
+    // Only the kinds a master takes are built; the others are not even read.
+    const int32_t type = wire::TypeOf(datagram.bytes, datagram.length);
+    if (type != wire::kHello && type != wire::kAck && type != wire::kKeyboard && wire::KnownType(type)) return;
+    Rejection why = Rejection::kNone;
+    std::unique_ptr<Message> message(CreateMessage(datagram.bytes, datagram.length, why));
+    if (!message) {
+        // Read past it: one bad datagram must not keep the good ones waiting.
+        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
+        return;
+    }
+    const Endpoint sender = EndpointOf(from);
     const double now = oapiGetSysTime();
-    LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams that are no message");
-    if (!refused.Due(now)) return;
-    char what[96];
-    std::snprintf(what, sizeof what, "Refused subscriptions, the client table is full (maxClients=%d)",
-                  settings.maxClients);
-    LOG_REPORT_IF_DUE(refused, now, what);
-}
-
-int Helmcast::findClient(const sockaddr_in& address) const {
-    for (size_t i = 0; i < clients.size(); ++i) {
-        const sockaddr_in& known = clients[i].address;
-        if (known.sin_addr.s_addr == address.sin_addr.s_addr && known.sin_port == address.sin_port)
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-void Helmcast::dispatch(Message& message, const sockaddr_in& from) {
-    switch (message.type()) {
+    switch (message->type()) {
         case wire::kHello:
-            if (findClient(from) < 0) subscribe(from);
+            // A client's Hello changes nothing; anyone else's is answered with
+            // the next update's end.
+            if (clients.Hello(sender, now) == ClientTable::HelloVerdict::kNotAllowed)
+                notAllowed.Count(from.sin_addr.s_addr, from.sin_port);
             break;
-        case wire::kAck: {
-            const int position = findClient(from);
-            if (position < 0) break;
-            Client& client = clients[static_cast<size_t>(position)];
-            if (client.acks != Client::kNotAwaited) ++client.acks;
-            client.lastContact = oapiGetSysTime();
+        case wire::kAck:
+            switch (clients.Ack(sender, now)) {
+                case ClientTable::AckVerdict::kConfirmed:
+                    confirmed(sender);
+                    break;
+                case ClientTable::AckVerdict::kRefused:
+                    refused.Count(from.sin_addr.s_addr, from.sin_port);
+                    break;
+                case ClientTable::AckVerdict::kCounted:
+                case ClientTable::AckVerdict::kStranger:
+                    break;
+            }
             break;
-        }
         case wire::kKeyboard:
-            if (settings.readOnly == 0) ReplayKeys(static_cast<KeyboardMessage&>(message));
+            // Keys act on the simulation: only a confirmed client's count.
+            if (!clients.IsClient(sender)) {
+                if (wire::CutCount(static_cast<KeyboardMessage&>(*message).record().keyCount, wire::kMaxKeys) > 0)
+                    strangerKeys.Count(from.sin_addr.s_addr, from.sin_port, "keys");
+                break;
+            }
+            if (settings.readOnly == 0) ReplayKeys(static_cast<KeyboardMessage&>(*message));
             break;
         default:
             break;
     }
 }
 
-void Helmcast::subscribe(const sockaddr_in& from) {
-    if (clients.size() >= static_cast<size_t>(settings.maxClients)) {
-        refused.Count(from.sin_addr.s_addr, from.sin_port);
-        return;
+void Helmcast::confirmed(const Endpoint& from) {
+    if (!settings.debug || !clientLineAllowed(from, "subscribed")) return;
+    const sockaddr_in address = AddressOf(from);
+    LOG("Client %s:%d subscribed", inet_ntoa(address.sin_addr), ntohs(address.sin_port));
+}
+
+bool Helmcast::clientLineAllowed(const Endpoint& about, const char* what) {
+    if (clientLines.Take(oapiGetSysTime())) return true;
+    clientLinesHeld.Count(about.address, about.port, what);
+    return false;
+}
+
+void Helmcast::logDepartures() {
+    for (const ClientTable::Departure& left : clients.TakeDepartures()) {
+        if (!settings.debug) continue;
+        switch (left.why) {
+            case ClientTable::Leaving::kSilent:
+                if (clientLineAllowed(left.client.endpoint, "timed out"))
+                    LOG("Client #%d timed out", static_cast<int>(left.position));
+                break;
+            case ClientTable::Leaving::kFewAcks:
+                if (clientLineAllowed(left.client.endpoint, "too few acknowledgements"))
+                    LOG("Client %s acknowledges too few updates: unconfirmed until it answers again",
+                        EndpointText(left.client.endpoint).c_str());
+                break;
+            case ClientTable::Leaving::kDisplaced:
+                if (clientLineAllowed(left.client.endpoint, "displaced"))
+                    LOG("Client %s acknowledges too few updates: its place goes to a newcomer",
+                        EndpointText(left.client.endpoint).c_str());
+                break;
+        }
     }
-    Client client;
-    std::memset(&client.address, 0, sizeof client.address);
-    client.address.sin_family = AF_INET;
-    client.address.sin_port = from.sin_port;
-    client.address.sin_addr = from.sin_addr;
-    client.lastContact = oapiGetSysTime();
-    client.acks = Client::kNotAwaited;
-    clients.push_back(client);
-    if (settings.debug) LOG("Client %s:%d subscribed", inet_ntoa(from.sin_addr), ntohs(from.sin_port));
+}
+
+void Helmcast::reportRejections() {
+    const double now = oapiGetSysTime();
+    LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams that are no message");
+    LOG_REPORT_IF_DUE(notAllowed, now, "Ignored Hellos from addresses that allowedClients does not admit");
+    LOG_REPORT_IF_DUE(strangerKeys, now, "Ignored keys from senders that are no client");
+    LOG_REPORT_IF_DUE(clientLinesHeld, now, "Client lines not written one by one");
+    if (!refused.Due(now)) return;
+    char what[128];
+    std::snprintf(what, sizeof what,
+                  "Refused subscriptions, the client table is full (maxClients=%d, maxClientsPerAddress=%d)",
+                  settings.maxClients, settings.maxClientsPerAddress);
+    LOG_REPORT_IF_DUE(refused, now, what);
 }
 
 void Helmcast::showStatus() const {
@@ -342,12 +410,13 @@ void Helmcast::showStatus() const {
         std::snprintf(line, sizeof line, "NO CLIENTS");
     } else {
         size_t used = static_cast<size_t>(std::snprintf(line, sizeof line, "CLIENTS:"));
-        // The awaited clients are the first ones: later subscriptions are appended.
-        for (const Client& client : clients) {
-            if (client.acks == Client::kNotAwaited) break;
+        // The awaited clients are the first ones: later confirmations are appended.
+        for (const ClientTable::Client& client : clients.Clients()) {
+            if (client.acksThisUpdate == ClientTable::kNotAwaited) break;
+            const sockaddr_in address = AddressOf(client.endpoint);
             char entry[64];
-            const int length = std::snprintf(entry, sizeof entry, " %15s:%5d", inet_ntoa(client.address.sin_addr),
-                                             ntohs(client.address.sin_port));
+            const int length =
+                std::snprintf(entry, sizeof entry, " %15s:%5d", inet_ntoa(address.sin_addr), ntohs(address.sin_port));
             // Stop before an entry that would not fit.
             if (length < 0 || used + static_cast<size_t>(length) >= sizeof line) break;
             std::memcpy(line + used, entry, static_cast<size_t>(length) + 1);
@@ -359,12 +428,6 @@ void Helmcast::showStatus() const {
 }
 
 void Helmcast::dropSilentClients() {
-    for (size_t position = 0; position < clients.size();) {
-        if (oapiGetSysTime() - clients[position].lastContact > kClientTimeout) {
-            if (settings.debug) LOG("Client #%d timed out", static_cast<int>(position));
-            clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(position));
-        } else {
-            ++position;
-        }
-    }
+    clients.DropSilent(oapiGetSysTime());
+    logDepartures();
 }

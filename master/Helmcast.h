@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ClientTable.h"
 #include "Message.h"
 #include "Platform.h"
 #include "ThrottledReport.h"
@@ -14,28 +15,21 @@
 
 // Helmcast.cfg, with each key's default.
 struct MasterSettings {
-    static constexpr int32_t kDefaultMaxClients = 64;
+    static constexpr int32_t kDefaultMaxClients = ClientRules::kDefaultMaxClients;
     int32_t debug = 0;
     int32_t waitForClients = 0;
     int32_t waitForACK = 0;
     int32_t maxUpdateRate = 30;  // updates per second of host system time
     int32_t masterPort = kDefaultMasterPort;
     int32_t readOnly = 0;
-    // Subscriptions beyond this are refused: a stranger's Hellos from many
-    // ports must not grow the table and the fan-out without bound.
+    // Clients beyond this are refused: a stranger's Hellos from many ports
+    // must not grow the table and the fan-out without bound.
     int32_t maxClients = kDefaultMaxClients;
+    // Clients from one source address at most (a LAN behind one NAT).
+    int32_t maxClientsPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
+    // Addresses that may become clients; empty: anyone.
+    char allowedClients[1024] = "";
 };
-
-// One subscribed slave, as its Hello came (address and port).
-struct Client {
-    sockaddr_in address;
-    double lastContact;  // host system time of the subscription or the last AckMessage
-    // AckMessages of this update's receive phase; kNotAwaited for a client
-    // that subscribed during it, whose acknowledgement is not waited for.
-    int32_t acks;
-    static constexpr int32_t kNotAwaited = -1;
-};
-inline const sockaddr_in& AddressOf(const Client& client) { return client.address; }
 
 class Helmcast : public oapi::Module {
 public:
@@ -56,7 +50,7 @@ public:
     double lastSaveTime = 0.0;
     double lastUpdateTime = 0.0;
     MasterSettings settings;
-    std::vector<Client> clients;  // in order of subscription
+    ClientTable clients;
     std::vector<std::string> textSyncClasses;
 
 private:
@@ -68,12 +62,14 @@ private:
     bool allAcknowledged() const;
     bool anyAwaited() const;
     void drain();
-    void dispatch(Message& message, const sockaddr_in& from);
-    void subscribe(const sockaddr_in& from);
+    void take(const UdpSocket::Datagram& datagram);
+    void confirmed(const Endpoint& from);
     void reportRejections();
-    int findClient(const sockaddr_in& address) const;
     void showStatus() const;
     void dropSilentClients();
+    void logDepartures();
+    // A line about one client, unless they come faster than a few a second.
+    bool clientLineAllowed(const Endpoint& about, const char* what);
     void readConfiguration();
     bool openSocket(int masterPort);
     void closeSocket();
@@ -83,9 +79,15 @@ private:
     std::set<std::string> oversizedTextReported;
     // Vessels of an interface version the capture cannot send: reported once.
     std::set<std::string> unsupportedVersionReported;
-    // Datagrams that were no message, and Hellos refused for a full table.
+    // Datagrams that were no message, clients refused for a full table,
+    // Hellos from addresses not allowed, keys from senders that are no
+    // client, client lines held back.
     ThrottledReport rejected;
     ThrottledReport refused;
+    ThrottledReport notAllowed;
+    ThrottledReport strangerKeys;
+    ThrottledReport clientLinesHeld;
+    LineBudget clientLines{5};
     bool textFileReported = false;
 };
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""The checks of scripts/wincheck that read compiler and linker output.
+"""The checks of scripts/wincheck that read compiler and linker output, for the
+host of one width: ARCH is i686 (32-bit) or x86_64 (64-bit).
 
-  slots ASM LAYOUTS             MsvcAbiCheck.cpp's expected virtual slots against the
+  ARCH slots ASM LAYOUTS        MsvcAbiCheck.cpp's expected virtual slots against the
                                 vtable layouts clang printed and the calls in its assembly
-  imports DEFDIR MODULE=OBJDIR[,OBJDIR...]... [--gnu MODULE=OBJDIR...]
+  ARCH imports DEFDIR MODULE=OBJDIR[,OBJDIR...]... [--gnu MODULE=OBJDIR...]
                                 the .def files against what the modules import
-  dll DEFDIR EXPORTMAP DLL...   exports and imports of the linked check DLLs
+  ARCH dll DEFDIR EXPORTMAP DLL...
+                                exports and imports of the linked check DLLs
 
 Each prints what it checked and exits 1 when a check fails.
 """
@@ -15,9 +17,29 @@ import re
 import subprocess
 import sys
 
-# The DLLs a module may import from: the host, the function-replacement
-# library, and Windows' own.
-ALLOWED_DLLS = {"orbiter.exe", "easyhook32.dll", "kernel32.dll", "user32.dll", "ws2_32.dll", "msvcrt.dll"}
+
+class Arch:
+    """What differs between the 32-bit and the 64-bit host's binaries."""
+
+    def __init__(self, pointer, c_prefix, easyhook, triple):
+        self.pointer = pointer    # bytes of a pointer, and of a vtable entry
+        self.c_prefix = c_prefix  # what COFF puts before a C name (and before a GCC-mangled one)
+        self.easyhook = easyhook  # the function-replacement library's DLL
+        self.objdump = triple + "-objdump"
+
+
+ARCHES = {
+    "i686": Arch(4, "_", "EasyHook32.dll", "i686-w64-mingw32"),
+    "x86_64": Arch(8, "", "EasyHook64.dll", "x86_64-w64-mingw32"),
+}
+arch = None
+
+
+def allowed_dlls():
+    """The DLLs a module may import from: the host, the function-replacement
+    library of its own width, and Windows' own."""
+    return {"orbiter.exe", arch.easyhook.lower(), "kernel32.dll", "user32.dll", "ws2_32.dll", "msvcrt.dll"}
+
 
 failures = []
 
@@ -37,8 +59,11 @@ def run(command, stdin=None):
 
 # ---- slots ----
 
-SLOT_FUNCTION = re.compile(r"^_helm_slot__([A-Za-z0-9]+)__([A-Za-z0-9_]+?)__(\d+):")
-INDIRECT_CALL = re.compile(r"^\s*(?:call|jmp)l?\s+\*(-?\d+)?\(%e[a-z]{2}\)")
+SLOT_FUNCTION = r"^{prefix}helm_slot__([A-Za-z0-9]+)__([A-Za-z0-9_]+?)__(\d+):"
+# The end of a function: the 32-bit assembly marks it, the 64-bit one closes
+# its unwind information; or the next function's label.
+FUNCTION_END = re.compile(r"^(?:\.Lfunc_end|\s*\.seh_endproc|[^.\s#][^\s:]*:)")
+INDIRECT_CALL = re.compile(r"^\s*(?:rex64\s+)?(?:call|jmp)[lq]?\s+\*(-?\d+)?\(%[er][a-z0-9]+\)")
 LAYOUT_TITLE = re.compile(r"^VFTable indices for '(.+)' \(\d+ entries\)\.")
 LAYOUT_ENTRY = re.compile(r"^\s*(\d+) \| (.*)$")
 
@@ -46,13 +71,14 @@ LAYOUT_ENTRY = re.compile(r"^\s*(\d+) \| (.*)$")
 def slot_functions(asm_path):
     """[class, operation, expected slot, [call displacements]] per slot function."""
     functions, current = [], None
+    slot_function = re.compile(SLOT_FUNCTION.format(prefix=arch.c_prefix))
     with open(asm_path) as asm:
         for line in asm:
-            match = SLOT_FUNCTION.match(line)
+            match = slot_function.match(line)
             if match:
                 current = [match.group(1), match.group(2), int(match.group(3)), []]
                 functions.append(current)
-            elif current is not None and (line.startswith(".Lfunc_end") or re.match(r"^_\w+:", line)):
+            elif current is not None and FUNCTION_END.match(line):
                 current = None
             elif current is not None:
                 call = INDIRECT_CALL.match(line)
@@ -105,8 +131,8 @@ def check_slots(asm_path, layout_path):
             fail(f"{name} is at slot {slot} in clang's vtable layout, expected {expected}")
         if len(displacements) != 1:
             fail(f"{name}: {len(displacements)} indirect calls in the assembly, expected one")
-        elif displacements[0] != 4 * expected:
-            fail(f"{name} is called through vtable offset {displacements[0]}, expected {4 * expected}")
+        elif displacements[0] != arch.pointer * expected:
+            fail(f"{name} is called through vtable offset {displacements[0]}, expected {arch.pointer * expected}")
         by_class.setdefault(cls, []).append(expected)
     summary = ", ".join(f"{cls} {len(s)} ({min(s)}-{max(s)})" for cls, s in by_class.items())
     print(f"  MSVC ABI virtual slots: {len(functions)} checked against clang's vtable layouts and calls: {summary}")
@@ -157,8 +183,11 @@ def pair_problem(gnu, host):
     if host.startswith("?"):
         left, right = normal_gnu(gnu), normal_msvc(demangle_msvc(host))
         return None if left == right else f"{left} is not {right}"
-    # C names: __stdcall keeps its decoration, the host adds the underscore.
-    return None if host == "_" + gnu else f"{host} is not _{gnu}"
+    # C names: __stdcall keeps its decoration (32-bit only), and the 32-bit
+    # host adds the underscore. A GCC-mangled name needs the host's MSVC name.
+    if gnu.startswith("_Z"):
+        return f"{gnu} is a C++ name; the host's is MSVC-decorated (?...)"
+    return None if host == arch.c_prefix + gnu else f"{host} is not {arch.c_prefix}{gnu}"
 
 
 def symbols(objects, defined):
@@ -183,18 +212,18 @@ def msvc_host_imports(objects):
         bare = name[len("__imp_"):] if name.startswith("__imp_") else name
         if bare.startswith("?") and not runtime_name(bare):
             host.add(bare)
-        elif bare.startswith("_Lh"):
+        elif bare.startswith(arch.c_prefix + "Lh"):
             hook.add(bare)
     return host, hook
 
 
 def gnu_references(objects):
-    """Mangled names (without the COFF underscore) that mingw objects import."""
+    """Mangled names (without the 32-bit COFF underscore) that mingw objects import."""
     names = set()
     for name in symbols(objects, False) - symbols(objects, True):
         bare = name[len("__imp_"):] if name.startswith("__imp_") else name
-        if bare.startswith("__Z"):
-            names.add(bare[1:])
+        if bare.startswith(arch.c_prefix + "_Z"):
+            names.add(bare[len(arch.c_prefix):])
     return names
 
 
@@ -237,7 +266,7 @@ def check_imports(def_dir, module_folders, gnu_folders):
               + (f" and {len(hook)} EasyHook names" if hook else "")
               + (", all listed in the .def files" if not missing else ""))
         for name in missing:
-            where = "EasyHook32.def" if name.startswith("_Lh") else "orbiter.def"
+            where = arch.easyhook.replace(".dll", ".def") if name.startswith(arch.c_prefix + "Lh") else "orbiter.def"
             suggestion = suggest_gnu_name(name, gnu_objects)
             fail(f"{module} imports {name} ({demangle_msvc(name) if name.startswith('?') else name}), "
                  f"not in {where}; add: {suggestion} == {name}")
@@ -249,7 +278,7 @@ def check_imports(def_dir, module_folders, gnu_folders):
 
 def suggest_gnu_name(host, gnu_objects):
     if not host.startswith("?"):
-        return host[1:]
+        return host[len(arch.c_prefix):]
     wanted = normal_msvc(demangle_msvc(host))
     for name in sorted(gnu_references(gnu_objects)) if gnu_objects else []:
         if normal_gnu(name) == wanted:
@@ -261,7 +290,7 @@ def suggest_gnu_name(host, gnu_objects):
 
 
 def dll_tables(path):
-    text = run(["i686-w64-mingw32-objdump", "-p", path])
+    text = run([arch.objdump, "-p", path])
     exports = []
     in_exports = False
     imports = {}
@@ -313,9 +342,9 @@ def check_dlls(def_dir, export_map, dlls):
             fail(f"{name} exports {' '.join(sorted(plain))}; the entry points are {' '.join(sorted(expected))}"
                  f" ({os.path.basename(export_map)})")
         for dll in imports:
-            if dll.lower() not in ALLOWED_DLLS:
+            if dll.lower() not in allowed_dlls():
                 fail(f"{name} imports from {dll} (only the host, EasyHook and Windows' own DLLs are on the host)")
-        for dll in ("orbiter.exe", "EasyHook32.dll"):
+        for dll in ("orbiter.exe", arch.easyhook):
             strays = [n for n in imports.get(dll, []) if n not in host_names]
             if strays:
                 fail(f"{name} imports from {dll} names not in the .def files: {' '.join(strays)}")
@@ -325,6 +354,11 @@ def check_dlls(def_dir, export_map, dlls):
 
 
 def main(argv):
+    global arch
+    if not argv or argv[0] not in ARCHES:
+        sys.exit(__doc__)
+    arch = ARCHES[argv[0]]
+    argv = argv[1:]
     if len(argv) == 3 and argv[0] == "slots":
         check_slots(argv[1], argv[2])
     elif len(argv) >= 3 and argv[0] == "imports":

@@ -10,10 +10,10 @@ export HELM_ROOT
 # for linkplot.
 HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang clang-format libclang-rt-dev python3
                tshark python3-matplotlib)
-# What the Windows build check (scripts/wincheck) needs beyond those: the i686
-# mingw-w64 headers, libraries and binutils (dlltool), and LLVM's nm and
-# demanglers.
-HELM_WINCHECK_PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 llvm)
+# What the Windows build check (scripts/wincheck) needs beyond those: the
+# mingw-w64 headers, libraries and binutils (dlltool, objdump) for the 32-bit
+# (i686) and the 64-bit (x86-64) host, and LLVM's nm and demanglers.
+HELM_WINCHECK_PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 llvm)
 # What the Wine run (scripts/winrun) needs beyond HELM_PACKAGES: the x86_64
 # mingw-w64 compiler and binutils (objdump for the import tables), Wine for
 # 64-bit programs, and a headless X server for the keyboard path.

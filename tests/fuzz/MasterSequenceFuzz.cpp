@@ -95,14 +95,15 @@ void Check(const Helmcast& master, const Setup& setup, const Ledger& ledger) {
             fuzz::Require(message != nullptr && message->type() != wire::kHello && message->type() != wire::kAck);
         }
     }
-    const size_t clients = master.clients.size();
-    fuzz::Require(clients <= static_cast<size_t>(setup.maxClients));
-    for (size_t c = 0; c < clients; ++c) {
+    const auto& clients = master.clients.Clients();
+    fuzz::Require(clients.size() <= static_cast<size_t>(setup.maxClients));
+    for (size_t c = 0; c < clients.size(); ++c) {
         int owner = -1;
         for (int i = 0; i < kPeers; ++i)
-            if (peers->all[i]->is(master.clients[c].address)) owner = i;
+            if (peers->all[i]->is(AddressOf(clients[c].endpoint))) owner = i;
         fuzz::Require(owner >= 0 && ledger.subscribed[owner]);
-        for (size_t other = 0; other < c; ++other) fuzz::Require(!peers->all[owner]->is(master.clients[other].address));
+        for (size_t other = 0; other < c; ++other)
+            fuzz::Require(!peers->all[owner]->is(AddressOf(clients[other].endpoint)));
     }
     fuzz::Require(fuzz::KeysReceived() <= ledger.keysTyped + (setup.readOnly ? 0 : ledger.keysSent));
 }

@@ -32,7 +32,7 @@ TEST_F(HelmcastLifecycle, LoadingOpensAnEmptyLogAndRegistersTheModuleButNoServer
     EXPECT_TRUE(harness.workspace.exists("Helmcast.log"));
     EXPECT_EQ(harness.workspace.read("Helmcast.log"), "");
     EXPECT_FALSE(master.serverReady);
-    EXPECT_TRUE(master.clients.empty());
+    EXPECT_TRUE(master.clients.Clients().empty());
     EXPECT_TRUE(master.textSyncClasses.empty());
 }
 
@@ -63,7 +63,8 @@ TEST_F(HelmcastLifecycle, DebugEchoesEveryKeyInOrder) {
     ASSERT_TRUE(master.serverReady);
     EXPECT_THAT(configLines(), ElementsAre("Config: debug=1", "Config: waitForClients=1", "Config: waitForACK=1",
                                            "Config: maxUpdateRate=12", "Config: masterPort=" + std::to_string(port),
-                                           "Config: readOnly=1", "Config: maxClients=5"));
+                                           "Config: readOnly=1", "Config: maxClients=5",
+                                           "Config: maxClientsPerAddress=16", "Config: allowedClients="));
     EXPECT_TRUE(harness.logged("UDP server created"));
     EXPECT_EQ(master.settings.waitForACK, 1);
     EXPECT_EQ(master.settings.maxUpdateRate, 12);

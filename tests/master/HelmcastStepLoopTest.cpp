@@ -20,19 +20,22 @@ TEST_F(MasterStepLoop, UpdateNeedsStrictlyMoreThanTheInterval) {
     harness.host().setSysTime(begin + 1.0 / 30.0);
     harness.host().step(0.0);
     EXPECT_EQ(master.lastUpdateTime, begin) << "exactly one interval is not enough";
-    EXPECT_TRUE(master.clients.empty());
+    EXPECT_TRUE(receiveAll(client).empty());
 
     harness.host().setSysTime(begin + 1.0 / 30.0 + 1e-6);
     harness.host().step(0.0);
     EXPECT_GT(master.lastUpdateTime, begin);
-    EXPECT_EQ(master.clients.size(), 1u);
+    EXPECT_THAT(types(receiveAll(client)), ElementsAre(wire::kEnd)) << "the Hello answered";
 }
 
 TEST_F(MasterStepLoop, ThirtyPerSecondOnSixtyStepsIsAboutEveryOtherStep) {
     start("maxUpdateRate = 30\n");
     PeerSocket client;
-    send(client, wire::kHello);
-    for (int i = 0; i < 120; ++i) harness.host().step(kFrame);
+    subscribe(client);
+    for (int i = 0; i < 120; ++i) {
+        harness.host().step(kFrame);
+        send(client, wire::kAck);
+    }
     int starts = 0;
     for (const auto& d : receiveAll(client)) starts += d.type() == wire::kStart ? 1 : 0;
     // Two seconds at most 30 a second; never more than every second step.
@@ -46,7 +49,7 @@ TEST_F(MasterStepLoop, RateZeroNeverUpdatesButStillSaves) {
     send(client, wire::kHello);
     std::filesystem::remove(harness.workspace.path() / "Scenarios/000Velsync.scn");
     for (int i = 0; i < 12; ++i) harness.host().step(1.0);
-    EXPECT_TRUE(master.clients.empty());
+    EXPECT_EQ(clientCount(master), 0u);
     EXPECT_TRUE(receiveAll(client).empty());
     EXPECT_TRUE(harness.workspace.exists("Scenarios/000Velsync.scn"));
 }
@@ -55,7 +58,10 @@ TEST_F(MasterStepLoop, NegativeRateUpdatesAtEveryStep) {
     start("maxUpdateRate = -1\n");
     PeerSocket client;
     send(client, wire::kHello);
-    harness.host().step(0.0);  // subscribes
+    harness.host().step(0.0);  // answered with the end
+    send(client, wire::kAck);
+    harness.host().step(0.0);  // confirmed
+    receiveAll(client);
     for (int i = 0; i < 5; ++i) harness.host().step(0.0);
     int starts = 0;
     for (const auto& d : receiveAll(client)) starts += d.type() == wire::kStart ? 1 : 0;
@@ -71,8 +77,7 @@ TEST_F(MasterStepLoop, UpdateCarriesEveryVesselInOrderWithConsecutiveSequenceNum
     addVessel("two", "Modern2");
     addVessel("four", "Future4");
     PeerSocket client;
-    send(client, wire::kHello);
-    update();  // subscribes the client
+    subscribe(client);
     update();
     const auto datagrams = receiveAll(client);
     using namespace wire;
@@ -95,66 +100,76 @@ TEST_F(MasterStepLoop, UpdateWithoutClientsStillAdvancesTheSequence) {
     update();
     update();
     PeerSocket client;
-    send(client, wire::kHello);
-    update();  // subscribes
+    subscribe(client);
     update();
     const auto datagrams = receiveAll(client);
     ASSERT_FALSE(datagrams.empty());
-    // Four updates of 3 + 4 + 1 messages each went before this one.
+    // Three updates of 3 + 4 + 1 messages each went before this one.
     EXPECT_EQ(datagrams.front().seq(), first + 3 * 8);
     EXPECT_EQ(std::string(oapiDebugString()).rfind("CLIENTS:", 0), 0u);
 }
 
-TEST_F(MasterStepLoop, HelloSubscribesOnceAndOnlyAcknowledgementsKeepAClient) {
+TEST_F(MasterStepLoop, HelloIsAnsweredByTheEndAloneAnAckConfirmsAndOnlyAcksKeepAClient) {
     Helmcast& master = start("debug = 1\nmaxUpdateRate = 10\n");
     PeerSocket client;
     send(client, wire::kHello);
+    between();
     update();
-    ASSERT_EQ(master.clients.size(), 1u);
-    EXPECT_EQ(ntohs(master.clients[0].address.sin_port), client.port());
+    const auto answer = receiveAll(client);
+    ASSERT_THAT(types(answer), ElementsAre(wire::kEnd)) << "no more bytes than the Hello";
+    EXPECT_EQ(clientCount(master), 0u);
+
+    send(client, wire::kAck);
+    between();
+    ASSERT_EQ(clientCount(master), 1u);
+    EXPECT_EQ(clientPort(master, 0), client.port());
     EXPECT_TRUE(harness.logged("Client 127.0.0.1:" + std::to_string(client.port()) + " subscribed"));
+    update();
+    const auto full = receiveAll(client);
+    ASSERT_FALSE(full.empty());
+    EXPECT_EQ(full.front().type(), wire::kStart);
+    EXPECT_EQ(full.front().seq(), answer.front().seq() + 1) << "numbers stay contiguous: nothing counts as lost";
+    send(client, wire::kHello);
+    update();
+    update();
+    EXPECT_EQ(types(receiveAll(client)).front(), wire::kStart) << "a client's Hello is not answered";
 
     // Hellos for four seconds: still dropped, since they do not renew.
     for (int i = 0; i < 4; ++i) {
         send(client, wire::kHello);
         update();
     }
-    EXPECT_TRUE(master.clients.empty());
+    EXPECT_EQ(clientCount(master), 0u);
     EXPECT_TRUE(harness.logged("Client #0 timed out"));
 
-    send(client, wire::kHello);
-    update();
-    ASSERT_EQ(master.clients.size(), 1u);
+    subscribe(client);
+    ASSERT_EQ(clientCount(master), 1u);
     for (int i = 0; i < 6; ++i) {
         send(client, wire::kAck);
         update();
     }
-    EXPECT_EQ(master.clients.size(), 1u) << "acknowledgements keep it";
+    EXPECT_EQ(clientCount(master), 1u) << "acknowledgements keep it";
 }
 
 TEST_F(MasterStepLoop, TwoAdjacentSilentClientsLeaveInTheSameUpdate) {
     Helmcast& master = start("debug = 1\nmaxUpdateRate = 10\n");
     PeerSocket first, second, third;
-    send(first, wire::kHello);
-    send(second, wire::kHello);
-    send(third, wire::kHello);
-    update();
-    ASSERT_EQ(master.clients.size(), 3u);
+    subscribe({&first, &second, &third});
+    ASSERT_EQ(clientCount(master), 3u);
     for (int i = 0; i < 4; ++i) {
         send(third, wire::kAck);
         update();
     }
-    ASSERT_EQ(master.clients.size(), 1u);
-    EXPECT_EQ(ntohs(master.clients[0].address.sin_port), third.port());
+    ASSERT_EQ(clientCount(master), 1u);
+    EXPECT_EQ(clientPort(master, 0), third.port());
     EXPECT_EQ(harness.countLogged("Client #0 timed out"), 2);
 }
 
 TEST_F(MasterStepLoop, WaitForAckHoldsThirtyMillisecondsForASilentClient) {
     Helmcast& master = start("waitForACK = 1\nmaxUpdateRate = 10\n");
     PeerSocket client;
-    send(client, wire::kHello);
-    update();
-    ASSERT_EQ(master.clients.size(), 1u);
+    subscribe(client);
+    ASSERT_EQ(clientCount(master), 1u);
 
     const double before = harness.host().sysTime();
     harness.host().step(1.0);
@@ -164,24 +179,26 @@ TEST_F(MasterStepLoop, WaitForAckHoldsThirtyMillisecondsForASilentClient) {
 TEST_F(MasterStepLoop, WaitForAckEndsAtOnceWhenEveryClientAcknowledged) {
     Helmcast& master = start("waitForACK = 1\nmaxUpdateRate = 10\n");
     PeerSocket client;
-    send(client, wire::kHello);
-    update();
-    ASSERT_EQ(master.clients.size(), 1u);
+    subscribe(client);
+    ASSERT_EQ(clientCount(master), 1u);
     send(client, wire::kAck);  // already waiting when the receive phase starts
     const double before = harness.host().sysTime();
     harness.host().step(1.0);
     EXPECT_NEAR(harness.host().sysTime() - before, 1.0, 1e-9);
 }
 
-TEST_F(MasterStepLoop, AcknowledgementOfAClientSubscribedInThePhaseRenewsItWithoutCounting) {
+TEST_F(MasterStepLoop, AClientConfirmedInTheReceivePhaseIsNotWaitedFor) {
     Helmcast& master = start("waitForACK = 1\nmaxUpdateRate = 10\n");
     PeerSocket client;
     send(client, wire::kHello);
-    send(client, wire::kAck);
+    send(client, wire::kAck);  // before any answer: confirms nothing
+    between();
+    EXPECT_EQ(clientCount(master), 0u);
+    send(client, wire::kAck);  // read after this update's end answered the Hello
     const double before = harness.host().sysTime();
     update();
-    ASSERT_EQ(master.clients.size(), 1u);
-    EXPECT_DOUBLE_EQ(master.clients[0].lastContact, before + 1.0);
+    ASSERT_EQ(clientCount(master), 1u);
+    EXPECT_DOUBLE_EQ(master.clients.Clients()[0].lastContactSeconds, before + 1.0);
     EXPECT_NEAR(harness.host().sysTime() - before, 1.0, 1e-9) << "no counter to wait for";
 }
 
@@ -193,26 +210,40 @@ TEST_F(MasterStepLoop, WaitForClientsPausesWhileNobodyIsSubscribed) {
     PeerSocket client;
     send(client, wire::kHello);
     update();
+    EXPECT_TRUE(harness.host().paused()) << "an unconfirmed client is nobody yet";
+    harness.host().setPaused(false);
+    subscribe(client);
+    harness.host().setPaused(false);
+    update();
     EXPECT_FALSE(harness.host().paused());
 }
 
-TEST_F(MasterStepLoop, KeystrokesFromAnyoneAreReplayedUnlessReadOnly) {
+TEST_F(MasterStepLoop, KeystrokesOfConfirmedClientsOnlyAreReplayed) {
     simhost::RegisterGenericClass("Modern2", ClassOfVersion(2));
     start("maxUpdateRate = 10\n");
     OBJHANDLE ship = addVessel("ship", "Modern2");
     oapiSetFocusObject(ship);
-    PeerSocket stranger;  // never subscribed
     wire::KeyboardRecord keys;
     std::memset(&keys, 0, sizeof keys);
     keys.header.type = wire::kKeyboard;
     keys.keyCount = 1;
     keys.keys[0] = {0, 'G', static_cast<int32_t>(0x22u << 16 | 1u)};
+    PeerSocket stranger;  // never subscribed
+    PeerSocket unconfirmed;
+    send(unconfirmed, wire::kHello);
+    PeerSocket client;
+    subscribe(client);
     stranger.sendTo(port, &keys, sizeof keys);
+    unconfirmed.sendTo(port, &keys, sizeof keys);
+    keys.keys[0].keyFlags = static_cast<int32_t>(0x23u << 16 | 1u);
+    client.sendTo(port, &keys, sizeof keys);
     update();
     const auto received = harness.host().keysReceivedBy(ship);
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].key, 0x22u);
+    EXPECT_EQ(received[0].key, 0x23u);
     EXPECT_TRUE(received[0].down);
+    EXPECT_TRUE(harness.logged("Ignored keys from senders that are no client: 2, the last from 127.0.0.1:" +
+                               std::to_string(unconfirmed.port()) + " (keys)"));
 }
 
 TEST_F(MasterStepLoop, ReadOnlyIgnoresClientKeysButSendsItsOwn) {
@@ -221,9 +252,8 @@ TEST_F(MasterStepLoop, ReadOnlyIgnoresClientKeysButSendsItsOwn) {
     OBJHANDLE ship = addVessel("ship", "Modern2");
     oapiSetFocusObject(ship);
     PeerSocket client;
-    send(client, wire::kHello);
-    update();
-    ASSERT_EQ(master.clients.size(), 1u);
+    subscribe(client);
+    ASSERT_EQ(clientCount(master), 1u);
 
     wire::KeyboardRecord keys;
     std::memset(&keys, 0, sizeof keys);
@@ -256,8 +286,7 @@ TEST_F(MasterStepLoop, ScenarioTextGoesOncePerUpdateForListedClassesOfVersionTwo
     addVessel("one", "Older1");
     addVessel("two", "Modern2");
     PeerSocket client;
-    send(client, wire::kHello);
-    update();
+    subscribe(client);
     update();
     std::vector<Datagram> texts;
     for (auto& d : receiveAll(client))
@@ -282,8 +311,7 @@ TEST_F(MasterStepLoop, CountsAreCutToTheMessageCapacities) {
     start("maxUpdateRate = 10\n");
     addVessel("big", "Big2");
     PeerSocket client;
-    send(client, wire::kHello);
-    update();
+    subscribe(client);
     update();
     bool sawVessel = false, sawAnimation = false;
     for (const auto& d : receiveAll(client)) {
@@ -319,12 +347,13 @@ TEST_F(MasterStepLoop, PeriodicSaveComesAfterMoreThanTenSeconds) {
 TEST_F(MasterStepLoop, StatusLineStopsBeforeAnEntryThatWouldNotFit) {
     Helmcast& master = start("debug = 1\nmaxUpdateRate = 10\n");
     std::vector<std::unique_ptr<PeerSocket>> clients;
+    std::vector<const PeerSocket*> peers;
     for (int i = 0; i < 13; ++i) {
         clients.push_back(std::make_unique<PeerSocket>());
-        send(*clients.back(), wire::kHello);
+        peers.push_back(clients.back().get());
     }
-    update();
-    ASSERT_EQ(master.clients.size(), 13u);
+    subscribe(peers);
+    ASSERT_EQ(clientCount(master), 13u);
     update();
     const std::string line = oapiDebugString();
     EXPECT_EQ(line.rfind("CLIENTS:", 0), 0u);

@@ -18,8 +18,7 @@ protected:
 
     std::vector<Datagram> oneUpdate() {
         PeerSocket client;
-        send(client, wire::kHello);
-        update();
+        subscribe(client);
         update();
         return receiveAll(client);
     }
@@ -67,8 +66,8 @@ TEST_F(MasterCapture, ScenarioTextTooLongForADatagramIsReportedOnceAndNotSent) {
     oapiCloseFile(file, FILE_IN);
 
     PeerSocket client;
-    send(client, wire::kHello);
-    for (int i = 0; i < 3; ++i) update();
+    subscribe(client);
+    for (int i = 0; i < 2; ++i) update();
     int texts = 0, vessels = 0;
     for (const auto& d : receiveAll(client)) {
         texts += d.type() == wire::kVesselState ? 1 : 0;

@@ -40,6 +40,27 @@ protected:
 
     // Steps until the master has run one update (strictly past the interval).
     void update() { harness.host().step(1.0); }
+    // A step without an update: the master reads what came meanwhile.
+    void between() { harness.host().step(0.0); }
+
+    // Subscribes peers as slaves do: a Hello, answered by the next update's
+    // end alone, whose Ack confirms them; the update after that comes whole.
+    // What they received on the way is read away.
+    void subscribe(const std::vector<const PeerSocket*>& peers) {
+        for (const PeerSocket* peer : peers) send(*peer, wire::kHello);
+        between();
+        update();
+        for (const PeerSocket* peer : peers) {
+            receiveAll(*peer);
+            send(*peer, wire::kAck);
+        }
+        between();
+    }
+    void subscribe(const PeerSocket& peer) { subscribe({&peer}); }
+    size_t clientCount(const Helmcast& master) const { return master.clients.Clients().size(); }
+    int clientPort(const Helmcast& master, size_t position) const {
+        return ntohs(master.clients.Clients().at(position).endpoint.port);
+    }
 
     static std::vector<Datagram> receiveAll(const PeerSocket& peer) { return ReceiveAllNow(peer); }
 

@@ -49,7 +49,7 @@ class RelayTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(relay_.open({master_.address(), Loopback(0), 2}, error)) << error;
+        ASSERT_TRUE(relay_.open({master_.address(), Loopback(0), 2, 16, ""}, error)) << error;
         step();
         const std::vector<Datagram> hello = fromRelay();
         ASSERT_EQ(hello.size(), 1u);
@@ -73,10 +73,21 @@ protected:
         step();
     }
 
-    void subscribe(const PeerSocket& slave) {
+    // Subscribes slaves as they do: Hellos; the end of the master's next
+    // update (numbered 1 to 3) answers them, their Acks confirm them. What
+    // they and the master received on the way is read away.
+    void subscribe(const std::vector<const PeerSocket*>& slaves) {
         const Bytes hello = Header(wire::kHello, 0);
-        slave.sendTo(relayPort(), hello.data(), hello.size());
+        for (const PeerSocket* slave : slaves) slave->sendTo(relayPort(), hello.data(), hello.size());
         step();
+        fromMaster(Update(1));
+        const Bytes ack = Header(wire::kAck, 1);
+        for (const PeerSocket* slave : slaves) {
+            ReceiveAllNow(*slave);
+            slave->sendTo(relayPort(), ack.data(), ack.size());
+        }
+        step();
+        fromRelay();
     }
 
     // What the master heard from the relay; learns the relay's upstream port.
@@ -103,8 +114,8 @@ protected:
 
 TEST_F(RelayTest, PassesEveryNewDatagramOnUnchangedAndAcknowledgesUpdates) {
     PeerSocket slave1, slave2;
-    subscribe(slave1);
-    subscribe(slave2);
+    subscribe({&slave1, &slave2});
+    const RelaySnapshot before = relay_.relaySnapshot(now_);
     const std::vector<Bytes> first = Update(10);
     fromMaster(first);
     EXPECT_EQ(BytesOfAll(ReceiveAllNow(slave1)), first);
@@ -127,28 +138,32 @@ TEST_F(RelayTest, PassesEveryNewDatagramOnUnchangedAndAcknowledgesUpdates) {
     EXPECT_EQ(up, (std::vector<int32_t>{wire::kAck, wire::kAck, wire::kAck}))
         << "one Ack per update, none per datagram";
     const RelaySnapshot s = relay_.relaySnapshot(now_);
-    EXPECT_EQ(s.relay.updates, 3);
-    EXPECT_EQ(s.relay.sends, 2 * 9);
+    EXPECT_EQ(s.relay.updates - before.relay.updates, 3);
+    EXPECT_EQ(s.relay.sends - before.relay.sends, 2 * 9);
     EXPECT_EQ(s.upstream.link.duplicates, 1);
 }
 
 TEST_F(RelayTest, ANewClientGetsItsFirstUpdateWhole) {
     PeerSocket early, late;
-    subscribe(early);
+    subscribe({&early});
     const std::vector<Bytes> update = Update(20);
     fromMaster({update[0]});
-    subscribe(late);
+    const Bytes hello = Header(wire::kHello, 0);
+    late.sendTo(relayPort(), hello.data(), hello.size());
+    step();
     fromMaster({update[1], update[2]});
     EXPECT_EQ(ReceiveAllNow(early).size(), 3u);
-    EXPECT_TRUE(ReceiveAllNow(late).empty()) << "it joined in the middle of an update";
+    EXPECT_EQ(BytesOfAll(ReceiveAllNow(late)), std::vector<Bytes>{update[2]}) << "the end alone answers its Hello";
+    const Bytes ack = Header(wire::kAck, 1);
+    late.sendTo(relayPort(), ack.data(), ack.size());
+    step();
     fromMaster(Update(23));
     EXPECT_EQ(BytesOfAll(ReceiveAllNow(late)), Update(23));
 }
 
 TEST_F(RelayTest, KeysOfClientsGoUpNumberedAsTheRelaysOwn) {
     PeerSocket slave, stranger;
-    subscribe(slave);
-    fromRelay();
+    subscribe({&slave});
     const Bytes typed = Keys(777, 2);
     slave.sendTo(relayPort(), typed.data(), typed.size());
     const Bytes nothing = Keys(778, 0);
@@ -158,7 +173,7 @@ TEST_F(RelayTest, KeysOfClientsGoUpNumberedAsTheRelaysOwn) {
     const std::vector<Datagram> up = fromRelay();
     ASSERT_EQ(up.size(), 1u) << "empty key messages and a stranger's keys stay here";
     EXPECT_EQ(up[0].type(), wire::kKeyboard);
-    EXPECT_EQ(up[0].seq(), 1) << "after the relay's Hello (0)";
+    EXPECT_EQ(up[0].seq(), 2) << "after the relay's Hello (0) and its Ack (1)";
     EXPECT_EQ(Bytes(up[0].bytes.begin() + 8, up[0].bytes.end()), Bytes(typed.begin() + 8, typed.end()));
     const RelaySnapshot s = relay_.relaySnapshot(now_);
     EXPECT_EQ(s.relay.keyEvents, 2);
@@ -167,9 +182,7 @@ TEST_F(RelayTest, KeysOfClientsGoUpNumberedAsTheRelaysOwn) {
 
 TEST_F(RelayTest, KeepsItsClientsByTheMastersRules) {
     PeerSocket a, b, c;
-    subscribe(a);
-    subscribe(b);
-    subscribe(c);
+    subscribe({&a, &b, &c});
     EXPECT_EQ(relay_.relaySnapshot(now_).relay.refused, 1) << "maxClients is 2";
     fromMaster(Update(30));
     const Bytes ack = Header(wire::kAck, 1);
@@ -183,12 +196,12 @@ TEST_F(RelayTest, KeepsItsClientsByTheMastersRules) {
     ASSERT_EQ(s.clients.size(), 1u);
     EXPECT_EQ(s.clients[0].address, "127.0.0.1:" + std::to_string(a.port()));
     EXPECT_EQ(s.relay.timeouts, 1);
-    EXPECT_EQ(s.relay.notFromClients, 1) << "c's Ack: no client";
+    EXPECT_EQ(s.relay.refused, 2) << "c's Ack: still no room among clients too new to judge";
 }
 
 TEST_F(RelayTest, AJunkFloodAtItsPortHoldsNothingUp) {
     PeerSocket slave, flooder;
-    subscribe(slave);
+    subscribe({&slave});
     const Bytes junk(100, 0xEE);
     for (int i = 0; i < Relay::kMaxClientDatagramsPerStep + 500; ++i)
         flooder.sendTo(relayPort(), junk.data(), junk.size());

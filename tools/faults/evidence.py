@@ -9,6 +9,7 @@ from datetime import datetime
 STAMP = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) ")
 SUBSCRIBED = re.compile(r"Client (\d+\.\d+\.\d+\.\d+):(\d+) subscribed")
 TIMED_OUT = re.compile(r"Client #(\d+) timed out")
+UNCONFIRMED = re.compile(r"Client (\d+\.\d+\.\d+\.\d+):(\d+) acknowledges too few updates")
 STATISTICS = re.compile(r"Pkts: (-?\d+) lost: (-?\d+) \(.*?\) dropped: (-?\d+)")
 BOUND = re.compile(r"Bound to [\d.]+:(\d+)")
 PEER = re.compile(r"^peer 127\.0\.0\.1:(\d+) via 127\.0\.0\.1:(\d+) at ([\d.]+)")
@@ -32,7 +33,8 @@ def log_lines(path):
 
 class ClientTable:
     """The master's client list, replayed from its log: subscriptions append,
-    time-outs remove by position."""
+    time-outs remove by position, clients that acknowledge too few updates
+    by address."""
 
     def __init__(self, master_log):
         self.largest = 0
@@ -52,6 +54,17 @@ class ClientTable:
                 position = int(found.group(1))
                 if 0 <= position < len(table):
                     self.timed_out.append((when, table.pop(position)))
+                else:
+                    self.unknown_removals += 1
+                continue
+            # A client that stopped acknowledging leaves by name, sooner
+            # than a time-out would take it.
+            found = UNCONFIRMED.search(text)
+            if found:
+                port = int(found.group(2))
+                if port in table:
+                    table.remove(port)
+                    self.timed_out.append((when, port))
                 else:
                     self.unknown_removals += 1
 

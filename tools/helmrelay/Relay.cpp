@@ -6,17 +6,10 @@
 #include <cstring>
 
 #include "MasterAddress.h"
+#include "SocketAddress.h"
 #include "WireRecords.h"
 
 namespace {
-
-std::string Endpoint(uint32_t address, uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = address;
-    a.sin_port = port;
-    return AddressText(a);
-}
 
 int32_t TypeOf(const uint8_t* datagram) {
     int32_t type;
@@ -30,7 +23,12 @@ Relay::Relay(RelayEvents& events) : events_(events) {}
 
 bool Relay::open(const RelaySettings& settings, std::string& error) {
     master_ = settings.master;
-    clients_ = ClientTable(settings.maxClients);
+    ClientRules rules;
+    rules.maxClients = settings.maxClients;
+    rules.maxClientsPerAddress = settings.maxClientsPerAddress;
+    rules.allowed = AllowList(settings.allowedClients);
+    clients_ = ClientTable(rules);
+    refreshReceivers();
     if (!port_.open(settings.listen, error)) return false;
     fanOut_.attach(port_.fd());
     figures_.listen = AddressText(port_.address());
@@ -40,7 +38,7 @@ bool Relay::open(const RelaySettings& settings, std::string& error) {
 
 void Relay::step(double now) {
     service(now);
-    fanOut_.flush(clients_.receivers());
+    fanOut_.flush(receivers_);
     takeClientDatagrams(now);
     dropSilentClients(now);
     reportDue(now);
@@ -63,12 +61,26 @@ bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
         heardMaster_ = true;
         events_.say("first message from the master %s", AddressText(master_).c_str());
     }
-    if (type == wire::kStart && take == LinkTally::Take::kFresh) clients_.admitNewcomers();
-    fanOut_.add(datagram, length, clients_.receivers());
+    if (type == wire::kStart && take == LinkTally::Take::kFresh) {
+        // Clients confirmed since the last update get this one whole.
+        clients_.Join();
+        refreshReceivers();
+    }
+    fanOut_.add(datagram, length, receivers_);
     if (type == wire::kEnd) {
+        // The end also answers the Hellos of addresses not yet confirmed:
+        // one datagram the size of their Hello.
         // An update leaves as soon as its end has come.
-        fanOut_.flush(clients_.receivers());
+        fanOut_.flush(receivers_);
+        answers_.clear();
+        for (const Endpoint& answer : clients_.TakeAnswers()) answers_.push_back(AddressOf(answer));
+        if (!answers_.empty()) {
+            fanOut_.add(datagram, length, answers_);
+            fanOut_.flush(answers_);
+        }
         ++figures_.updates;
+        clients_.EndSent(now);
+        reportDepartures(now);
     }
     return taken;
 }
@@ -91,25 +103,36 @@ void Relay::takeClientDatagrams(double now) {
 }
 
 void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now) {
+    const Endpoint sender = EndpointOf(from);
     switch (TypeOf(datagram)) {
         case wire::kHello:
-            switch (clients_.hello(from, now)) {
-                case ClientTable::Hello::kSubscribed:
-                    ++figures_.subscriptions;
-                    events_.say("client %s subscribed (%zu of %d)", AddressText(from).c_str(),
-                                clients_.clients().size(), clients_.maxClients());
-                    break;
-                case ClientTable::Hello::kRefused:
-                    ++figures_.refused;
-                    refused_.Count(from.sin_addr.s_addr, from.sin_port);
-                    break;
-                case ClientTable::Hello::kAlreadyClient:
-                    break;
+            // A client's Hello changes nothing; anyone else's is answered with
+            // the next update's end.
+            if (clients_.Hello(sender, now) == ClientTable::HelloVerdict::kNotAllowed) {
+                ++figures_.refused;
+                notAllowed_.Count(from.sin_addr.s_addr, from.sin_port);
             }
             break;
         case wire::kAck:
-            // An Ack of a sender that is no client is ignored, as a master ignores it.
-            if (!clients_.ack(from, now)) ++figures_.notFromClients;
+            switch (clients_.Ack(sender, now)) {
+                case ClientTable::AckVerdict::kConfirmed:
+                    ++figures_.subscriptions;
+                    if (clientLineAllowed(now, sender, "subscribed"))
+                        events_.say("client %s subscribed (%zu of %d)", AddressText(from).c_str(),
+                                    clients_.Clients().size(), clients_.Rules().maxClients);
+                    reportDepartures(now);
+                    break;
+                case ClientTable::AckVerdict::kRefused:
+                    ++figures_.refused;
+                    refused_.Count(from.sin_addr.s_addr, from.sin_port);
+                    break;
+                case ClientTable::AckVerdict::kStranger:
+                    // An Ack of a sender that is no client is ignored, as a master ignores it.
+                    ++figures_.notFromClients;
+                    break;
+                case ClientTable::AckVerdict::kCounted:
+                    break;
+            }
             break;
         case wire::kKeyboard:
             passKeysUp(datagram, length, from);
@@ -125,9 +148,9 @@ void Relay::passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& f
     std::memcpy(&keys, datagram, sizeof keys);
     const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
     // A slave that forwards keys sends a message every step, mostly empty:
-    // only events travel on, and only those of clients.
+    // only events travel on, and only those of confirmed clients.
     if (count == 0) return;
-    if (!clients_.isClient(from)) {
+    if (!clients_.IsClient(EndpointOf(from))) {
         ++figures_.notFromClients;
         strangers_.Count(from.sin_addr.s_addr, from.sin_port, "keys");
         return;
@@ -138,28 +161,77 @@ void Relay::passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& f
 }
 
 void Relay::dropSilentClients(double now) {
-    for (const ClientTable::Client& client : clients_.dropSilent(now)) {
-        ++figures_.timeouts;
-        events_.say("client %s timed out (no Ack for %.0f s)", AddressText(client.address).c_str(),
-                    ClientTable::kTimeoutSeconds);
+    clients_.DropSilent(now);
+    reportDepartures(now);
+}
+
+void Relay::reportDepartures(double now) {
+    const std::vector<ClientTable::Departure> departures = clients_.TakeDepartures();
+    if (departures.empty()) return;
+    refreshReceivers();
+    for (const ClientTable::Departure& left : departures) {
+        const std::string who = EndpointText(left.client.endpoint);
+        switch (left.why) {
+            case ClientTable::Leaving::kSilent:
+                ++figures_.timeouts;
+                if (clientLineAllowed(now, left.client.endpoint, "timed out"))
+                    events_.say("client %s timed out (no Ack for %.0f s)", who.c_str(),
+                                clients_.Rules().silenceSeconds);
+                break;
+            case ClientTable::Leaving::kFewAcks:
+                ++figures_.timeouts;
+                if (clientLineAllowed(now, left.client.endpoint, "too few acknowledgements"))
+                    events_.say("client %s acknowledges too few updates: unconfirmed until it answers again",
+                                who.c_str());
+                break;
+            case ClientTable::Leaving::kDisplaced:
+                ++figures_.timeouts;
+                if (clientLineAllowed(now, left.client.endpoint, "displaced"))
+                    events_.say("client %s acknowledges too few updates: its place goes to a newcomer", who.c_str());
+                break;
+        }
     }
+}
+
+bool Relay::clientLineAllowed(double now, const Endpoint& about, const char* what) {
+    if (lines_.Take(now)) return true;
+    linesHeld_.Count(about.address, about.port, what);
+    return false;
+}
+
+void Relay::refreshReceivers() {
+    receivers_.clear();
+    for (const Endpoint& receiver : clients_.Receivers()) receivers_.push_back(AddressOf(receiver));
 }
 
 void Relay::reportDue(double now) {
     if (refused_.Due(now)) {
         const ThrottledReport::Summary s = refused_.Take(now);
-        events_.say("refused %d subscriptions, the client table is full (maxClients=%d); last from %s", s.count,
-                    clients_.maxClients(), Endpoint(s.address, s.port).c_str());
+        events_.say(
+            "refused %d subscriptions, the client table is full (maxClients=%d, maxClientsPerAddress=%d); "
+            "last from %s",
+            s.count, clients_.Rules().maxClients, clients_.Rules().maxClientsPerAddress,
+            EndpointText({s.address, s.port}).c_str());
+    }
+    if (notAllowed_.Due(now)) {
+        const ThrottledReport::Summary s = notAllowed_.Take(now);
+        events_.say("ignored %d Hellos from addresses the allow-list does not admit; last from %s", s.count,
+                    EndpointText({s.address, s.port}).c_str());
+    }
+    if (linesHeld_.Due(now)) {
+        const ThrottledReport::Summary s = linesHeld_.Take(now);
+        events_.say("%d more client events not told one by one; last: %s, %s", s.count, s.reason,
+                    EndpointText({s.address, s.port}).c_str());
     }
     if (rejected_.Due(now)) {
         const ThrottledReport::Summary s = rejected_.Take(now);
         events_.say("ignored %d datagrams that are no message; last: %s, from %s", s.count, s.reason,
-                    Endpoint(s.address, s.port).c_str());
+                    EndpointText({s.address, s.port}).c_str());
     }
     if (strangers_.Due(now)) {
         const ThrottledReport::Summary s = strangers_.Take(now);
         events_.say("ignored %d key messages of senders that are no client; last from %s", s.count,
-                    Endpoint(s.address, s.port).c_str());
+                    EndpointText({s.address, s.port}).c_str());
     }
     // The master's figures cost a snapshot: looked at once a second.
     if (now < nextRestartCheck_) return;
@@ -180,8 +252,9 @@ RelaySnapshot Relay::relaySnapshot(double now) const {
     s.relay.bytes = sent.bytes;
     s.relay.sends = sent.sends;
     s.relay.failedSends = sent.failed;
-    for (const ClientTable::Client& c : clients_.clients()) {
-        s.clients.push_back({AddressText(c.address), now - c.subscribedAt, now - c.lastContact, c.acks, c.joined});
+    for (const ClientTable::Client& c : clients_.Clients()) {
+        s.clients.push_back(
+            {EndpointText(c.endpoint), now - c.confirmedSeconds, now - c.lastContactSeconds, c.acks, c.joined});
     }
     return s;
 }

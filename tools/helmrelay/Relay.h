@@ -1,7 +1,8 @@
 // The fan-out relay: upstream one client of a master (a Hello at once and
 // every second, an Ack for each complete update passed on), downstream a
-// master to its own clients (the same subscription, acknowledgement and
-// time-out rules, the same client cap, the same receive checks). Every new
+// master to its own clients (the master's client table: the same
+// subscription, confirmation, acknowledgement, time-out and cap rules, the
+// same receive checks). Every new
 // datagram of the master goes to every client with its bytes unchanged,
 // sequence numbers included, so the slaves' loss figures stay end to end.
 // Key events of the clients go up to the master, numbered as the relay's
@@ -28,7 +29,9 @@
 struct RelaySettings {
     sockaddr_in master{};
     sockaddr_in listen{};
-    int maxClients = 64;
+    int maxClients = ClientRules::kDefaultMaxClients;
+    int maxClientsPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
+    std::string allowedClients;  // empty: anyone
 };
 
 class Relay : public LinkWatch {
@@ -58,11 +61,18 @@ private:
     void takeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
     void passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
     void dropSilentClients(double now);
+    void reportDepartures(double now);
+    // The client table's receivers as socket addresses, after any change.
+    void refreshReceivers();
+    // A line about one client, unless they come faster than a few a second.
+    bool clientLineAllowed(double now, const Endpoint& about, const char* what);
     void reportDue(double now);
 
     RelayEvents& events_;
     sockaddr_in master_{};
-    ClientTable clients_{64};
+    ClientTable clients_;
+    std::vector<sockaddr_in> receivers_;
+    std::vector<sockaddr_in> answers_;
     DownstreamPort port_;
     FanOut fanOut_;
     RelayFigures figures_;
@@ -72,4 +82,7 @@ private:
     ThrottledReport refused_;
     ThrottledReport rejected_;
     ThrottledReport strangers_;
+    ThrottledReport notAllowed_;
+    ThrottledReport linesHeld_;
+    LineBudget lines_{5};
 };

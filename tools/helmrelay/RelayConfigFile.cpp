@@ -6,7 +6,7 @@
 
 namespace {
 
-const char* const kKeys[] = {"master", "listen", "maxclients"};
+const char* const kKeys[] = {"master", "listen", "maxclients", "maxclientsperaddress", "allowedclients"};
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -39,7 +39,8 @@ bool ReadRelayConfigFile(const std::string& path, std::map<std::string, std::str
         }
         const std::string key = Lower(Trim(line.substr(0, equals)));
         if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys)) {
-            error = where + "unknown key '" + Trim(line.substr(0, equals)) + "' (known: master, listen, maxClients)";
+            error = where + "unknown key '" + Trim(line.substr(0, equals)) +
+                    "' (known: master, listen, maxClients, maxClientsPerAddress, allowedClients)";
             return false;
         }
         if (!values.emplace(key, Trim(line.substr(equals + 1))).second) {

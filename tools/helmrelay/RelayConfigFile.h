@@ -4,6 +4,8 @@
 //   master = 192.0.2.10:40000
 //   listen = 40000
 //   maxClients = 64
+//   maxClientsPerAddress = 16
+//   allowedClients = 192.168.1.0/24
 #pragma once
 
 #include <map>

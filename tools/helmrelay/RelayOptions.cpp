@@ -10,22 +10,31 @@
 #include "RelayConfigFile.h"
 
 const char* const kRelayUsage =
-    "usage: helmrelay [MASTER[:PORT]] [--listen [ADDRESS:]PORT] [--max-clients N] [--config FILE]\n"
+    "usage: helmrelay [MASTER[:PORT]] [--listen [ADDRESS:]PORT] [--max-clients N]\n"
+    "                 [--max-clients-per-address N] [--allow LIST] [--config FILE]\n"
     "                 [--json | --once] [--seconds N] [--refresh HZ] [--quiet]\n"
     "\n"
     "Passes one Helmcast master's updates on to many slaves. To the master it is one\n"
     "client (one of its maxClients); to the slaves it is a master: they subscribe to it\n"
     "as to a master (masterIP and masterPort of the relay), and it keeps them by the\n"
-    "master's rules. Every datagram goes on with its bytes unchanged; the slaves' keys\n"
+    "master's rules: a Hello is answered by the next update's end alone, whose Ack\n"
+    "confirms the client; only confirmed clients get updates and pass keys up. Every datagram goes on with its bytes "
+    "unchanged; the slaves' keys\n"
     "go up to the master. A relay can subscribe to a relay.\n"
     "\n"
     "  MASTER[:PORT]       the master's (or an upstream relay's) IPv4 address and port;\n"
     "                      port 40000 unless given\n"
     "  --listen [A:]PORT   where the slaves subscribe; default all local addresses,\n"
     "                      port 40000\n"
-    "  --max-clients N     clients at most (1 to 4096, default 64); further Hellos are\n"
-    "                      refused\n"
-    "  --config FILE       'key = value' lines: master, listen, maxClients (flags win)\n"
+    "  --max-clients N     clients at most (1 to 4096, default 64); a newcomer takes the\n"
+    "                      place of one that acknowledges fewer than half the updates,\n"
+    "                      or is refused\n"
+    "  --max-clients-per-address N\n"
+    "                      clients from one address at most (1 to 4096, default 16)\n"
+    "  --allow LIST        addresses that may subscribe: a.b.c.d, a.b.c.d/n or a-b,\n"
+    "                      separated by commas; default anyone\n"
+    "  --config FILE       'key = value' lines: master, listen, maxClients,\n"
+    "                      maxClientsPerAddress, allowedClients (flags win)\n"
     "  --json              print a JSON snapshot when the relay stops\n"
     "  --once              print the status view when the relay stops\n"
     "  --seconds N         stop after N seconds; without it the relay runs until\n"
@@ -79,6 +88,23 @@ bool Apply(const std::map<std::string, Given>& given, RelayOptions& options, std
         return false;
     }
     options.maxClients = static_cast<int>(maxClients);
+    const auto perAddress = given.find("maxclientsperaddress");
+    long maxPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
+    if (perAddress != given.end() && !ParseWhole(perAddress->second.value, 1, kMostClients, maxPerAddress)) {
+        error = perAddress->second.source + ": bad client count '" + perAddress->second.value + "' (1 to 4096)";
+        return false;
+    }
+    options.maxClientsPerAddress = static_cast<int>(maxPerAddress);
+    const auto allowed = given.find("allowedclients");
+    if (allowed != given.end()) {
+        const AllowList list(allowed->second.value);
+        if (!list.Unusable().empty()) {
+            error = allowed->second.source + ": '" + list.Unusable().front() +
+                    "' is neither an address, a prefix (a.b.c.d/n) nor a range (a-b)";
+            return false;
+        }
+        options.allowedClients = allowed->second.value;
+    }
     const sockaddr_in& m = options.master;
     const sockaddr_in& l = options.listen;
     const bool masterOnLoopback = (ntohl(m.sin_addr.s_addr) >> 24) == 127;
@@ -138,8 +164,8 @@ bool ParseRelayOptions(int argc, char** argv, RelayOptions& options, std::string
             continue;
         }
         if (!arg.empty() && arg[0] == '-') {
-            if (arg != "--listen" && arg != "--max-clients" && arg != "--config" && arg != "--seconds" &&
-                arg != "--refresh") {
+            if (arg != "--listen" && arg != "--max-clients" && arg != "--max-clients-per-address" && arg != "--allow" &&
+                arg != "--config" && arg != "--seconds" && arg != "--refresh") {
                 error = "unknown option " + arg;
                 return false;
             }
@@ -150,6 +176,9 @@ bool ParseRelayOptions(int argc, char** argv, RelayOptions& options, std::string
             const std::string value = argv[++i];
             if (arg == "--listen") given["listen"] = {value, "--listen"};
             if (arg == "--max-clients") given["maxclients"] = {value, "--max-clients"};
+            if (arg == "--max-clients-per-address")
+                given["maxclientsperaddress"] = {value, "--max-clients-per-address"};
+            if (arg == "--allow") given["allowedclients"] = {value, "--allow"};
             if (arg == "--config") configFile = value;
             if (arg == "--seconds" && !ParseNumber(value, 0.1, 1.0e7, options.seconds)) {
                 error = "bad --seconds '" + value + "' (a number from 0.1 on)";

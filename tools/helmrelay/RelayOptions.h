@@ -6,8 +6,10 @@
 
 #include <string>
 
+#include "ClientTable.h"
+
 constexpr uint16_t kDefaultListenPort = 40000;
-constexpr int kDefaultMaxClients = 64;
+constexpr int kDefaultMaxClients = ClientRules::kDefaultMaxClients;
 constexpr int kMostClients = 4096;
 
 struct RelayOptions {
@@ -15,6 +17,8 @@ struct RelayOptions {
     sockaddr_in master{};
     sockaddr_in listen{};  // all local addresses, port 40000 unless given
     int maxClients = kDefaultMaxClients;
+    int maxClientsPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
+    std::string allowedClients;  // empty: anyone
     Output output = Output::kLive;
     double seconds = 0.0;  // 0: until interrupted
     double refreshHz = 4.0;

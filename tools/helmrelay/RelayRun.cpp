@@ -26,7 +26,9 @@ int RunRelay(const RelayOptions& options) {
                                      : (live ? RelayEvents::Sink::kKept : RelayEvents::Sink::kStandardError));
     Relay relay(events);
     std::string error;
-    if (!relay.open({options.master, options.listen, options.maxClients}, error)) {
+    if (!relay.open(
+            {options.master, options.listen, options.maxClients, options.maxClientsPerAddress, options.allowedClients},
+            error)) {
         std::fprintf(stderr, "helmrelay: %s\n", error.c_str());
         return 2;
     }
