@@ -4,6 +4,8 @@
 // window receives then reach the focus vessel. The window is made when the
 // first key is typed: keyboard input goes to the focused window, and only a
 // host that types keys may take the focus from the others on the desktop.
+#include <cstdio>
+
 #include "World.h"  // Windows' own headers, through the SDK's
 
 namespace simhost {
@@ -40,6 +42,8 @@ bool MakeWindow() {
                              nullptr, instance, nullptr);
     if (window == nullptr) {
         windowFailed = true;
+        std::fprintf(stderr,
+                     "simhost: no window for keyboard input (is there a display?): the scripted keys are not typed\n");
         return false;
     }
     ShowWindow(window, SW_SHOW);
