@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "Log.h"
+#include "SequenceWindow.h"
 #include "ThrottledReport.h"
 #include "WireCodec.h"
 
@@ -290,12 +291,26 @@ void RecordKey(int code, WPARAM wParam, LPARAM lParam) {
     keys.keyCount = n + 1;
 }
 
-void ReplayKeys(const KeyboardMessage& message) {
+bool KeyOrder::Take(uint32_t scanCode, int32_t seq) {
+    const uint32_t key = scanCode & kScanCodeMask;
+    if (seen_[key] && SequenceAfter(last_[key], seq)) return false;
+    seen_[key] = true;
+    last_[key] = seq;
+    return true;
+}
+
+void KeyOrder::Reset() {
+    std::memset(seen_, 0, sizeof seen_);
+    std::memset(last_, 0, sizeof last_);
+}
+
+void ReplayKeys(const KeyboardMessage& message, KeyOrder* order) {
     const wire::KeyboardRecord& keys = message.record();
     const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t flags = static_cast<uint32_t>(keys.keys[i].keyFlags);
         const DWORD key = (flags >> kScanCodeShift) & kScanCodeMask;
+        if (order != nullptr && !order->Take(key, message.seq())) continue;
         // The transition bit alone tells a release, whatever the context bit
         // (Alt held) says.
         const bool down = (flags & kTransitionBit) == 0;

@@ -244,7 +244,23 @@ extern unsigned char keyState[256];
 // on failure.
 void InstallKeyboardHook(const char* moduleFileName);
 void RecordKey(int code, WPARAM wParam, LPARAM lParam);
-void ReplayKeys(const KeyboardMessage& message);
+// Which key events of one sender have been replayed, by the message's
+// number: on a link that reorders, a key's release must not be followed by
+// its older press (the key would stay down).
+class KeyOrder {
+public:
+    // True when `seq` is not older than the last event replayed for `scanCode`;
+    // it is then the last one.
+    bool Take(uint32_t scanCode, int32_t seq);
+    void Reset();
+
+private:
+    int32_t last_[256] = {};
+    bool seen_[256] = {};
+};
+// Replays the message's key events on the focus vessel; with `order`, an
+// event older than one already replayed for the same key is dropped.
+void ReplayKeys(const KeyboardMessage& message, KeyOrder* order = nullptr);
 HELM_EXPORT LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam);
 
 // ---- Template members ----

@@ -27,7 +27,7 @@ size_t Aligned(size_t bytes) { return (bytes + 7u) & ~static_cast<size_t>(7u); }
 
 UdpSocket::~UdpSocket() { Close(); }
 
-SocketSetup UdpSocket::Open(uint16_t port, bool reuseAddress) {
+SocketSetup UdpSocket::Open(uint16_t port, bool exclusive) {
     Close();
     if (!bytes_) {
         bytes_.reset(new uint8_t[kInboxCapacity]);
@@ -39,6 +39,9 @@ SocketSetup UdpSocket::Open(uint16_t port, bool reuseAddress) {
     WSAStartup(MAKEWORD(2, 2), &wsaData);
     // A failure to create shows as the bind failure that follows.
     handle_ = socket(AF_INET, SOCK_DGRAM, 0);
+    // Windows lets another socket bind a port beside one that did not ask
+    // for it alone; elsewhere a port is exclusive unless both ask to share.
+    if (exclusive && !SetIntOption(handle_, SO_EXCLUSIVEADDRUSE, 1)) return Failed(SocketStep::kExclusive);
 
     sockaddr_in address;
     std::memset(&address, 0, sizeof address);
@@ -48,7 +51,6 @@ SocketSetup UdpSocket::Open(uint16_t port, bool reuseAddress) {
     if (bind(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0) return Failed(SocketStep::kBind);
 
     if (!SetIntOption(handle_, SO_RCVBUF, kSocketReceiveBuffer)) return Failed(SocketStep::kReceiveBuffer);
-    if (reuseAddress && !SetIntOption(handle_, SO_REUSEADDR, 1)) return Failed(SocketStep::kReuseAddress);
 
     // A peer that went away must not turn our next receive into an error.
     DWORD reportResets = 0;
@@ -143,7 +145,7 @@ const char* SocketStepFormat(SocketStep step) {
         case SocketStep::kBind:
             return "bind() error: %d";
         case SocketStep::kReceiveBuffer:
-        case SocketStep::kReuseAddress:
+        case SocketStep::kExclusive:
             return "setsockopt() error: %d";
         case SocketStep::kResetReports:
             return "WSAIoctl() error: %d";

@@ -37,7 +37,7 @@ constexpr int32_t kDefaultMasterPort = 40000;
 // Receive buffer both modules ask for: room for many updates.
 constexpr int kSocketReceiveBuffer = 1000000;
 
-enum class SocketStep { kDone, kBind, kReceiveBuffer, kReuseAddress, kResetReports, kNonBlocking };
+enum class SocketStep { kDone, kExclusive, kBind, kReceiveBuffer, kResetReports, kNonBlocking };
 
 struct SocketSetup {
     SocketStep failed = SocketStep::kDone;
@@ -74,11 +74,12 @@ public:
     UdpSocket& operator=(const UdpSocket&) = delete;
 
     // Starts Windows Sockets, creates the socket and binds it to all local
-    // addresses on `port` (0: the system chooses); then the receive buffer,
-    // SO_REUSEADDR when asked, no connection-reset reports, non-blocking.
-    // Stops at the first step that fails, with the socket left open for the
-    // caller to close.
-    SocketSetup Open(uint16_t port, bool reuseAddress);
+    // addresses on `port` (0: the system chooses), for this socket alone
+    // when `exclusive` (nobody else may bind the port beside it, and read
+    // or answer what comes to it); then the receive buffer, no
+    // connection-reset reports, non-blocking. Stops at the first step that
+    // fails, with the socket left open for the caller to close.
+    SocketSetup Open(uint16_t port, bool exclusive);
     void Close();
     bool IsOpen() const { return handle_ != INVALID_SOCKET; }
     SOCKET Handle() const { return handle_; }

@@ -10,4 +10,12 @@ namespace wire {
 
 std::string NameText(const Name& field);
 
+// A class name from the wire names the class's files on the receiving
+// host: false for one that could reach outside the class folders (a
+// folder separator, "..", a drive like "C:") or holds control characters.
+bool SafeClassName(const char* name);
+
+// The name for a log line: bytes that are no printable ASCII become '?'.
+std::string PrintableName(const char* name);
+
 }  // namespace wire

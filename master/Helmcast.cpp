@@ -119,6 +119,10 @@ bool Helmcast::openSocket(int masterPort) {
     const SocketSetup setup = udp.Open(static_cast<uint16_t>(masterPort), true);
     if (setup.failed == SocketStep::kDone) return true;
     LOG(SocketStepFormat(setup.failed), setup.error);
+    if (setup.failed == SocketStep::kBind && setup.error == WSAEADDRINUSE)
+        LOG("UDP port %d is in use by another program (another master?): nothing is sent until a later simulation "
+            "start finds it free",
+            static_cast<int>(static_cast<uint16_t>(masterPort)));
     return false;
 }
 

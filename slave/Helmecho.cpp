@@ -17,6 +17,7 @@
 #include "UdpSocket.h"
 #include "VesselApply.h"
 #include "WireCheck.h"
+#include "WireName.h"
 
 namespace {
 
@@ -92,11 +93,18 @@ void Helmecho::readConfiguration() {
         IntKey("sendKeys", settings.sendKeys),
         FloatKey("elevation", settings.elevation),
         FloatKey("azimuth", settings.azimuth),
+        IntKey("maxVessels", settings.maxVessels),
     };
     for (const ConfigKey& key : keys) {
         config.Read(key);
         if (settings.debug) LOG("Config: %s", ConfigFile::Echo(key).c_str());
     }
+
+    if (settings.maxVessels < 0) {
+        LOG("Config: maxVessels=%d is below 0, using %d", settings.maxVessels, SlaveSettings::kDefaultMaxVessels);
+        settings.maxVessels = SlaveSettings::kDefaultMaxVessels;
+    }
+    mirrors.maxCreated = settings.maxVessels;
 
     // Mistakes are told whatever debug says: a silent typo costs an evening.
     for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
@@ -275,6 +283,7 @@ std::unique_ptr<Message> Helmecho::admit(const UdpSocket::Datagram& datagram) {
 void Helmecho::restartNumbering() {
     if (settings.debug) LOG("The master's numbering starts afresh");
     taken.Reset();
+    keyOrder.Reset();
     updateBegun = false;
     link.firstSeq = -1;
 }
@@ -299,6 +308,13 @@ void Helmecho::reportSkipped() {
     LOG_REPORT_IF_DUE(foreign, now, "Ignored datagrams from a sender that is not the master");
     LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams of the master that are no message");
     LOG_REPORT_IF_DUE(badValues, now, "Messages not applied, their values cannot be applied here");
+    if (tooManyVessels.Due(now)) {
+        char what[96];
+        std::snprintf(what, sizeof what, "Vessels not created, this slave made maxVessels=%d already",
+                      settings.maxVessels);
+        LOG_REPORT_IF_DUE(tooManyVessels, now, what);
+    }
+    LOG_REPORT_IF_DUE(unsafeClasses, now, "Vessels not created, their class names are no safe file names");
 }
 
 void Helmecho::dispatch(Message& message) {
@@ -312,12 +328,14 @@ void Helmecho::dispatch(Message& message) {
             break;
         case wire::kVessel: {
             auto& vessel = static_cast<VesselMessage&>(message);
-            if (capturedNearOurDate(vessel.record().mjd)) ApplyVessel(vessel);
+            if (capturedNearOurDate(vessel.record().mjd))
+                mirrored(ApplyVessel(vessel, mirrors), vessel.record().vesselName, vessel.record().className);
             break;
         }
         case wire::kVessel2: {
             auto& vessel = static_cast<Vessel2Message&>(message);
-            if (capturedNearOurDate(vessel.record().mjd)) ApplyVessel2(vessel);
+            if (capturedNearOurDate(vessel.record().mjd))
+                mirrored(ApplyVessel2(vessel, mirrors), vessel.record().vesselName, vessel.record().className);
             break;
         }
         case wire::kAirfoil:
@@ -335,7 +353,7 @@ void Helmecho::dispatch(Message& message) {
             break;
         }
         case wire::kKeyboard:
-            ReplayKeys(static_cast<KeyboardMessage&>(message));
+            ReplayKeys(static_cast<KeyboardMessage&>(message), &keyOrder);
             break;
         case wire::kVesselExtra:
             ApplyVesselExtra(static_cast<VesselExtraMessage&>(message));
@@ -344,6 +362,28 @@ void Helmecho::dispatch(Message& message) {
             ApplyAnimation(static_cast<AnimationMessage&>(message));
             break;
         default:  // Hello, Ack: counted, nothing more
+            break;
+    }
+}
+
+void Helmecho::mirrored(MirrorOutcome outcome, const char* vesselName, const char* className) {
+    switch (outcome) {
+        case MirrorOutcome::kTooMany:
+            tooManyVessels.Count(masterAddr.sin_addr.s_addr, masterAddr.sin_port, "maxVessels");
+            break;
+        case MirrorOutcome::kUnsafeClass:
+            // Once per name, and for a bounded number of names: a flood of
+            // names is counted instead.
+            if (unsafeClassesReported.size() < kUnsafeClassLines && unsafeClassesReported.insert(className).second) {
+                LOG("vessel %s: class name \"%s\" is no safe file name (folders, \"..\", drives or control "
+                    "characters); not created",
+                    wire::PrintableName(vesselName).c_str(), wire::PrintableName(className).c_str());
+            } else {
+                unsafeClasses.Count(masterAddr.sin_addr.s_addr, masterAddr.sin_port, "class name");
+            }
+            break;
+        case MirrorOutcome::kSet:
+        case MirrorOutcome::kCreated:
             break;
     }
 }
@@ -384,7 +424,8 @@ void Helmecho::applyBacklogRule() {
             // States are replaced by the next update; keys are events and are
             // still replayed, in order, once.
             std::unique_ptr<Message> message = admit(*datagram);
-            if (message && message->type() == wire::kKeyboard) ReplayKeys(static_cast<KeyboardMessage&>(*message));
+            if (message && message->type() == wire::kKeyboard)
+                ReplayKeys(static_cast<KeyboardMessage&>(*message), &keyOrder);
         }
     }
     prevBacklog = backlog;

@@ -5,13 +5,17 @@
 #include <cstdint>
 
 #include <memory>
+#include <set>
+#include <string>
 
 #include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Platform.h"
 #include "SequenceWindow.h"
 #include "ThrottledReport.h"
+#include "Message.h"
 #include "UdpSocket.h"
+#include "VesselApply.h"
 
 class Message;
 class StartMessage;
@@ -31,6 +35,10 @@ struct SlaveSettings {
     int32_t sendKeys = 0;
     double elevation = 0.0;  // degrees
     double azimuth = 0.0;    // degrees
+    // Vessels this slave creates at most: far more than any simulation
+    // holds, so that a forged stream of names cannot fill its memory.
+    static constexpr int32_t kDefaultMaxVessels = 1000;
+    int32_t maxVessels = kDefaultMaxVessels;
 };
 
 class Helmecho : public oapi::Module {
@@ -78,6 +86,7 @@ private:
     void reportSkipped();
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);
+    void mirrored(MirrorOutcome outcome, const char* vesselName, const char* className);
     // False, and counted, for a state captured at a date we have not taken.
     bool capturedNearOurDate(double capturedMjd);
     void applyBacklogRule();
@@ -98,6 +107,12 @@ private:
     ThrottledReport foreign;    // datagrams from anyone but the master
     ThrottledReport rejected;   // datagrams of the master that are no message
     ThrottledReport badValues;  // messages whose values cannot be applied here
+    ThrottledReport tooManyVessels;
+    ThrottledReport unsafeClasses;
+    static constexpr size_t kUnsafeClassLines = 16;
+    std::set<std::string> unsafeClassesReported;
+    MirrorLimits mirrors;
+    KeyOrder keyOrder;  // the master's key events replayed
 };
 
 constexpr const char* kSlaveModuleFile = "Helmecho.dll";

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "WireName.h"
 #include "XRVessel.h"
 
 namespace {
@@ -29,6 +30,13 @@ bool PartRecordAllowed(XRVesselCtrl& xr, int index) {
     if (index < 2) return true;
     const int subsystem = index < 4 ? 2 : (index < 6 ? 1 : 5);
     return xr.GetStateCode(subsystem, nullptr) == 1;
+}
+
+// Whether a vessel of this class may be made now.
+MirrorOutcome MayCreate(const char* className, const MirrorLimits& limits) {
+    if (!wire::SafeClassName(className)) return MirrorOutcome::kUnsafeClass;
+    if (limits.created >= limits.maxCreated) return MirrorOutcome::kTooMany;
+    return MirrorOutcome::kCreated;
 }
 
 VESSELSTATUS2 EmptyStatus2() {
@@ -151,26 +159,32 @@ void ApplyVesselExtra(const VesselExtraMessage& message) {
     for (DWORD i = 0; i < radios; ++i) vessel->SetNavChannel(i, r.navChannels[i]);
 }
 
-void ApplyVessel(VesselMessage& message) {
+MirrorOutcome ApplyVessel(VesselMessage& message, MirrorLimits& limits) {
     wire::VesselRecord& r = message.record();
     OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
     if (handle == nullptr) {
-        oapiCreateVessel(r.vesselName, r.className, message.status);
-        return;
+        const MirrorOutcome may = MayCreate(r.className, limits);
+        if (may != MirrorOutcome::kCreated) return may;
+        if (oapiCreateVessel(r.vesselName, r.className, message.status) != nullptr) ++limits.created;
+        return MirrorOutcome::kCreated;
     }
     VESSEL* vessel = oapiGetVesselInterface(handle);
     if (vessel != nullptr) vessel->DefSetState(&message.status);
+    return MirrorOutcome::kSet;
 }
 
-void ApplyVessel2(Vessel2Message& message) {
+MirrorOutcome ApplyVessel2(Vessel2Message& message, MirrorLimits& limits) {
     wire::Vessel2Record& r = message.record();
     OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
     if (handle == nullptr) {
-        oapiCreateVesselEx(r.vesselName, r.className, &message.status2);
-        return;
+        const MirrorOutcome may = MayCreate(r.className, limits);
+        if (may != MirrorOutcome::kCreated) return may;
+        if (oapiCreateVesselEx(r.vesselName, r.className, &message.status2) != nullptr) ++limits.created;
+        return MirrorOutcome::kCreated;
     }
     VESSEL* vessel = oapiGetVesselInterface(handle);
     if (vessel != nullptr) vessel->DefSetStateEx(&message.status2);
+    return MirrorOutcome::kSet;
 }
 
 void ApplyFocus(FocusMessage& message) {

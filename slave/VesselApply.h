@@ -16,10 +16,21 @@ enum class TextApplication {
 // "VELSYNC_<process id>" (deleted afterwards), then its position carried on
 // by the time since the master captured it.
 TextApplication ApplyVesselState(VesselStateMessage& message);
+// How many vessels the slave has made, and may make.
+struct MirrorLimits {
+    int32_t maxCreated = 1000;
+    int32_t created = 0;
+};
+enum class MirrorOutcome {
+    kSet,          // the vessel of that name took the state
+    kCreated,      // made with the master's name, class and state
+    kTooMany,      // none of that name, and maxCreated are made already
+    kUnsafeClass,  // none of that name, and its class name is no safe file name
+};
 // The master's state; a vessel of that name and class is created when
-// there is none.
-void ApplyVessel(VesselMessage& message);
-void ApplyVessel2(Vessel2Message& message);
+// there is none, within the limits.
+MirrorOutcome ApplyVessel(VesselMessage& message, MirrorLimits& limits);
+MirrorOutcome ApplyVessel2(Vessel2Message& message, MirrorLimits& limits);
 // The focus goes to the vessel of the name, when there is one.
 void ApplyFocus(FocusMessage& message);
 void ApplyAnimation(const AnimationMessage& message);

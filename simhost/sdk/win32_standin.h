@@ -124,6 +124,11 @@ typedef WSADATA* LPWSADATA;
 typedef struct sockaddr SOCKADDR;
 typedef struct sockaddr_in SOCKADDR_IN;
 
+// Windows' socket option for a port bound by one socket alone. POSIX binds
+// are exclusive unless both sockets ask to share, so the stand-in takes it
+// and does nothing.
+#define SO_EXCLUSIVEADDRUSE (~SO_REUSEADDR)
+
 // Windows' control code: switch off the reporting of ICMP port-unreachable
 // replies as connection resets on later receives.
 #define SIO_UDP_CONNRESET 0x9800000Cu

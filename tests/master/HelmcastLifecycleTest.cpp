@@ -107,12 +107,23 @@ TEST_F(HelmcastLifecycle, BindFailureIsLoggedWithoutDebugAndRetriedAtTheNextStar
     EXPECT_FALSE(master.serverReady);
     EXPECT_FALSE(master.udp.IsOpen()) << "a failed start keeps no socket";
     EXPECT_TRUE(harness.logged("bind() error: 10048"));
+    EXPECT_TRUE(harness.logged("UDP port " + std::to_string(holder.port()) +
+                               " is in use by another program (another master?): nothing is sent until a later "
+                               "simulation start finds it free"));
 
     harness.host().endSimulation();
     holder.release();
     harness.host().startSimulation();
     EXPECT_TRUE(master.serverReady);
     EXPECT_EQ(BoundPort(master), holder.port());
+
+    // Nobody can bind beside it to read its clients' Hellos and answer as it.
+    int intruder = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    ::setsockopt(intruder, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in same = LoopbackAddress(holder.port());
+    EXPECT_EQ(::bind(intruder, reinterpret_cast<sockaddr*>(&same), sizeof same), -1);
+    ::close(intruder);
 }
 
 TEST_F(HelmcastLifecycle, ClassListIsSplitAtBlanksAndCommasOnly) {

@@ -38,7 +38,7 @@ TEST_F(HelmechoLifecycle, DebugEchoesEveryKeyInOrderThenTheBoundAddress) {
     EXPECT_THAT(logTexts(),
                 ElementsAre("Config: debug=1", "Config: masterIP=127.0.0.2", "Config: masterPort=40123",
                             "Config: switchFocus=1", "Config: waitForMaster=1", "Config: sendKeys=1",
-                            "Config: elevation=-3", "Config: azimuth=12.5",
+                            "Config: elevation=-3", "Config: azimuth=12.5", "Config: maxVessels=1000",
                             "Bound to 0.0.0.0:" + std::to_string(LocalPort(static_cast<int>(slave.udp.Handle())))));
     for (const auto& line : rawLog()) EXPECT_NE(line.find("Helmecho.cpp"), std::string::npos) << line;
     EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), 0x7F000002u);

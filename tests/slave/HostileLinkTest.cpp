@@ -2,6 +2,8 @@
 // copies, late and stale datagrams, dates and values that cannot be
 // applied, keys in a discarded backlog, and a master that starts numbering
 // afresh.
+#include <algorithm>
+
 #include "SlaveFixture.h"
 
 namespace {
@@ -19,13 +21,26 @@ protected:
         return slave;
     }
 
-    // A key press of the given scan code, numbered `seq`.
-    void sendKey(int32_t seq, uint32_t scanCode) const {
+    // A key press (or release) of the given scan code, numbered `seq`.
+    void sendKey(int32_t seq, uint32_t scanCode, bool release = false) const {
         wire::KeyboardRecord keys{};
         keys.header = {wire::kKeyboard, seq};
         keys.keyCount = 1;
-        keys.keys[0] = {0, 0x41, static_cast<int32_t>(scanCode << 16)};
+        keys.keys[0] = {0, 0x41, static_cast<int32_t>(scanCode << 16 | (release ? 0x80000000u : 0u))};
         send(keys);
+    }
+
+    // A vessel state of the master's for `name` of `className`.
+    void sendVessel(const std::string& name, const std::string& className) const {
+        wire::Vessel2Record r{};
+        r.header = {wire::kVessel2, 0};
+        r.mjd = kBaseMjd;
+        CopyName(r.vesselName, name);
+        std::memcpy(r.className, className.data(), std::min(className.size(), sizeof r.className - 1));
+        r.status2.version = 2;
+        r.status2.rpos = {7.1e6, 0, 0};
+        r.status2.rvel = {0, 7500, 0};
+        send(r);
     }
 
     std::vector<UINT> keysSeen() {
@@ -89,6 +104,43 @@ TEST_F(HostileLink, AnOlderUpdateIsIgnoredButLateKeysAndReorderedMessagesOfTheCu
     step();
     EXPECT_EQ(slave.link.lastSeq, 22);
     EXPECT_EQ(slave.link.lostCount, 0) << "21 filled its gap; 10 and 14 were not taken in";
+}
+
+TEST_F(HostileLink, AKeyReleasedIsNotPressedAgainByItsLatePress) {
+    startWithFocus();
+    sendKey(31, 0x26, true);  // the release overtook...
+    sendKey(30, 0x26);        // ...its press
+    sendKey(29, 0x27);        // another key's press, late too: it was not replayed yet
+    sendKey(32, 0x26);
+    step();
+    const auto keys = harness.host().keysReceivedBy(focus);
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(keys[0].key, 0x26u);
+    EXPECT_FALSE(keys[0].down);
+    EXPECT_EQ(keys[1].key, 0x27u);
+    EXPECT_EQ(keys[2].key, 0x26u);
+    EXPECT_TRUE(keys[2].down);
+}
+
+TEST_F(HostileLink, AForgedFleetStopsAtMaxVesselsAndUnsafeClassNamesCreateNothing) {
+    simhost::RegisterGenericClass("Safe2", SlaveClassOfVersion(2));
+    start("maxVessels = 3\n");
+    const DWORD before = oapiGetVesselCount();
+    for (int i = 0; i < 5; ++i) sendVessel("forged" + std::to_string(i), "Safe2");
+    for (const char* hostile : {"../Safe2", "Vessels/Safe2", "Vessels\\Safe2", "C:Safe2",
+                                "Safe\x01"
+                                "2"})
+        sendVessel("hostile", hostile);
+    sendVessel("hostile", "../Safe2");
+    step();
+    EXPECT_EQ(oapiGetVesselCount(), before + 3);
+    EXPECT_NE(Vessel("forged2"), nullptr);
+    EXPECT_EQ(Vessel("forged3"), nullptr);
+    EXPECT_EQ(Vessel("hostile"), nullptr);
+    EXPECT_EQ(countLines("Vessels not created, this slave made maxVessels=3 already: 2,"), 1);
+    EXPECT_EQ(countLines("vessel hostile: class name \"../Safe2\" is no safe file name"), 1) << "once per name";
+    EXPECT_EQ(countLines("vessel hostile: class name \"Safe?2\""), 1) << "control characters shown as '?'";
+    EXPECT_EQ(countLines("vessel hostile: class name"), 5);
 }
 
 TEST_F(HostileLink, ARestartedMasterIsFollowedAfterASecondOfSilence) {

@@ -387,6 +387,7 @@ int setsockopt(SOCKET s, int level, int option, const char* value, int valueLeng
         errno = EFAULT;
         return SOCKET_ERROR;
     }
+    if (level == SOL_SOCKET && option == SO_EXCLUSIVEADDRUSE) return 0;  // the platform's binds are exclusive
     if (level == SOL_SOCKET && option == SO_RCVBUF && valueLength >= static_cast<int>(sizeof(int))) {
         int requested = 0;
         std::memcpy(&requested, value, sizeof requested);
