@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PlatformServices.h"
+#include "ReplacementService.h"
 
 namespace simhost {
 namespace {
@@ -110,10 +111,7 @@ void ReplacementsClear() {
     failInstallsWith = STATUS_SUCCESS;
 }
 
-}  // namespace simhost
-
-NTSTATUS LhInstallHook(void* entryPoint, void* hookProcedure, void* /*callback*/, TRACED_HOOK_HANDLE outHandle) {
-    using namespace simhost;
+NTSTATUS ReplacementInstall(void* entryPoint, void* hookProcedure, TRACED_HOOK_HANDLE outHandle) {
     if (entryPoint == nullptr) return STATUS_INVALID_PARAMETER_1;
     if (hookProcedure == nullptr) return STATUS_INVALID_PARAMETER_2;
     if (outHandle == nullptr) return kStatusInvalidParameter4;
@@ -129,8 +127,7 @@ NTSTATUS LhInstallHook(void* entryPoint, void* hookProcedure, void* /*callback*/
     return STATUS_SUCCESS;
 }
 
-NTSTATUS LhSetInclusiveACL(ULONG* threadIds, ULONG threadCount, TRACED_HOOK_HANDLE handle) {
-    using namespace simhost;
+NTSTATUS ReplacementSetThreads(ULONG* threadIds, ULONG threadCount, TRACED_HOOK_HANDLE handle) {
     if (threadIds == nullptr && threadCount > 0) return STATUS_INVALID_PARAMETER_1;
     if (threadCount > kMaxAclThreads) return STATUS_INVALID_PARAMETER_2;
     if (handle == nullptr) return kStatusInvalidParameter3;
@@ -145,8 +142,7 @@ NTSTATUS LhSetInclusiveACL(ULONG* threadIds, ULONG threadCount, TRACED_HOOK_HAND
     return STATUS_SUCCESS;
 }
 
-NTSTATUS LhUninstallHook(TRACED_HOOK_HANDLE handle) {
-    using namespace simhost;
+NTSTATUS ReplacementUninstall(TRACED_HOOK_HANDLE handle) {
     if (handle == nullptr) return kStatusInvalidParameter;
     std::lock_guard<std::mutex> lock(replaceMutex);
     auto found = installed.find(IdOf(handle));
@@ -158,8 +154,7 @@ NTSTATUS LhUninstallHook(TRACED_HOOK_HANDLE handle) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS LhWaitForPendingRemovals() {
-    using namespace simhost;
+NTSTATUS ReplacementWaitForRemovals() {
     std::unique_lock<std::mutex> lock(replaceMutex);
     scopeEnded.wait(lock, [] {
         return std::all_of(pendingRemovals.begin(), pendingRemovals.end(),
@@ -168,3 +163,5 @@ NTSTATUS LhWaitForPendingRemovals() {
     pendingRemovals.clear();
     return STATUS_SUCCESS;
 }
+
+}  // namespace simhost
