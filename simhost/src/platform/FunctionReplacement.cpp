@@ -87,8 +87,10 @@ ReplacementScope::~ReplacementScope() {
     innermostScope = previous_;
     {
         std::lock_guard<std::mutex> lock(replaceMutex);
+        // The count stays at 0 rather than leaving: the entries are few, and
+        // a scope per call must not cost an allocation per call.
         auto found = openScopes.find(entry_);
-        if (found != openScopes.end() && --found->second <= 0) openScopes.erase(found);
+        if (found != openScopes.end() && found->second > 0) --found->second;
     }
     scopeEnded.notify_all();
 }
