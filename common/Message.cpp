@@ -6,19 +6,19 @@
 #include <new>
 #include <type_traits>
 
+#include "KeyEvent.h"
 #include "Log.h"
+#include "ProtocolConstants.h"
 #include "SequenceWindow.h"
 #include "ThrottledReport.h"
 #include "WireCodec.h"
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
-// Bits 16 to 23 of a key event's flags: the keyboard scan code.
-constexpr int kScanCodeShift = 16;
-constexpr uint32_t kScanCodeMask = 0xFF;
-// Bit 31 of a key event's flags: set when the key goes up.
-constexpr uint32_t kTransitionBit = 0x80000000u;
+using protocol::kSecondsPerDay;
+using wire::kScanCodeMask;
+using wire::kScanCodeShift;
+using wire::kTransitionBit;
 constexpr unsigned char kKeyDown = 0x80;
 
 int32_t ReadInt32(const void* bytes, size_t offset) {

@@ -33,7 +33,6 @@ public:
     void setSeq(int32_t seq);
     uint8_t* payload() { return payload_; }
     const uint8_t* payload() const { return payload_; }
-    int capacity() const { return capacity_; }
 
     Message(const Message&) = delete;
     Message& operator=(const Message&) = delete;

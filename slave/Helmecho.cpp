@@ -12,6 +12,7 @@
 #include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Log.h"
+#include "ProtocolConstants.h"
 #include "Message.h"
 #include "ReportLine.h"
 #include "UdpSocket.h"
@@ -22,8 +23,9 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kSecondsPerDay = 86400.0;
-constexpr double kStatisticsInterval = 1.0;
+using protocol::kSecondsPerDay;
+// The statistics interval is the subscription's: a Hello renews it at its end.
+constexpr double kStatisticsInterval = protocol::kHelloRenewalSeconds;
 // Propagation modes for the date change. A far jump (a start, the master's
 // own jump): orbital and suborbital vessels both keep their state fixed
 // relative to the surface. A small correction: vessels move along their
