@@ -121,3 +121,5 @@ if(NOT MSVC)
   target_include_directories(XRSample_compile_check SYSTEM PRIVATE ${HELM_ORBITER_SDK}/include)
   target_include_directories(XRSample_compile_check PRIVATE ${CMAKE_SOURCE_DIR}/simhost/sdk/xr)
 endif()
+
+include(${CMAKE_SOURCE_DIR}/cmake/ReleasePackage.cmake)
