@@ -171,11 +171,14 @@ std::vector<std::string> ConfigFile::Problems() const {
         }
         // Close: a slip of a key or two, a little more for long keys.
         const size_t allowed = std::max<size_t>(2, (nearest != nullptr ? nearest->size() : 0) / 4);
+        char problem[256];
         if (nearest != nullptr && best <= allowed) {
-            problems.push_back(line.key + ": unknown key, did you mean " + *nearest + "?");
+            std::snprintf(problem, sizeof problem, "%s: unknown key, did you mean %s?", line.key.c_str(),
+                          nearest->c_str());
         } else {
-            problems.push_back(line.key + ": unknown key");
+            std::snprintf(problem, sizeof problem, "%s: unknown key", line.key.c_str());
         }
+        problems.push_back(problem);
     }
     return problems;
 }
