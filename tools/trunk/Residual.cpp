@@ -108,6 +108,48 @@ void XorWithBase(const uint8_t* in, int length, const uint8_t* base, int baseLen
     if (common < length) std::memcpy(out + common, in + common, static_cast<size_t>(length - common));
 }
 
+// Scenario text: each line XOR-ed with the baseline's line of the same
+// index (newline included), so that a number grown by a digit upsets its
+// own line only. Line ends are found in the plain text as it goes, which
+// the receiver has too, byte by byte.
+void XorTextByLines(const uint8_t* in, int length, const uint8_t* base, int baseLength, uint8_t* out, bool restoring) {
+    auto lineEnd = [&](int from) {
+        const void* newline = from < baseLength ? std::memchr(base + from, '\n', baseLength - from) : nullptr;
+        return newline != nullptr ? static_cast<int>(static_cast<const uint8_t*>(newline) - base) : baseLength;
+    };
+    int line = 0;  // start of the baseline's current line; baseLength when it has no more
+    int end = lineEnd(0);
+    int column = 0;
+    for (int k = 0; k < length; ++k) {
+        const int at = line + column;
+        const uint8_t mask = at <= end && at < baseLength ? base[at] : 0;
+        out[k] = in[k] ^ mask;
+        const uint8_t plain = restoring ? out[k] : in[k];
+        if (plain != '\n') {
+            ++column;
+            continue;
+        }
+        line = end < baseLength ? end + 1 : baseLength;
+        end = lineEnd(line);
+        column = 0;
+    }
+}
+
+// The whole message against the baseline's: bytes at the same offsets,
+// and a scenario text line by line.
+void MaskWithBase(const uint8_t* in, int length, const uint8_t* base, int baseLength, uint8_t* out, bool restoring) {
+    constexpr int kText = wire::kVesselStateFixedSize;
+    const bool texts =
+        length > kText && baseLength >= kText && TypeOf(base) == wire::kVesselState &&
+        (restoring ? TypeOf(in) == 0 : TypeOf(in) == wire::kVesselState);  // a residual holds type XOR type
+    if (!texts) {
+        XorWithBase(in, length, base, baseLength, out);
+        return;
+    }
+    XorWithBase(in, kText, base, kText, out);
+    XorTextByLines(in + kText, length - kText, base + kText, baseLength - kText, out + kText, restoring);
+}
+
 void Remember(const uint8_t* message, int length, GroupContext& context) {
     std::memcpy(&context.seq, message + kSeqAt, sizeof context.seq);
     context.hasSeq = true;
@@ -125,7 +167,7 @@ bool SameShape(const uint8_t* message, int length, const uint8_t* base, int base
 
 void MakeResidual(const uint8_t* message, int length, const uint8_t* base, int baseLength, GroupContext& context,
                   uint8_t* residual) {
-    XorWithBase(message, length, base, baseLength, residual);
+    MaskWithBase(message, length, base, baseLength, residual, false);
     int32_t seq;
     std::memcpy(&seq, message + kSeqAt, sizeof seq);
     const int32_t difference = static_cast<int32_t>(static_cast<uint32_t>(seq) -
@@ -148,7 +190,7 @@ void RestoreMessage(const uint8_t* residual, int length, const uint8_t* base, in
                     uint8_t* message) {
     // In the order the fields were predicted: the plain bytes first (type,
     // velocity), then the number, the date, and the position from them.
-    XorWithBase(residual, length, base, baseLength, message);
+    MaskWithBase(residual, length, base, baseLength, message, true);
     int32_t difference;
     std::memcpy(&difference, residual + kSeqAt, sizeof difference);
     const int32_t seq = static_cast<int32_t>(static_cast<uint32_t>(difference) +

@@ -94,17 +94,25 @@ Refusal ReadKeys(const uint8_t* rest, int length) {
     return Refusal::kNone;
 }
 
-Refusal ReadEntries(const uint8_t* raw, int length, int messages, int baselineMessages, std::vector<Entry>& entries) {
+Refusal ReadEntries(const uint8_t* raw, int length, int messages, int firstIndex, const std::vector<Bytes>* baseline,
+                    int baselineCount, std::vector<Entry>& entries) {
     entries.clear();
+    if (baseline == nullptr || baselineCount < 0 || baselineCount > static_cast<int>(baseline->size()))
+        baselineCount = 0;
     int at = 0;
     for (int i = 0; i < messages; ++i) {
         if (length - at < kEntryHeaderSize) return Refusal::kWrongLength;
         Entry entry;
-        entry.reference = Load<uint16_t>(raw + at);
-        const uint32_t size = Load<uint32_t>(raw + at + 2);
+        const uint16_t stored = Load<uint16_t>(raw + at);
+        entry.reference = stored == kNoReference
+                              ? kNoReference
+                              : static_cast<uint16_t>(stored ^ static_cast<uint16_t>(firstIndex + i));
+        if (entry.reference != kNoReference && entry.reference >= baselineCount) return Refusal::kBadField;
+        const uint32_t likely =
+            entry.reference != kNoReference ? static_cast<uint32_t>((*baseline)[entry.reference].size()) : 0;
+        const uint32_t size = Load<uint32_t>(raw + at + 2) ^ likely;
         at += kEntryHeaderSize;
         if (size < sizeof(wire::Header) || size > static_cast<uint32_t>(wire::kMaxDatagram)) return Refusal::kBadField;
-        if (entry.reference != kNoReference && entry.reference >= baselineMessages) return Refusal::kBadField;
         entry.length = static_cast<int>(size);
         if (length - at < entry.length) return Refusal::kWrongLength;
         entry.residual = raw + at;

@@ -44,7 +44,11 @@ struct Entry {
 };
 // Exactly `messages` entries filling `length` bytes, each message as long
 // as a header at least and a datagram at most, each reference below
-// `baselineMessages`.
-Refusal ReadEntries(const uint8_t* raw, int length, int messages, int baselineMessages, std::vector<Entry>& entries);
+// `baselineCount`. An entry's fields are written relative to what is
+// likely, so that they are zero when it holds: its reference XOR its own
+// index in the update (`firstIndex` onwards), its length XOR the length of
+// the baseline message it refers to.
+Refusal ReadEntries(const uint8_t* raw, int length, int messages, int firstIndex, const std::vector<Bytes>* baseline,
+                    int baselineCount, std::vector<Entry>& entries);
 
 }  // namespace trunk

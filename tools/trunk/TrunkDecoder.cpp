@@ -58,7 +58,8 @@ TrunkDecoder::Outcome TrunkDecoder::restore(const DataBody& data, const uint8_t*
         if (base == nullptr) return Outcome::kNoBaseline;
     }
     if (!codec_.expand(packed, length, data.rawLength, raw_)) return Outcome::kCorrupt;
-    if (ReadEntries(raw_.data(), static_cast<int>(raw_.size()), data.messages, base != nullptr ? base->count : 0,
+    if (ReadEntries(raw_.data(), static_cast<int>(raw_.size()), data.messages, data.firstMessage,
+                    base != nullptr ? &base->messages : nullptr, base != nullptr ? base->count : 0,
                     entries_) != Refusal::kNone)
         return Outcome::kCorrupt;
     if (restored_.size() < entries_.size()) restored_.resize(entries_.size());

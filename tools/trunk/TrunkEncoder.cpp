@@ -56,6 +56,7 @@ void TrunkEncoder::chooseReferences(const KeptUpdate& update, const KeptUpdate* 
 
 void TrunkEncoder::packGroup(const KeptUpdate& update, const KeptUpdate* base, int first, int count,
                              std::vector<Group>& groups) {
+    const bool loose = &update == &loose_;
     raw_.clear();
     GroupContext context;
     for (int k = first; k < first + count; ++k) {
@@ -65,8 +66,10 @@ void TrunkEncoder::packGroup(const KeptUpdate& update, const KeptUpdate* base, i
         const int oldLength = reference != kNoReference ? static_cast<int>(base->messages[reference].size()) : 0;
         const size_t at = raw_.size();
         raw_.resize(at + kEntryHeaderSize + message.size());
-        Store<uint16_t>(raw_.data() + at, reference);
-        Store<uint32_t>(raw_.data() + at + 2, static_cast<uint32_t>(message.size()));
+        // Fields relative to the likely: zero when the layout repeats (TrunkCheck reads them back).
+        const uint16_t index = static_cast<uint16_t>(loose ? 0 : k);
+        Store<uint16_t>(raw_.data() + at, reference == kNoReference ? kNoReference : reference ^ index);
+        Store<uint32_t>(raw_.data() + at + 2, static_cast<uint32_t>(message.size()) ^ static_cast<uint32_t>(oldLength));
         MakeResidual(message.data(), static_cast<int>(message.size()), old, oldLength, context,
                      raw_.data() + at + kEntryHeaderSize);
     }
