@@ -20,6 +20,8 @@ const char* RefusalText(Refusal why) {
             return "another trunk version";
         case Refusal::kUnknownKind:
             return "unknown kind";
+        case Refusal::kSealedOtherwise:
+            return "sealed otherwise: one end has a key, the other none";
         case Refusal::kWrongLength:
             return "wrong length";
         case Refusal::kBadField:
@@ -34,7 +36,8 @@ Refusal ReadClearHeader(const uint8_t* datagram, int length, bool sealed, ClearH
     if (length < kClearHeaderSize) return Refusal::kTooShort;
     if (std::memcmp(datagram, kMagic, sizeof kMagic) != 0) return Refusal::kNotTrunk;
     if (datagram[4] != kVersion) return Refusal::kOtherVersion;
-    const uint8_t kind = datagram[5];
+    if (((datagram[5] & kSealedBit) != 0) != sealed) return Refusal::kSealedOtherwise;
+    const uint8_t kind = datagram[5] & static_cast<uint8_t>(~kSealedBit);
     if (kind < static_cast<uint8_t>(Kind::kData) || kind > static_cast<uint8_t>(Kind::kKeys))
         return Refusal::kUnknownKind;
     header.kind = static_cast<Kind>(kind);

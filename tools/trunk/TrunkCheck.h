@@ -16,13 +16,14 @@ enum class Refusal {
     kNotTrunk,  // no magic
     kOtherVersion,
     kUnknownKind,
-    kWrongLength,  // a length that disagrees with the datagram or the group
-    kBadField,     // a count, index or number out of its range
-    kNotAMessage,  // restored or carried bytes that fail the master's message checks
+    kSealedOtherwise,  // sealed where this end has no key, or in clear where it has one
+    kWrongLength,      // a length that disagrees with the datagram or the group
+    kBadField,         // a count, index or number out of its range
+    kNotAMessage,      // restored or carried bytes that fail the master's message checks
 };
 const char* RefusalText(Refusal why);
 
-// Magic, version, kind, and a body length that is exactly the rest of the
+// Magic, version, kind, sealed as this end seals, and a body length that is exactly the rest of the
 // datagram (and at least a tag, when sealed).
 Refusal ReadClearHeader(const uint8_t* datagram, int length, bool sealed, ClearHeader& header);
 

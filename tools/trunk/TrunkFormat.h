@@ -1,7 +1,7 @@
 // The trunk between two relays: what its datagrams hold. Every datagram is
 // a clear header (authenticated, never encrypted) and a sealed body:
 //
-//   magic "HTRK" | version | kind | body length (u16) | sender run (u64) | counter (u64)
+//   magic "HTRK" | version | kind (+ 0x80 when sealed) | body length (u16) | sender run (u64) | counter (u64)
 //   body, encrypted, followed by its 16-byte tag (none on an insecure trunk)
 //
 // All integers little-endian. docs/protocol.md describes the bodies.
@@ -24,6 +24,9 @@ enum class Kind : uint8_t {
     kKeys = 4,   // far to near: a KeyboardMessage of a client behind the far relay
 };
 
+// Set in the kind byte of a sealed datagram, so that an end with a key and
+// one without tell each other's datagrams apart.
+constexpr uint8_t kSealedBit = 0x80;
 constexpr int kClearHeaderSize = 24;
 constexpr int kTagSize = 16;
 // Every body starts with the run of the peer it is meant for (zero while

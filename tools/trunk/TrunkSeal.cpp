@@ -23,10 +23,10 @@ void Nonce(uint64_t run, uint64_t counter, uint8_t nonce[24]) {
     Store<uint64_t>(nonce + 8, counter);
 }
 
-void WriteClearHeader(Kind kind, int bodyLength, uint64_t run, uint64_t counter, uint8_t* out) {
+void WriteClearHeader(Kind kind, bool sealed, int bodyLength, uint64_t run, uint64_t counter, uint8_t* out) {
     std::memcpy(out, kMagic, sizeof kMagic);
     out[4] = kVersion;
-    out[5] = static_cast<uint8_t>(kind);
+    out[5] = static_cast<uint8_t>(static_cast<uint8_t>(kind) | (sealed ? kSealedBit : 0));
     Store<uint16_t>(out + 6, static_cast<uint16_t>(bodyLength));
     Store<uint64_t>(out + 8, run);
     Store<uint64_t>(out + 16, counter);
@@ -87,7 +87,7 @@ void TrunkSeal::seal(Kind kind, uint64_t run, uint64_t counter, const uint8_t* b
                      Bytes& datagram) const {
     const int bodyLength = length + (sealed_ ? kTagSize : 0);
     datagram.resize(kClearHeaderSize + bodyLength);
-    WriteClearHeader(kind, bodyLength, run, counter, datagram.data());
+    WriteClearHeader(kind, sealed_, bodyLength, run, counter, datagram.data());
     if (!sealed_) {
         std::memcpy(datagram.data() + kClearHeaderSize, body, length);
         return;
