@@ -19,7 +19,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import relay_e2e as base  # noqa: E402
-from recorder import Recorder, compare  # noqa: E402
+from datagram_recorder import Recorder, compare  # noqa: E402
 
 
 def write_key(folder, name="trunk.key"):
