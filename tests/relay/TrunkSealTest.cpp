@@ -13,7 +13,7 @@ namespace {
 
 using trunk::Bytes;
 
-const uint8_t kKey[trunk::kKeySize] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+const uint8_t kKey[trunk::kKeySize] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
                                        17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
 
 bool Opens(const trunk::TrunkSeal& seal, const Bytes& datagram, Bytes& body) {
@@ -127,9 +127,7 @@ TEST(TrunkCheck, RefusesFieldsOutOfRange) {
     trunk::Append<uint32_t>(data, 14);
     data.push_back(0x28);
     trunk::DataBody body;
-    const auto readData = [&](const Bytes& d) {
-        return trunk::ReadData(d.data(), static_cast<int>(d.size()), body);
-    };
+    const auto readData = [&](const Bytes& d) { return trunk::ReadData(d.data(), static_cast<int>(d.size()), body); };
     EXPECT_EQ(readData(data), trunk::Refusal::kNone);
     Bytes bad = data;
     trunk::Store<uint32_t>(bad.data() + 4, 10 - trunk::kBaselineReach);

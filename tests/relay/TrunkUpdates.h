@@ -58,7 +58,8 @@ public:
         if (largeText_ > 0) {
             std::string text(largeText_, 'x');
             // Different each update, and no run of it repeats: it compresses badly.
-            for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + (i * 7919 + step_ * 31) % 26 + (i % 3));
+            for (size_t i = 0; i < text.size(); ++i)
+                text[i] = static_cast<char>('a' + (i * 7919 + step_ * 31) % 26 + (i % 3));
             update.push_back(Text("Large", text));
         }
         wire::HeaderRecord end{};
