@@ -49,7 +49,7 @@ AllowList::AllowList(const std::string& entries) {
         if (slash != std::string::npos) {
             usable =
                 ParseHostOrder(entry.substr(0, slash), range.first) && ParsePrefixLength(entry.substr(slash + 1), bits);
-            const uint32_t mask = bits == 0 ? 0u : ~0u << (32 - bits);
+            const uint32_t mask = !usable || bits == 0 ? 0u : ~0u << (32 - bits);
             range.first &= mask;
             range.last = range.first | ~mask;
         } else if (dash != std::string::npos) {

@@ -28,12 +28,13 @@
 
 #include "AllowList.h"
 #include "Endpoint.h"
+#include "ProtocolConstants.h"
 
 struct ClientRules {
-    static constexpr int kDefaultMaxClients = 64;
+    static constexpr int kDefaultMaxClients = protocol::kDefaultMaxClients;
     // Room for a LAN of slaves behind one NAT.
-    static constexpr int kDefaultMaxClientsPerAddress = 16;
-    static constexpr double kDefaultSilenceSeconds = 3.0;
+    static constexpr int kDefaultMaxClientsPerAddress = protocol::kDefaultMaxClientsPerAddress;
+    static constexpr double kDefaultSilenceSeconds = protocol::kClientSilenceSeconds;
 
     int maxClients = kDefaultMaxClients;
     int maxClientsPerAddress = kDefaultMaxClientsPerAddress;

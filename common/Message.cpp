@@ -6,19 +6,19 @@
 #include <new>
 #include <type_traits>
 
+#include "KeyEvent.h"
 #include "Log.h"
+#include "ProtocolConstants.h"
 #include "SequenceWindow.h"
 #include "ThrottledReport.h"
 #include "WireCodec.h"
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400.0;
-// Bits 16 to 23 of a key event's flags: the keyboard scan code.
-constexpr int kScanCodeShift = 16;
-constexpr uint32_t kScanCodeMask = 0xFF;
-// Bit 31 of a key event's flags: set when the key goes up.
-constexpr uint32_t kTransitionBit = 0x80000000u;
+using protocol::kSecondsPerDay;
+using wire::kScanCodeMask;
+using wire::kScanCodeShift;
+using wire::kTransitionBit;
 constexpr unsigned char kKeyDown = 0x80;
 
 int32_t ReadInt32(const void* bytes, size_t offset) {
@@ -65,6 +65,24 @@ bool Admissible(const StartMessage& m) { return DateOffsetFinite(m.record().mjd)
 bool Admissible(const VesselStateMessage& m) { return DateOffsetFinite(m.record().mjd); }
 bool Admissible(const VesselMessage& m) { return Finite(m.status.rpos); }
 bool Admissible(const Vessel2Message& m) { return Finite(m.status2.rpos); }
+
+// The checks of the protocol core, and the log line of an unknown type.
+bool Checked(const uint8_t* datagram, int length, Rejection& why) {
+    why = wire::CheckDatagram(datagram, length);
+    if (why == Rejection::kUnknownType) ReportUnknownType(ReadInt32(datagram, offsetof(wire::Header, type)));
+    return why == Rejection::kNone;
+}
+
+// A received object refilled, and what only this host can judge.
+template <class M>
+Message* Refill(M& message, const uint8_t* datagram, int length, Rejection& why) {
+    message.TakeIn(datagram, length);
+    if (!Admissible(message)) {
+        why = Rejection::kBadValues;
+        return nullptr;
+    }
+    return &message;
+}
 
 template <class M>
 Message* Build(const uint8_t* datagram, int length, Rejection& why) {
@@ -120,18 +138,27 @@ void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd
     position.z += dt * velocity.z;
 }
 
-VesselMessage::VesselMessage(const uint8_t* datagram, int length, Received received)
-    : RecordMessage(datagram, length, received), status() {
+VesselMessage::VesselMessage(const uint8_t* datagram, int length, Received) : status() { TakeIn(datagram, length); }
+
+void VesselMessage::TakeIn(const uint8_t* datagram, int length) {
+    RecordMessage::TakeIn(datagram, length);
     wire::VesselRecord& r = record();
+    std::memset(static_cast<void*>(&status), 0, sizeof status);
     wire::DecodeStatus(r.status, status);
     status.rbody = LocalObject(r.status.rbody, r.rbodyName);
     status.base = LocalObject(r.status.base, r.baseName);
     CarryForward(status.rpos, status.rvel, r.mjd);
 }
 
-Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received received)
-    : RecordMessage(datagram, length, received), status2(), fuel(), thrusters(), docks() {
+Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received)
+    : status2(), fuel(), thrusters(), docks() {
+    TakeIn(datagram, length);
+}
+
+void Vessel2Message::TakeIn(const uint8_t* datagram, int length) {
+    RecordMessage::TakeIn(datagram, length);
     wire::Vessel2Record& r = record();
+    std::memset(static_cast<void*>(&status2), 0, sizeof status2);
     wire::DecodeStatus2(r.status2, status2);
     status2.rbody = LocalObject(r.status2.rbody, r.rbodyName);
     status2.base = LocalObject(r.status2.base, r.baseName);
@@ -169,11 +196,7 @@ Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
     // bytes, then the receipt constructor of its class (copy, counts cut,
     // names ended, fix-up) and what only this host can judge. Readers of
     // the message rely on it.
-    why = wire::CheckDatagram(datagram, length);
-    if (why != Rejection::kNone) {
-        if (why == Rejection::kUnknownType) ReportUnknownType(ReadInt32(datagram, offsetof(wire::Header, type)));
-        return nullptr;
-    }
+    if (!Checked(datagram, length, why)) return nullptr;
     switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
 #define HELM_FACTORY_CASE(name, code, Record, Class) \
     case wire::name:                                 \
@@ -182,6 +205,20 @@ Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
 #undef HELM_FACTORY_CASE
         default:
             // The checks above never let an unknown type through.
+            why = Rejection::kUnknownType;
+            return nullptr;
+    }
+}
+
+Message* ReceivedMessages::Take(const uint8_t* datagram, int length, Rejection& why) {
+    if (!Checked(datagram, length, why)) return nullptr;
+    switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
+#define HELM_REFILL_CASE(name, code, Record, Class) \
+    case wire::name:                                \
+        return Refill(Class##_, datagram, length, why);
+        HELM_MESSAGE_KINDS(HELM_REFILL_CASE)
+#undef HELM_REFILL_CASE
+        default:
             why = Rejection::kUnknownType;
             return nullptr;
     }

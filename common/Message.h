@@ -33,7 +33,6 @@ public:
     void setSeq(int32_t seq);
     uint8_t* payload() { return payload_; }
     const uint8_t* payload() const { return payload_; }
-    int capacity() const { return capacity_; }
 
     Message(const Message&) = delete;
     Message& operator=(const Message&) = delete;
@@ -62,12 +61,15 @@ public:
     Record& record() { return record_; }
     const Record& record() const { return record_; }
 
+    // Refills the object from a received datagram: only the datagram's
+    // bytes are copied, then the copy is made safe (counts cut, names
+    // terminated) before anything reads it.
+    void TakeIn(const uint8_t* datagram, int length);
+
 protected:
     // For sending: the whole record zeroed, then the type.
     RecordMessage();
-    // From a received datagram: only the datagram's bytes are copied, then
-    // the copy is made safe (counts cut, names terminated) before anything
-    // reads it.
+    // From a received datagram, as TakeIn.
     RecordMessage(const uint8_t* datagram, int length, Received);
 
 private:
@@ -113,6 +115,7 @@ public:
     // Receipt: copies the datagram, then the fix-up (handles by name,
     // position carried forward to the local date) into `status`.
     VesselMessage(const uint8_t* datagram, int length, Received);
+    void TakeIn(const uint8_t* datagram, int length);
 
     VESSELSTATUS status;  // host record, valid after receipt
 };
@@ -122,6 +125,7 @@ public:
     Vessel2Message() : status2(), fuel(), thrusters(), docks() {}
     explicit Vessel2Message(OBJHANDLE vessel);
     Vessel2Message(const uint8_t* datagram, int length, Received);
+    void TakeIn(const uint8_t* datagram, int length);
 
     // Host record and its lists, valid after receipt; the list pointers of
     // `status2` point at the lists below.
@@ -143,6 +147,10 @@ public:
     XRMessage() = default;
     explicit XRMessage(OBJHANDLE vessel);
     XRMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r), xrValid(true) {}
+    void TakeIn(const uint8_t* datagram, int length) {
+        RecordMessage::TakeIn(datagram, length);
+        xrValid = true;
+    }
 
     bool xrValid = false;  // not transmitted
 };
@@ -191,6 +199,21 @@ using wire::RejectionText;
 // when it is not a message.
 Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why);
 Message* CreateMessage(const uint8_t* datagram, int length);
+
+// One object of each kind, refilled by every datagram of that kind that
+// arrives, so that taking a datagram in allocates nothing. A message taken
+// is valid until the next datagram of its kind.
+class ReceivedMessages {
+public:
+    // The datagram's message, checked and built as CreateMessage builds it;
+    // null, and why, when it is not a message.
+    Message* Take(const uint8_t* datagram, int length, Rejection& why);
+
+private:
+#define HELM_RECEIVED_SLOT(name, code, Record, Class) Class Class##_;
+    HELM_MESSAGE_KINDS(HELM_RECEIVED_SLOT)
+#undef HELM_RECEIVED_SLOT
+};
 
 // One datagram taken off the socket and what it turned out to be. Only a
 // failed receive leaves the datagram queue as it was; a rejected datagram
@@ -290,6 +313,11 @@ RecordMessage<Record, Code>::RecordMessage() : Message(&record_, static_cast<int
 template <class Record, int32_t Code>
 RecordMessage<Record, Code>::RecordMessage(const uint8_t* datagram, int length, Received)
     : Message(&record_, static_cast<int>(sizeof(Record))) {
+    TakeIn(datagram, length);
+}
+
+template <class Record, int32_t Code>
+void RecordMessage<Record, Code>::TakeIn(const uint8_t* datagram, int length) {
     const size_t bytes = length < 0 ? 0 : (static_cast<size_t>(length) < sizeof(Record) ? length : sizeof(Record));
     // A shorter datagram (scenario text) leaves the rest of the record
     // unread; zeroing it would cost as much as copying it.

@@ -2,6 +2,10 @@
 // Windows, Windows Sockets, host SDK and function-replacement headers on
 // Windows, the stand-ins of simhost/sdk everywhere else. Module code includes
 // this and nothing platform-specific.
+//
+// The stand-in host's Windows build (HELM_STANDIN_HOST, simhost.exe under
+// Wine) takes Windows' own headers and libraries too, with simhost/sdk's
+// stand-ins of the host's API and of the function-replacement library.
 #pragma once
 
 #ifdef _WIN32
@@ -15,6 +19,9 @@
 #include <windows.h>
 #include <mstcpip.h>
 #include "Orbitersdk.h"
+#ifdef HELM_STANDIN_HOST
+#include "easyhook_standin.h"
+#else
 // easyhook.h sets the Windows version macros for a windows.h that is already
 // in: let it, without a redefinition, and keep the values windows.h saw.
 #pragma push_macro("NTDDI_VERSION")
@@ -24,6 +31,7 @@
 #include "easyhook.h"
 #pragma pop_macro("_WIN32_WINNT")
 #pragma pop_macro("NTDDI_VERSION")
+#endif
 // The Windows SDK's mstcpip.h defines this; older mingw-w64 headers (the
 // cross-compile check's) do not.
 #ifndef SIO_UDP_CONNRESET

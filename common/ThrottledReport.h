@@ -35,8 +35,6 @@ public:
         return summary;
     }
 
-    int32_t pending() const { return count_; }
-
 private:
     double interval_;
     double lastLine_ = -1.0e300;  // long ago: the first event is reported at once

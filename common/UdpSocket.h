@@ -28,11 +28,11 @@
 #include <memory>
 
 #include "Platform.h"
+#include "ProtocolConstants.h"
 #include "SocketAddress.h"
 #include "WireRecords.h"
 
-// The master's UDP port unless configured otherwise.
-constexpr int32_t kDefaultMasterPort = 40000;
+constexpr int32_t kDefaultMasterPort = protocol::kDefaultMasterPort;
 
 // Receive buffer both modules ask for: room for many updates.
 constexpr int kSocketReceiveBuffer = 1000000;

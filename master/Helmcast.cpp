@@ -316,8 +316,8 @@ void Helmcast::take(const UdpSocket::Datagram& datagram) {
     const int32_t type = wire::TypeOf(datagram.bytes, datagram.length);
     if (type != wire::kHello && type != wire::kAck && type != wire::kKeyboard && wire::KnownType(type)) return;
     Rejection why = Rejection::kNone;
-    std::unique_ptr<Message> message(CreateMessage(datagram.bytes, datagram.length, why));
-    if (!message) {
+    Message* message = received.Take(datagram.bytes, datagram.length, why);
+    if (message == nullptr) {
         // Read past it: one bad datagram must not keep the good ones waiting.
         rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
         return;

@@ -88,6 +88,7 @@ private:
     ThrottledReport strangerKeys;
     ThrottledReport clientLinesHeld;
     LineBudget clientLines{5};
+    ReceivedMessages received;  // one object of each kind, refilled
     bool textFileReported = false;
 };
 

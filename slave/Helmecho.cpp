@@ -12,6 +12,7 @@
 #include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Log.h"
+#include "ProtocolConstants.h"
 #include "Message.h"
 #include "ReportLine.h"
 #include "UdpSocket.h"
@@ -22,8 +23,9 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr double kSecondsPerDay = 86400.0;
-constexpr double kStatisticsInterval = 1.0;
+using protocol::kSecondsPerDay;
+// The statistics interval is the subscription's: a Hello renews it at its end.
+constexpr double kStatisticsInterval = protocol::kHelloRenewalSeconds;
 // Propagation modes for the date change. A far jump (a start, the master's
 // own jump): orbital and suborbital vessels both keep their state fixed
 // relative to the surface. A small correction: vessels move along their
@@ -203,14 +205,13 @@ void Helmecho::ReceiveUpdate() {
     if (!ReceiveQueued(udp)) LOG("ReceiveMessage() error");
     size_t skipped = 0;
     while (const UdpSocket::Datagram* datagram = nextDatagram()) {
-        std::unique_ptr<Message> message = admit(*datagram);
-        if (!message) {
+        Message* message = admit(*datagram);
+        if (message == nullptr) {
             if (++skipped >= UdpSocket::kMaxHeldDatagrams) return;
             continue;
         }
         const bool endOfUpdate = message->type() == wire::kEnd;
         dispatch(*message);
-        message.reset();
 
         if (endOfUpdate) {
             AckMessage ack;
@@ -239,7 +240,7 @@ bool Helmecho::fromMaster(const sockaddr_in& from) const {
     return from.sin_addr.s_addr == masterAddr.sin_addr.s_addr && from.sin_port == masterAddr.sin_port;
 }
 
-std::unique_ptr<Message> Helmecho::admit(const UdpSocket::Datagram& datagram) {
+Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
     // The cheapest judgement first: a stranger's datagram is not even read.
     const sockaddr_in& from = datagram.from;
     if (!fromMaster(from)) {
@@ -247,8 +248,8 @@ std::unique_ptr<Message> Helmecho::admit(const UdpSocket::Datagram& datagram) {
         return nullptr;
     }
     Rejection why = Rejection::kNone;
-    std::unique_ptr<Message> message(CreateMessage(datagram.bytes, datagram.length, why));
-    if (!message) {
+    Message* message = received.Take(datagram.bytes, datagram.length, why);
+    if (message == nullptr) {
         rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
         return nullptr;
     }
@@ -439,8 +440,8 @@ void Helmecho::applyBacklogRule() {
             if (fromMaster(datagram->from)) ++link.droppedCount;
             // States are replaced by the next update; keys are events and are
             // still replayed, in order, once.
-            std::unique_ptr<Message> message = admit(*datagram);
-            if (message && message->type() == wire::kKeyboard)
+            Message* message = admit(*datagram);
+            if (message != nullptr && message->type() == wire::kKeyboard)
                 ReplayKeys(static_cast<KeyboardMessage&>(*message), &keyOrder);
         }
     }

@@ -83,7 +83,7 @@ private:
     // The message of a datagram the slave may act on; null when it is skipped
     // (not from the master, no message, a copy, part of an older update),
     // which is counted.
-    std::unique_ptr<Message> admit(const UdpSocket::Datagram& datagram);
+    Message* admit(const UdpSocket::Datagram& datagram);
     bool fromMaster(const sockaddr_in& from) const;
     void restartNumbering();
     void countSequence(int32_t seq);
@@ -118,7 +118,8 @@ private:
     static constexpr size_t kUnsafeClassLines = 16;
     std::set<std::string> unsafeClassesReported;
     MirrorLimits mirrors;
-    KeyOrder keyOrder;  // the master's key events replayed
+    ReceivedMessages received;  // one object of each kind, refilled
+    KeyOrder keyOrder;          // the master's key events replayed
 };
 
 constexpr const char* kSlaveModuleFile = "Helmecho.dll";

@@ -11,8 +11,9 @@ bool hookLogging = false;
 
 namespace {
 
-// One per installation; only its address is reported.
-VesselDetour* detour = nullptr;
+// The replacement needs no object of its own (its `this` is the vessel's);
+// this one is there for the debug line that reports an object's address.
+const VesselDetour detour;
 
 }  // namespace
 
@@ -29,14 +30,12 @@ void InstallVesselHook() {
         return;
     }
 
-    delete detour;
-    detour = new (std::nothrow) VesselDetour();
     void* target = MemberFunctionAddress(setAnimationEntry);
     void* replacement = MemberFunctionAddress(&VesselDetour::SetAnimation);
     if (hookLogging) {
         LOG("VESSEL::SetAnimation=%p", MemberFunctionAddress(&VESSEL::SetAnimation));
         LOG("VesselDetour::SetAnimation=%p", replacement);
-        LOG("vd=%p", static_cast<void*>(detour));
+        LOG("vd=%p", static_cast<const void*>(&detour));
         LOG("target=%p", static_cast<void*>(&setAnimationEntry));
         LOG("*target=%p", target);
         LOG("*hook=%p", replacement);
@@ -61,7 +60,5 @@ void RemoveVesselHook() {
     delete vesselHookHandle;
     vesselHookHandle = nullptr;
     LhWaitForPendingRemovals();
-    delete detour;
-    detour = nullptr;
     if (hookLogging) LOG("Vessel unhooked");
 }

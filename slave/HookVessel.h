@@ -1,4 +1,5 @@
-// The animation detour: while the slave runs, a vessel's own calls of
+// The animation detour (class VesselDetour; its log lines carry this file's
+// name, HookVessel): while the slave runs, a vessel's own calls of
 // VESSEL::SetAnimation change nothing, so that its animations show the
 // master's states; only the slave's own application of the master's
 // messages passes through.

@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
 # Runs one shared simulation on loopback: a master and two slaves, each a
 # simhost process in its own folder with its own configuration, then compares
-# their vessels. Used by scripts/demo and the end-to-end tests.
+# their vessels. Used by scripts/demo, the end-to-end tests and scripts/winrun.
 #   tools/run_shared_sim.sh BIN_DIR OUT_DIR [--duration S] [--late S] [--port P]
+#                           [--host "COMMAND..."] [--module-suffix .so|.dll]
+# --host starts each host with that command instead of BIN_DIR/simhost (for
+# instance "wine BIN_DIR/simhost.exe"), --module-suffix names the modules'
+# files (default .so).
 set -euo pipefail
 
 bin="$(cd "$1" && pwd)"; mkdir -p "$2"; out="$(cd "$2" && pwd)"; shift 2
 duration=20
 late=4
 port=""
+host=("$bin/simhost")
+suffix=.so
 while [ $# -gt 0 ]; do
   case "$1" in
     --duration) duration="$2"; shift 2 ;;
     --late) late="$2"; shift 2 ;;
     --port) port="$2"; shift 2 ;;
+    --host) read -r -a host <<<"$2"; shift 2 ;;
+    --module-suffix) suffix="$2"; shift 2 ;;
     *) echo "run_shared_sim: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -52,15 +60,15 @@ pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
-(cd "$out/master" && exec "$bin/simhost" --root . --module "$bin/Helmcast.so" --scenario "$root/scenarios/Demo.scn" \
+(cd "$out/master" && exec "${host[@]}" --root . --module "$bin/Helmcast$suffix" --scenario "$root/scenarios/Demo.scn" \
    --duration "$duration" "${keys[@]}" "${common[@]}") > "$out/master/simhost.out" 2>&1 &
 pids+=($!)
-(cd "$out/slave1" && exec "$bin/simhost" --root . --module "$bin/Helmecho.so" --scenario "$root/scenarios/Demo.scn" \
+(cd "$out/slave1" && exec "${host[@]}" --root . --module "$bin/Helmecho$suffix" --scenario "$root/scenarios/Demo.scn" \
    --duration "$(python3 -c "print($duration + 1)")" "${common[@]}") > "$out/slave1/simhost.out" 2>&1 &
 pids+=($!)
 sleep "$late"
 # The late joiner starts from an empty sky a day behind.
-(cd "$out/slave2" && exec "$bin/simhost" --root . --module "$bin/Helmecho.so" --scenario "$root/scenarios/Empty.scn" \
+(cd "$out/slave2" && exec "${host[@]}" --root . --module "$bin/Helmecho$suffix" --scenario "$root/scenarios/Empty.scn" \
    --duration "$(python3 -c "print($duration - $late + 1)")" "${common[@]}") > "$out/slave2/simhost.out" 2>&1 &
 pids+=($!)
 

@@ -14,6 +14,11 @@ HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest l
 # mingw-w64 headers, libraries and binutils (dlltool, objdump) for the 32-bit
 # (i686) and the 64-bit (x86-64) host, and LLVM's nm and demanglers.
 HELM_WINCHECK_PACKAGES=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 llvm)
+# What the Wine run (scripts/winrun) needs beyond HELM_PACKAGES: the x86_64
+# mingw-w64 compiler and binutils (objdump for the import tables), Wine for
+# 64-bit programs, and a headless X server for the keyboard path (xvfb-run
+# needs xauth, which xvfb only recommends).
+HELM_WINRUN_PACKAGES=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xauth)
 
 # Installs what is missing of HELM_PACKAGES and of the packages named as arguments.
 helm_ensure_packages() {

@@ -26,7 +26,8 @@ bool isReadableFile(const fs::path& path) {
 // Writes the state of every vessel; false when the file could not be written.
 // A timeline of dumps (appended) carries the wall clock of each.
 bool writeDump(const simhost::Host& host, const std::string& file, bool append) {
-    std::ofstream out(file, append ? std::ios::app : std::ios::trunc);
+    // Binary: lines end in a line feed on Windows too, as every reader expects.
+    std::ofstream out(file, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     if (!out) return false;
     const double wall =
         append ? std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() : -1.0;
@@ -83,7 +84,8 @@ std::string ResolveModulePath(const std::string& given, const std::vector<std::s
     std::error_code ec;
     if (fs::is_regular_file(given, ec)) return given;
     for (const std::string& dir : moduleDirs) {
-        for (const fs::path& candidate : {fs::path(dir) / given, fs::path(dir) / (given + ".so")}) {
+        for (const fs::path& candidate :
+             {fs::path(dir) / given, fs::path(dir) / (given + simhost::ModuleFileExtension())}) {
             if (fs::is_regular_file(candidate, ec)) return candidate.string();
         }
     }

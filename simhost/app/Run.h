@@ -12,8 +12,8 @@ namespace simhost_app {
 // Scenarios folder, with or without ".scn". Empty when none is readable.
 std::string ResolveScenarioPath(const std::string& given, const std::string& rootDir);
 
-// The file a --module argument names: as given, else NAME or NAME.so in one
-// of the module folders; the argument itself when none exists (the loader
+// The file a --module argument names: as given, else NAME or NAME.so (.dll
+// on Windows) in one of the module folders; the argument itself when none exists (the loader
 // then says why).
 std::string ResolveModulePath(const std::string& given, const std::vector<std::string>& moduleDirs);
 

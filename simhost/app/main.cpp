@@ -1,8 +1,9 @@
 // simhost: the headless stand-in of the simulator host as a program.
 #include <cstdio>
-#include <filesystem>
+#include <string>
 
 #include "AppOptions.h"
+#include "ProgramFolder.h"
 #include "Run.h"
 #include "StopSignal.h"
 
@@ -21,9 +22,8 @@ int main(int argc, char** argv) {
     }
     if (options.host.moduleDirs.empty()) {
         // Class modules are built next to the program.
-        std::error_code ec;
-        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        options.host.moduleDirs.push_back(ec ? std::string(".") : self.parent_path().string());
+        const std::string folder = simhost_app::ProgramFolder();
+        options.host.moduleDirs.push_back(folder.empty() ? std::string(".") : folder);
     }
     simhost_app::InstallStopSignals();
     return simhost_app::RunSimulation(options);

@@ -20,7 +20,7 @@ struct HostOptions {
     // The folder every path root is below: "" is the current directory.
     // CONFIG is <root>/Config, SCENARIOS is <root>/Scenarios.
     std::string rootDir;
-    // Folders searched for vessel class modules ("<Module>.so").
+    // Folders searched for vessel class modules ("<Module>.so", ".dll" on Windows).
     std::vector<std::string> moduleDirs;
     // Folders searched for vessel class descriptions ("<Class>.cfg") after
     // CONFIG/Vessels.
@@ -89,8 +89,15 @@ public:
     // Passes the event through the keyboard hook chain, then (unless a hook
     // swallowed it) to the focus vessel's buffered-key callback.
     void deliverKey(const KeyEvent& key);
-    // The lParam a keyboard hook sees for this event.
-    static LPARAM keyFlags(const KeyEvent& key);
+    // The lParam a keyboard hook sees for this event (the key message's
+    // flags word, as Windows lays it out).
+    static LPARAM keyFlags(const KeyEvent& key) {
+        uint32_t flags = 1u;                              // repeat count
+        flags |= (key.scanCode & 0xFFu) << 16;            // scan code
+        if (key.altHeld) flags |= 1u << 29;               // context code
+        if (!key.down) flags |= (1u << 30) | (1u << 31);  // previous state, transition
+        return static_cast<LPARAM>(flags);
+    }
 
     // ---- Observation ----
     std::string debugString() const;
@@ -114,6 +121,9 @@ public:
 private:
     Host();
 };
+
+// The file name extension of module libraries: ".so", or ".dll" on Windows.
+const char* ModuleFileExtension();
 
 // Vessel classes the host can make without a module: each class name has a
 // description ("Config/Vessels/<Class>.cfg" under the root, or registered

@@ -8,9 +8,21 @@
 
 #include "win32_standin.h"
 
+#ifdef _WIN32
+// As from the real host: the host program exports its API, plug-ins import it
+// (through the program's import library) and export their entry points.
+#ifdef SIMHOST_BUILDING_HOST
+#define OAPIFUNC __declspec(dllexport)
+#else
+#define OAPIFUNC __declspec(dllimport)
+#endif
+#define DLLCLBK extern "C" __declspec(dllexport)
+#define DLLEXPORT __declspec(dllexport)
+#else
 #define OAPIFUNC __attribute__((visibility("default")))
 #define DLLCLBK extern "C" __attribute__((visibility("default")))
 #define DLLEXPORT __attribute__((visibility("default")))
+#endif
 
 typedef void* OBJHANDLE;
 typedef void* FILEHANDLE;
@@ -20,7 +32,9 @@ typedef void* DOCKHANDLE;
 typedef void* VISHANDLE;
 typedef void* SURFHANDLE;
 typedef void* PANELHANDLE;
-typedef void* HDC;
+#ifndef _WIN32
+typedef void* HDC;  // windows.h has its own
+#endif
 
 struct VECTOR3 {
     double x;

@@ -24,7 +24,10 @@ public:
     OBJHANDLE GetHandle() const;
     char* GetName() const;
     char* GetClassNameA() const;
+#ifndef _WIN32
+    // windows.h makes GetClassName a macro for GetClassNameA.
     char* GetClassName() const { return GetClassNameA(); }
+#endif
 
     // ---- State ----
     void GetStatus(VESSELSTATUS& status) const;

@@ -6,7 +6,21 @@
 // differs are declared here with their Windows signatures; they overload the
 // platform's C functions of the same name (different parameter types), and a
 // call with Windows argument types picks them.
+//
+// On Windows (the stand-in host's Windows build) these are Windows' own: the
+// real headers, and the system's libraries behind them.
 #pragma once
+
+#ifdef _WIN32
+// The Windows SDK's windows.h defines min and max as macros, which breaks
+// std::min(a, b); Windows Sockets 2 must come before windows.h.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#else
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -156,3 +170,5 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, struct sockaddr* fro
 int sendto(SOCKET s, const char* buffer, int length, int flags, const struct sockaddr* to, int toLength);
 int setsockopt(SOCKET s, int level, int option, const char* value, int valueLength);
 int getsockname(SOCKET s, struct sockaddr* name, int* nameLength);
+
+#endif  // _WIN32

@@ -1,8 +1,7 @@
 // simhost::Host: the control interface of the program and of tests.
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "platform/PlatformServices.h"
@@ -57,22 +56,23 @@ const HostOptions& Host::options() const { return TheWorld().options; }
 
 bool Host::loadModule(const std::string& path, std::string* error) {
     World& world = TheWorld();
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    void* library = LibraryOpen(path, why);
     if (library == nullptr) {
-        if (error != nullptr) *error = dlerror();
+        if (error != nullptr) *error = why;
         return false;
     }
-    auto init = reinterpret_cast<void (*)(HINSTANCE)>(dlsym(library, "InitModule"));
+    auto init = reinterpret_cast<void (*)(HINSTANCE)>(LibrarySymbol(library, "InitModule"));
     if (init == nullptr) {
         if (error != nullptr) *error = path + " exports no InitModule";
-        dlclose(library);
+        LibraryClose(library);
         return false;
     }
     LoadedModule loaded;
-    loaded.name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    loaded.name = std::filesystem::path(path).filename().string();
     loaded.library = library;
     loaded.instance = ModuleRegistryAdd(loaded.name, library);
-    loaded.exitModule = reinterpret_cast<void (*)(HINSTANCE)>(dlsym(library, "ExitModule"));
+    loaded.exitModule = reinterpret_cast<void (*)(HINSTANCE)>(LibrarySymbol(library, "ExitModule"));
     world.modules.push_back(loaded);
     world.loadingModule = static_cast<int>(world.modules.size() - 1);
     init(loaded.instance);
@@ -116,7 +116,7 @@ void Host::unloadModules() {
         LoadedModule& loaded = world.modules[i];
         if (loaded.exitModule != nullptr) loaded.exitModule(loaded.instance);
         ModuleRegistryRemove(loaded.instance);
-        if (loaded.library != nullptr) dlclose(loaded.library);
+        if (loaded.library != nullptr) LibraryClose(loaded.library);
     }
     DeleteModuleObjects(-1);
     world.modules.clear();
@@ -139,6 +139,8 @@ void Host::startSimulation() {
 void Host::step(double realDt) {
     SendRound sends;
     World& world = TheWorld();
+    // The host's message loop: key input that has arrived reaches the vessels.
+    PumpKeyInput();
     ClockAdvance(realDt);
     const double dt = world.paused ? 0.0 : realDt * world.warp;
     world.simStep = dt;
@@ -177,20 +179,16 @@ void Host::setPaused(bool paused) { oapiSetPause(paused); }
 
 // ---- Keys ----
 
-void Host::deliverKey(const KeyEvent& key) {
-    World& world = TheWorld();
-    world.keyTable[key.scanCode & 0xFF] = key.down ? static_cast<char>(0x80) : 0;
-    if (KeyHooksDeliver(HC_ACTION, key.virtualKey, keyFlags(key))) return;
-    if (world.focus != nullptr && world.focus->object != nullptr)
-        world.focus->object->SendBufferedKey(key.scanCode, key.down, world.keyTable);
+void Host::deliverKey(const KeyEvent& key) { TypeKey(key); }
+
+void RecordKeyState(DWORD scanCode, bool down) {
+    TheWorld().keyTable[scanCode & 0xFF] = down ? static_cast<char>(0x80) : 0;
 }
 
-LPARAM Host::keyFlags(const KeyEvent& key) {
-    uint32_t flags = 1u;                              // repeat count
-    flags |= (key.scanCode & 0xFFu) << 16;            // scan code
-    if (key.altHeld) flags |= 1u << 29;               // context code
-    if (!key.down) flags |= (1u << 30) | (1u << 31);  // previous state, transition
-    return static_cast<LPARAM>(flags);
+void DeliverKeyToFocus(DWORD scanCode, bool down) {
+    World& world = TheWorld();
+    if (world.focus != nullptr && world.focus->object != nullptr)
+        world.focus->object->SendBufferedKey(scanCode, down, world.keyTable);
 }
 
 // ---- Observation ----

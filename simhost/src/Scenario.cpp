@@ -36,7 +36,7 @@ bool WriteScenarioTo(const std::string& path, const std::string& description) {
     std::error_code error;
     fs::path target = fs::absolute(path, error);
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), error);
-    FILEHANDLE file = oapiOpenFile(target.c_str(), FILE_OUT, ROOT);
+    FILEHANDLE file = oapiOpenFile(target.string().c_str(), FILE_OUT, ROOT);
     if (file == nullptr) return false;
     WriteScenario(file, description);
     oapiCloseFile(file, FILE_OUT);

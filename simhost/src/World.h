@@ -19,7 +19,7 @@ namespace simhost {
 // A plug-in module or a vessel class module the host has loaded.
 struct LoadedModule {
     std::string name;         // file name, as the module registry knows it
-    void* library = nullptr;  // dlopen handle; null for an in-process module
+    void* library = nullptr;  // LibraryOpen's handle; null for an in-process module
     HMODULE instance = nullptr;
     void (*exitModule)(HINSTANCE) = nullptr;
     VesselClassInit createVessel = nullptr;
@@ -81,6 +81,19 @@ void IndexVessel(HostVessel* vessel);
 void UnindexVessel(HostVessel* vessel);
 void ClearVesselIndex();
 HostObject* ObjectNamed(const std::string& name);
+
+// ---- Keys ----
+// Types one key event: it passes the keyboard hooks and then, unless a hook
+// swallowed it, reaches the focus vessel. The stand-in's hook chain runs at
+// once; on Windows the event is keyboard input to the host's window, and
+// arrives through the window's messages (PumpKeyInput).
+void TypeKey(const KeyEvent& key);
+// Delivers the key messages the host's window has received (Windows; the
+// stand-in has none waiting).
+void PumpKeyInput();
+// The key table vessels are given (down: 0x80).
+void RecordKeyState(DWORD scanCode, bool down);
+void DeliverKeyToFocus(DWORD scanCode, bool down);
 
 // ---- Module callbacks, in registration order ----
 void ForEachModule(const std::function<void(oapi::Module&)>& call);

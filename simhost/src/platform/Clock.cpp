@@ -1,9 +1,8 @@
 // The host's system clock: real monotonic seconds, or a virtual clock that
-// tests and fast runs step by hand. Sleep advances the virtual clock instead
-// of waiting, so a module's bounded waits cost no real time there.
-#include <time.h>
-
-#include <cerrno>
+// tests and fast runs step by hand. The stand-in Sleep advances the virtual
+// clock instead of waiting, so a module's bounded waits cost no real time
+// there.
+#include <chrono>
 #include <mutex>
 
 #include "PlatformServices.h"
@@ -16,9 +15,7 @@ bool useVirtual = false;
 double virtualNow = 0.0;
 
 double RealSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -47,28 +44,10 @@ void ClockSet(double t) {
     if (useVirtual) virtualNow = t;
 }
 
-void ClockAdvance(double dt) {
+bool ClockAdvance(double dt) {
     std::lock_guard<std::mutex> lock(clockMutex);
     if (useVirtual) virtualNow += dt;
+    return useVirtual;
 }
 
 }  // namespace simhost
-
-void Sleep(DWORD milliseconds) {
-    // Whatever a module sent before it waits has left by then.
-    simhost::SocketsFlushSends();
-    {
-        std::lock_guard<std::mutex> lock(simhost::clockMutex);
-        if (simhost::useVirtual) {
-            simhost::virtualNow += static_cast<double>(milliseconds) / 1000.0;
-            return;
-        }
-    }
-    // A wait must not disturb the last socket error a module may read next.
-    const int savedErrno = errno;
-    timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    // Resume after a signal with the time that is left.
-    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-    }
-    errno = savedErrno;
-}

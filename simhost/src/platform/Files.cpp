@@ -98,8 +98,9 @@ void FilesSetRoot(const std::string& rootDir) {
 }
 
 std::string FilesPath(const std::string& name, PathRoot root) {
-    // An absolute name is taken as it is (the host's own callers use that).
-    if (!name.empty() && name.front() == '/') return name;
+    // An absolute name is taken as it is (the host's own callers use that):
+    // "/..." and, on Windows, also "C:\..." or "\...".
+    if (std::filesystem::path(name).has_root_path()) return name;
     std::string folder;
     {
         std::lock_guard<std::mutex> lock(filesMutex);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PlatformServices.h"
+#include "ReplacementService.h"
 
 namespace simhost {
 namespace {
@@ -86,8 +87,10 @@ ReplacementScope::~ReplacementScope() {
     innermostScope = previous_;
     {
         std::lock_guard<std::mutex> lock(replaceMutex);
+        // The count stays at 0 rather than leaving: the entries are few, and
+        // a scope per call must not cost an allocation per call.
         auto found = openScopes.find(entry_);
-        if (found != openScopes.end() && --found->second <= 0) openScopes.erase(found);
+        if (found != openScopes.end() && found->second > 0) --found->second;
     }
     scopeEnded.notify_all();
 }
@@ -110,10 +113,7 @@ void ReplacementsClear() {
     failInstallsWith = STATUS_SUCCESS;
 }
 
-}  // namespace simhost
-
-NTSTATUS LhInstallHook(void* entryPoint, void* hookProcedure, void* /*callback*/, TRACED_HOOK_HANDLE outHandle) {
-    using namespace simhost;
+NTSTATUS ReplacementInstall(void* entryPoint, void* hookProcedure, TRACED_HOOK_HANDLE outHandle) {
     if (entryPoint == nullptr) return STATUS_INVALID_PARAMETER_1;
     if (hookProcedure == nullptr) return STATUS_INVALID_PARAMETER_2;
     if (outHandle == nullptr) return kStatusInvalidParameter4;
@@ -129,8 +129,7 @@ NTSTATUS LhInstallHook(void* entryPoint, void* hookProcedure, void* /*callback*/
     return STATUS_SUCCESS;
 }
 
-NTSTATUS LhSetInclusiveACL(ULONG* threadIds, ULONG threadCount, TRACED_HOOK_HANDLE handle) {
-    using namespace simhost;
+NTSTATUS ReplacementSetThreads(ULONG* threadIds, ULONG threadCount, TRACED_HOOK_HANDLE handle) {
     if (threadIds == nullptr && threadCount > 0) return STATUS_INVALID_PARAMETER_1;
     if (threadCount > kMaxAclThreads) return STATUS_INVALID_PARAMETER_2;
     if (handle == nullptr) return kStatusInvalidParameter3;
@@ -145,8 +144,7 @@ NTSTATUS LhSetInclusiveACL(ULONG* threadIds, ULONG threadCount, TRACED_HOOK_HAND
     return STATUS_SUCCESS;
 }
 
-NTSTATUS LhUninstallHook(TRACED_HOOK_HANDLE handle) {
-    using namespace simhost;
+NTSTATUS ReplacementUninstall(TRACED_HOOK_HANDLE handle) {
     if (handle == nullptr) return kStatusInvalidParameter;
     std::lock_guard<std::mutex> lock(replaceMutex);
     auto found = installed.find(IdOf(handle));
@@ -158,8 +156,7 @@ NTSTATUS LhUninstallHook(TRACED_HOOK_HANDLE handle) {
     return STATUS_SUCCESS;
 }
 
-NTSTATUS LhWaitForPendingRemovals() {
-    using namespace simhost;
+NTSTATUS ReplacementWaitForRemovals() {
     std::unique_lock<std::mutex> lock(replaceMutex);
     scopeEnded.wait(lock, [] {
         return std::all_of(pendingRemovals.begin(), pendingRemovals.end(),
@@ -168,3 +165,5 @@ NTSTATUS LhWaitForPendingRemovals() {
     pendingRemovals.clear();
     return STATUS_SUCCESS;
 }
+
+}  // namespace simhost

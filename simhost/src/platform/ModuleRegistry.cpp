@@ -1,4 +1,5 @@
-// The modules the host has loaded, for GetModuleHandleA and GetProcAddress.
+// The modules the host has loaded, for GetModuleHandleA and GetProcAddress,
+// and the loading of module libraries with the platform's loader.
 // An HMODULE points at a registry entry and is checked before use.
 #include <dlfcn.h>
 #include <strings.h>
@@ -50,6 +51,18 @@ ModuleEntry* Entry(HMODULE module) {
 }
 
 }  // namespace
+
+const char* ModuleFileExtension() { return ".so"; }
+
+void* LibraryOpen(const std::string& path, std::string& error) {
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) error = dlerror();
+    return library;
+}
+
+void* LibrarySymbol(void* library, const char* name) { return dlsym(library, name); }
+
+void LibraryClose(void* library) { dlclose(library); }
 
 HMODULE ModuleRegistryAdd(const std::string& fileName, void* handle) {
     std::lock_guard<std::mutex> lock(modulesMutex);

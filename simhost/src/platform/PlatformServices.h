@@ -14,16 +14,26 @@ void ClockUseVirtual(bool on, double start);
 bool ClockIsVirtual();
 double ClockNow();             // virtual seconds, or real seconds since an arbitrary origin
 void ClockSet(double t);       // virtual only
-void ClockAdvance(double dt);  // virtual only
+bool ClockAdvance(double dt);  // virtual only; true when the clock is virtual
+
+// ---- Module libraries: plug-ins and vessel class modules ----
+// The file name extension of a module library here (".so", ".dll").
+const char* ModuleFileExtension();
+// Loads a library; null (and the reason in `error`) when it cannot.
+void* LibraryOpen(const std::string& path, std::string& error);
+void* LibrarySymbol(void* library, const char* name);
+void LibraryClose(void* library);
 
 // ---- Modules loaded by the host (GetModuleHandleA, GetProcAddress) ----
-// `handle` is what dlopen returned, or null for a module compiled into the
-// program (then symbols are looked up in the program itself).
+// `handle` is what LibraryOpen returned, or null for a module compiled into
+// the program (then symbols are looked up in the program itself). Returns
+// the handle the module is given; on Windows, where the system keeps its
+// own list, that is the library's own.
 HMODULE ModuleRegistryAdd(const std::string& fileName, void* handle);
 void ModuleRegistryRemove(HMODULE module);
 void ModuleRegistryClear();
 
-// ---- Keyboard hook chain ----
+// ---- Keyboard hook chain (the stand-in's; Windows has its own) ----
 // Passes one event through the installed hooks (newest first). True when a
 // hook swallowed it (returned non-zero), as Windows does.
 bool KeyHooksDeliver(int code, WPARAM wParam, LPARAM lParam);
@@ -57,7 +67,7 @@ void FilesSetRoot(const std::string& rootDir);  // "" = current directory
 std::string FilesPath(const std::string& name, PathRoot root);
 void FilesCloseAll();
 
-// ---- Sockets ----
+// ---- Sockets (the stand-in's; on Windows the modules use Windows') ----
 void SocketsForgetAll();  // drops queued datagrams of every socket
 // Datagrams sent during a host callback round may wait and leave in batches
 // (one system call each); a receive on any socket, a close, a full batch and

@@ -1,7 +1,5 @@
 #include "VesselClasses.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -76,38 +74,41 @@ GenericClassSpec ReadTraits(FILEHANDLE file) {
     return traits;
 }
 
-// Loads "<name>.so" from the module folders once; null when it cannot.
+// Loads "<name>.so" (".dll" on Windows) from the module folders once; null
+// when it cannot.
 const LoadedModule* ClassModule(const std::string& name) {
     World& world = TheWorld();
+    const std::string fileName = name + ModuleFileExtension();
     for (const LoadedModule& loaded : world.classModules)
-        if (EqualNoCase(loaded.name, name + ".so")) return &loaded;
+        if (EqualNoCase(loaded.name, fileName)) return &loaded;
     for (const std::string& dir : world.options.moduleDirs) {
-        fs::path path = fs::path(dir) / (name + ".so");
+        fs::path path = fs::path(dir) / fileName;
         std::error_code error;
         if (!fs::is_regular_file(path, error)) continue;
-        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        std::string why;
+        void* library = LibraryOpen(path.string(), why);
         if (library == nullptr) {
-            std::cerr << "simhost: cannot load vessel class module " << path << ": " << dlerror() << "\n";
+            std::cerr << "simhost: cannot load vessel class module " << path << ": " << why << "\n";
             continue;
         }
         LoadedModule loaded;
-        loaded.name = name + ".so";
+        loaded.name = fileName;
         loaded.library = library;
-        loaded.createVessel = reinterpret_cast<VesselClassInit>(dlsym(library, "ovcInit"));
-        loaded.destroyVessel = reinterpret_cast<VesselClassExit>(dlsym(library, "ovcExit"));
+        loaded.createVessel = reinterpret_cast<VesselClassInit>(LibrarySymbol(library, "ovcInit"));
+        loaded.destroyVessel = reinterpret_cast<VesselClassExit>(LibrarySymbol(library, "ovcExit"));
         if (loaded.createVessel == nullptr) {
             std::cerr << "simhost: " << path << " has no ovcInit\n";
-            dlclose(library);
+            LibraryClose(library);
             continue;
         }
         loaded.instance = ModuleRegistryAdd(loaded.name, library);
-        loaded.exitModule = reinterpret_cast<void (*)(HINSTANCE)>(dlsym(library, "ExitModule"));
+        loaded.exitModule = reinterpret_cast<void (*)(HINSTANCE)>(LibrarySymbol(library, "ExitModule"));
         world.classModules.push_back(loaded);
-        if (auto init = reinterpret_cast<void (*)(HINSTANCE)>(dlsym(library, "InitModule")))
+        if (auto init = reinterpret_cast<void (*)(HINSTANCE)>(LibrarySymbol(library, "InitModule")))
             init(world.classModules.back().instance);
         return &world.classModules.back();
     }
-    std::cerr << "simhost: vessel class module " << name << ".so not found\n";
+    std::cerr << "simhost: vessel class module " << fileName << " not found\n";
     return nullptr;
 }
 

@@ -1,6 +1,4 @@
 // Vessel creation and deletion.
-#include <dlfcn.h>
-
 #include <algorithm>
 
 #include "GenericVessel.h"
@@ -120,7 +118,7 @@ void UnloadClassModules() {
     for (auto it = world.classModules.rbegin(); it != world.classModules.rend(); ++it) {
         if (it->exitModule != nullptr) it->exitModule(it->instance);
         ModuleRegistryRemove(it->instance);
-        if (it->library != nullptr) dlclose(it->library);
+        if (it->library != nullptr) LibraryClose(it->library);
     }
     world.classModules.clear();
 }

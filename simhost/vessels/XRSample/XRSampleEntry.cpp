@@ -2,8 +2,10 @@
 // that tells other modules this class offers the XR vessel-control interface.
 #include "XRSample.h"
 
+// Exported with the SDK's macro: a visibility attribute exports nothing from
+// a Windows DLL.
 extern "C" {
-__attribute__((visibility("default"))) bool XRVesselCtrlFlag = true;
+DLLEXPORT bool XRVesselCtrlFlag = true;
 }
 
 DLLCLBK VESSEL* ovcInit(OBJHANDLE hVessel, int flightmodel) { return new XRSample(hVessel, flightmodel); }
