@@ -138,6 +138,25 @@ def relay_tables(relay):
         print()
 
 
+def trunk_tables(trunk):
+    codec = family(trunk, "TrunkCodec/")
+    if codec:
+        print("Trunk: bytes per update on the trunk (headers and tags counted) against the raw datagrams")
+        print("%7s %6s | %9s %11s %8s %10s | %14s" % ("vessels", "loss", "raw B", "trunk B", "ratio", "datagrams",
+                                                    "codec us/dgram"))
+        for b in codec:
+            print("%7d %5d%% | %9.0f %11.0f %7.2f%% %10.2f | %14.2f" % (
+                b["vessels"], b["loss_percent"], b["raw_bytes_per_update"], b["trunk_bytes_per_update"],
+                b["ratio_percent"], b["trunk_datagrams_per_update"], b["codec_us_per_datagram"]))
+        print()
+    for b in family(trunk, "TrunkLatency/"):
+        print("Trunk hop latency on loopback (us): through near end, trunk and far end median %.0f, p99 %.0f; "
+              "one plain relay median %.0f, p99 %.0f; added median %.0f, p99 %.0f; lost %d" % (
+                  b["trunk_median_us"], b["trunk_p99_us"], b["relay_median_us"], b["relay_p99_us"],
+                  b["added_median_us"], b["added_p99_us"], b["lost"]))
+        print()
+
+
 def main():
     folder = sys.argv[1]
     master, slave = load(folder, "master_batched"), load(folder, "slave_batched")
@@ -145,6 +164,7 @@ def main():
     slave_table(slave, load(folder, "slave_unbatched"))
     where_the_time_goes(master, slave)
     relay_tables(load(folder, "relay"))
+    trunk_tables(load(folder, "trunk"))
     print("ratio: the module's time over the bare system calls' time, measured in turns in the same loop;")
     print("alloc B / allocs: C++ heap per update; growth B: heap still held after an update (steady state: 0).")
 

@@ -7,9 +7,9 @@ export HELM_ROOT
 
 # Debian/Ubuntu packages the build, tests, benchmarks and fuzzing need, and
 # the tools beside the modules: tshark for the dissector's test, matplotlib
-# for linkplot.
+# for linkplot; zstd and libsodium for the relay's trunk.
 HELM_PACKAGES=(cmake ninja-build g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang clang-format libclang-rt-dev python3
-               tshark python3-matplotlib)
+               tshark python3-matplotlib libzstd-dev libsodium-dev pkg-config)
 # What the Windows build check (scripts/wincheck) needs beyond those: the
 # mingw-w64 headers, libraries and binutils (dlltool, objdump) for the 32-bit
 # (i686) and the 64-bit (x86-64) host, and LLVM's nm and demanglers.

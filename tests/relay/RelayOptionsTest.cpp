@@ -70,3 +70,40 @@ TEST(RelayOptions, SaysWhatIsWrong) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RelayOptions, TrunkEnds) {
+    TempWorkspace workspace;
+    workspace.write("far.cfg", "trunk = 127.0.0.1:40300\ntrunkKey = trunk.key\nlisten = 40100\n");
+    const std::string far = (workspace.path() / "far.cfg").string();
+    RelayOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"127.0.0.1:41000", "--trunk-listen", "40300", "--trunk-key", "k"}, o, error)) << error;
+    EXPECT_EQ(o.trunk.role, TrunkSettings::Role::kNear);
+    EXPECT_EQ(AddressText(o.trunk.address), "0.0.0.0:40300");
+    EXPECT_FALSE(o.serveClients) << "a near end has clients of its own only when given --listen";
+    RelayOptions f;
+    ASSERT_TRUE(Parse({"--config", far}, f, error)) << error;
+    EXPECT_EQ(f.trunk.role, TrunkSettings::Role::kFar);
+    EXPECT_EQ(f.trunk.keyFile, "trunk.key");
+    EXPECT_TRUE(f.serveClients);
+    EXPECT_EQ(AddressText(f.listen), "0.0.0.0:40100");
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes{
+        {{"127.0.0.1", "--trunk-listen", "40300"}, "needs a key"},
+        {{"127.0.0.1", "--trunk-listen", "40300", "--trunk-key", "k", "--insecure"}, "not both"},
+        {{"127.0.0.1", "--trunk", "127.0.0.2:40300", "--insecure"}, "no MASTER"},
+        {{"127.0.0.1", "--trunk", "127.0.0.2", "--trunk-listen", "40300", "--insecure"}, "not both"},
+    };
+    for (const auto& [args, says] : mistakes) {
+        RelayOptions m;
+        EXPECT_FALSE(Parse(args, m, error)) << args.back();
+        EXPECT_NE(error.find(says), std::string::npos) << error;
+    }
+    RelayOptions insecure;
+    ASSERT_TRUE(Parse({"--trunk", "127.0.0.2", "--insecure"}, insecure, error)) << error;
+    EXPECT_TRUE(insecure.trunk.insecure);
+}
+
+}  // namespace

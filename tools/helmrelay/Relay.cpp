@@ -7,6 +7,7 @@
 
 #include "MasterAddress.h"
 #include "SocketAddress.h"
+#include "WireCheck.h"
 #include "WireRecords.h"
 
 namespace {
@@ -15,6 +16,14 @@ int32_t TypeOf(const uint8_t* datagram) {
     int32_t type;
     std::memcpy(&type, datagram, sizeof type);
     return type;
+}
+
+// Events in a KeyboardMessage that passed the receive checks.
+int32_t KeyEvents(const uint8_t* message, int length) {
+    wire::KeyboardRecord keys;
+    if (length != static_cast<int>(sizeof keys)) return 0;
+    std::memcpy(&keys, message, sizeof keys);
+    return wire::CutCount(keys.keyCount, wire::kMaxKeys);
 }
 
 }  // namespace
@@ -29,15 +38,46 @@ bool Relay::open(const RelaySettings& settings, std::string& error) {
     rules.allowed = AllowList(settings.allowedClients);
     clients_ = ClientTable(rules);
     refreshReceivers();
-    if (!port_.open(settings.listen, error)) return false;
-    fanOut_.attach(port_.fd());
-    figures_.listen = AddressText(port_.address());
+    if (settings.serveClients) {
+        if (!port_.open(settings.listen, error)) return false;
+        fanOut_.attach(port_.fd());
+        figures_.listen = AddressText(port_.address());
+    } else {
+        figures_.listen = "(no clients of its own)";
+    }
     figures_.maxClients = settings.maxClients;
+    switch (settings.trunk.role) {
+        case TrunkSettings::Role::kNone:
+            break;
+        case TrunkSettings::Role::kNear:
+            trunkNear_ = std::make_unique<TrunkNear>(events_);
+            if (!trunkNear_->open(settings.trunk, error)) return false;
+            break;
+        case TrunkSettings::Role::kFar:
+            // The trunk is its master: no subscription of its own.
+            trunkFar_ = std::make_unique<TrunkFar>(events_);
+            return trunkFar_->open(settings.trunk, error);
+    }
     return LinkWatch::open(settings.master, error);
+}
+
+int Relay::trunkFd() const {
+    if (trunkNear_) return trunkNear_->fd();
+    if (trunkFar_) return trunkFar_->fd();
+    return -1;
 }
 
 void Relay::step(double now) {
     service(now);
+    if (trunkFar_) trunkFar_->pump(now, *this);
+    if (trunkNear_) {
+        trunkNear_->pump(now, [this](const uint8_t* keys, int length) {
+            sendToMaster(keys, length);
+            ++figures_.keyMessages;
+            figures_.keyEvents += KeyEvents(keys, length);
+        });
+        trunkNear_->tick(now);
+    }
     fanOut_.flush(receivers_);
     takeClientDatagrams(now);
     dropSilentClients(now);
@@ -45,8 +85,8 @@ void Relay::step(double now) {
 }
 
 void Relay::wait(double seconds) const {
-    pollfd readable[2] = {{fd(), POLLIN, 0}, {port_.fd(), POLLIN, 0}};
-    ::poll(readable, 2, static_cast<int>(std::clamp(seconds * 1000.0, 0.0, 1000.0)));
+    pollfd readable[3] = {{fd(), POLLIN, 0}, {port_.fd(), POLLIN, 0}, {trunkFd(), POLLIN, 0}};
+    ::poll(readable, 3, static_cast<int>(std::clamp(seconds * 1000.0, 0.0, 1000.0)));
 }
 
 bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
@@ -67,6 +107,7 @@ bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
         refreshReceivers();
     }
     fanOut_.add(datagram, length, receivers_);
+    if (trunkNear_) trunkNear_->onMasterMessage(datagram, length, take == LinkTally::Take::kFresh, now);
     if (type == wire::kEnd) {
         // The end also answers the Hellos of addresses not yet confirmed:
         // one datagram the size of their Hello.
@@ -155,7 +196,10 @@ void Relay::passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& f
         strangers_.Count(from.sin_addr.s_addr, from.sin_port, "keys");
         return;
     }
-    sendToMaster(datagram, length);
+    if (trunkFar_)
+        trunkFar_->sendKeys(datagram, length);
+    else
+        sendToMaster(datagram, length);
     ++figures_.keyMessages;
     figures_.keyEvents += count;
 }
@@ -252,6 +296,11 @@ RelaySnapshot Relay::relaySnapshot(double now) const {
     s.relay.bytes = sent.bytes;
     s.relay.sends = sent.sends;
     s.relay.failedSends = sent.failed;
+    if (trunkNear_) s.trunk = trunkNear_->figures();
+    if (trunkFar_) {
+        s.trunk = trunkFar_->figures();
+        s.upstream.master = "trunk " + s.trunk.peer;
+    }
     for (const ClientTable::Client& c : clients_.Clients()) {
         s.clients.push_back(
             {EndpointText(c.endpoint), now - c.confirmedSeconds, now - c.lastContactSeconds, c.acks, c.joined});

@@ -15,6 +15,7 @@
 
 #include <netinet/in.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@
 #include "RelayEvents.h"
 #include "RelaySnapshot.h"
 #include "ThrottledReport.h"
+#include "TrunkFar.h"
+#include "TrunkNear.h"
 
 struct RelaySettings {
     sockaddr_in master{};
@@ -32,6 +35,11 @@ struct RelaySettings {
     int maxClients = ClientRules::kDefaultMaxClients;
     int maxClientsPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
     std::string allowedClients;  // empty: anyone
+    // A trunk to another relay: beside the master (near end) it sends every
+    // update encoded over the trunk; beside the slaves (far end) the trunk
+    // takes the master's place. Clients are served as ever.
+    TrunkSettings trunk{};
+    bool serveClients = true;  // a near end serves clients of its own only when given a port
 };
 
 class Relay : public LinkWatch {
@@ -50,6 +58,9 @@ public:
     void step(double now);
     // Waits until either socket has something or `seconds` have passed.
     void wait(double seconds) const;
+    // When the next Hello upstream is due.
+    double nextRenewal() const { return trunkFar_ ? trunkFar_->nextHello() : LinkWatch::nextRenewal(); }
+    int trunkFd() const;
 
     RelaySnapshot relaySnapshot(double now) const;
 
@@ -85,4 +96,6 @@ private:
     ThrottledReport notAllowed_;
     ThrottledReport linesHeld_;
     LineBudget lines_{5};
+    std::unique_ptr<TrunkNear> trunkNear_;
+    std::unique_ptr<TrunkFar> trunkFar_;
 };

@@ -6,7 +6,8 @@
 
 namespace {
 
-const char* const kKeys[] = {"master", "listen", "maxclients", "maxclientsperaddress", "allowedclients"};
+const char* const kKeys[] = {"master",      "listen",   "maxclients", "maxclientsperaddress", "allowedclients", "trunk",
+                             "trunklisten", "trunkkey", "insecure"};
 
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -40,7 +41,8 @@ bool ReadRelayConfigFile(const std::string& path, std::map<std::string, std::str
         const std::string key = Lower(Trim(line.substr(0, equals)));
         if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys)) {
             error = where + "unknown key '" + Trim(line.substr(0, equals)) +
-                    "' (known: master, listen, maxClients, maxClientsPerAddress, allowedClients)";
+                    "' (known: master, listen, maxClients, maxClientsPerAddress, allowedClients, trunk, trunkListen, "
+                    "trunkKey, insecure)";
             return false;
         }
         if (!values.emplace(key, Trim(line.substr(equals + 1))).second) {

@@ -12,6 +12,8 @@
 const char* const kRelayUsage =
     "usage: helmrelay [MASTER[:PORT]] [--listen [ADDRESS:]PORT] [--max-clients N]\n"
     "                 [--max-clients-per-address N] [--allow LIST] [--config FILE]\n"
+    "                 [--trunk-listen [ADDRESS:]PORT | --trunk NEAR[:PORT]]\n"
+    "                 [--trunk-key FILE | --insecure]\n"
     "                 [--json | --once] [--seconds N] [--refresh HZ] [--quiet]\n"
     "\n"
     "Passes one Helmcast master's updates on to many slaves. To the master it is one\n"
@@ -33,8 +35,18 @@ const char* const kRelayUsage =
     "                      clients from one address at most (1 to 4096, default 16)\n"
     "  --allow LIST        addresses that may subscribe: a.b.c.d, a.b.c.d/n or a-b,\n"
     "                      separated by commas; default anyone\n"
+    "  --trunk-listen [A:]PORT\n"
+    "                      near end of a trunk (beside the master): a far relay\n"
+    "                      subscribes here and gets every update compressed; clients\n"
+    "                      of its own only with --listen\n"
+    "  --trunk NEAR[:PORT] far end of a trunk (beside the slaves): the near relay\n"
+    "                      takes the master's place (no MASTER then)\n"
+    "  --trunk-key FILE    the trunk's pre-shared key: 64 hexadecimal digits, the same\n"
+    "                      file at both ends (head -c 32 /dev/urandom | xxd -p -c 64)\n"
+    "  --insecure          a trunk without a key: neither authenticated nor encrypted\n"
     "  --config FILE       'key = value' lines: master, listen, maxClients,\n"
-    "                      maxClientsPerAddress, allowedClients (flags win)\n"
+    "                      maxClientsPerAddress, allowedClients, trunkListen, trunk,\n"
+    "                      trunkKey, insecure (flags win)\n"
     "  --json              print a JSON snapshot when the relay stops\n"
     "  --once              print the status view when the relay stops\n"
     "  --seconds N         stop after N seconds; without it the relay runs until\n"
@@ -66,7 +78,62 @@ struct Given {
     std::string source;  // "--listen" or "FILE: listen"
 };
 
+bool ApplyRelay(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error, bool checkSelf);
+
+bool ApplyTrunk(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error) {
+    const auto near = given.find("trunk");
+    const auto listen = given.find("trunklisten");
+    if (near == given.end() && listen == given.end()) return true;
+    if (near != given.end() && listen != given.end()) {
+        error = "a relay is one end of a trunk: --trunk (far end) or --trunk-listen (near end), not both";
+        return false;
+    }
+    TrunkSettings& trunk = options.trunk;
+    if (near != given.end()) {
+        trunk.role = TrunkSettings::Role::kFar;
+        if (given.count("master") != 0) {
+            error = "the far end of a trunk takes the near end as its master: no MASTER with --trunk";
+            return false;
+        }
+        if (!ParseMasterAddress(near->second.value, trunk.address, error)) {
+            error = near->second.source + ": " + error;
+            return false;
+        }
+    } else {
+        trunk.role = TrunkSettings::Role::kNear;
+        if (!ParseListenAddress(listen->second.value, trunk.address, error)) {
+            error = listen->second.source + ": " + error;
+            return false;
+        }
+        options.serveClients = given.count("listen") != 0;
+    }
+    const auto insecure = given.find("insecure");
+    trunk.insecure = insecure != given.end() && insecure->second.value != "0";
+    const auto key = given.find("trunkkey");
+    if (key != given.end()) trunk.keyFile = key->second.value;
+    if (trunk.insecure && !trunk.keyFile.empty()) {
+        error = "a trunk with a key is not insecure: --trunk-key or --insecure, not both";
+        return false;
+    }
+    if (!trunk.insecure && trunk.keyFile.empty()) {
+        error = "the trunk needs a key (--trunk-key FILE) to authenticate and encrypt it; --insecure runs it without";
+        return false;
+    }
+    return true;
+}
+
 bool Apply(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error) {
+    if (!ApplyTrunk(given, options, error)) return false;
+    if (options.trunk.role == TrunkSettings::Role::kFar) {
+        // Its master is the trunk; the rest applies as to any relay.
+        std::map<std::string, Given> rest = given;
+        rest["master"] = given.at("trunk");
+        return ApplyRelay(rest, options, error, false);
+    }
+    return ApplyRelay(given, options, error, true);
+}
+
+bool ApplyRelay(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error, bool checkSelf) {
     const auto master = given.find("master");
     if (master == given.end()) {
         error = "no master given (MASTER[:PORT] on the command line, or 'master = ...' in the configuration file)";
@@ -105,6 +172,7 @@ bool Apply(const std::map<std::string, Given>& given, RelayOptions& options, std
         }
         options.allowedClients = allowed->second.value;
     }
+    if (!checkSelf) return true;
     const sockaddr_in& m = options.master;
     const sockaddr_in& l = options.listen;
     const bool masterOnLoopback = (ntohl(m.sin_addr.s_addr) >> 24) == 127;
@@ -163,9 +231,14 @@ bool ParseRelayOptions(int argc, char** argv, RelayOptions& options, std::string
             options.quiet = true;
             continue;
         }
+        if (arg == "--insecure") {
+            given["insecure"] = {"1", "--insecure"};
+            continue;
+        }
         if (!arg.empty() && arg[0] == '-') {
             if (arg != "--listen" && arg != "--max-clients" && arg != "--max-clients-per-address" && arg != "--allow" &&
-                arg != "--config" && arg != "--seconds" && arg != "--refresh") {
+                arg != "--config" && arg != "--seconds" && arg != "--refresh" && arg != "--trunk" &&
+                arg != "--trunk-listen" && arg != "--trunk-key") {
                 error = "unknown option " + arg;
                 return false;
             }
@@ -180,6 +253,9 @@ bool ParseRelayOptions(int argc, char** argv, RelayOptions& options, std::string
                 given["maxclientsperaddress"] = {value, "--max-clients-per-address"};
             if (arg == "--allow") given["allowedclients"] = {value, "--allow"};
             if (arg == "--config") configFile = value;
+            if (arg == "--trunk") given["trunk"] = {value, "--trunk"};
+            if (arg == "--trunk-listen") given["trunklisten"] = {value, "--trunk-listen"};
+            if (arg == "--trunk-key") given["trunkkey"] = {value, "--trunk-key"};
             if (arg == "--seconds" && !ParseNumber(value, 0.1, 1.0e7, options.seconds)) {
                 error = "bad --seconds '" + value + "' (a number from 0.1 on)";
                 return false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ClientTable.h"
+#include "TrunkEnd.h"
 
 constexpr uint16_t kDefaultListenPort = 40000;
 constexpr int kDefaultMaxClients = ClientRules::kDefaultMaxClients;
@@ -19,6 +20,8 @@ struct RelayOptions {
     int maxClients = kDefaultMaxClients;
     int maxClientsPerAddress = ClientRules::kDefaultMaxClientsPerAddress;
     std::string allowedClients;  // empty: anyone
+    TrunkSettings trunk;
+    bool serveClients = true;  // false for a near end of a trunk without a port for clients
     Output output = Output::kLive;
     double seconds = 0.0;  // 0: until interrupted
     double refreshHz = 4.0;

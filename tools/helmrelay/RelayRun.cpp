@@ -17,6 +17,26 @@ namespace {
 // are never late by more.
 constexpr double kLongestWait = 0.25;
 
+void SayWhatItRelays(RelayEvents& events, const RelayOptions& options, const Relay& relay) {
+    const std::string clients = options.serveClients ? "clients at " + AddressText(relay.listenAddress()) +
+                                                           " (at most " + std::to_string(options.maxClients) + ")"
+                                                     : "no clients of its own";
+    const char* seal = options.trunk.insecure ? "insecure: neither authenticated nor encrypted" : "sealed with the key";
+    switch (options.trunk.role) {
+        case TrunkSettings::Role::kNone:
+            events.say("relaying %s to %s", AddressText(options.master).c_str(), clients.c_str());
+            break;
+        case TrunkSettings::Role::kNear:
+            events.say("relaying %s to a trunk at %s (%s) and %s", AddressText(options.master).c_str(),
+                       AddressText(options.trunk.address).c_str(), seal, clients.c_str());
+            break;
+        case TrunkSettings::Role::kFar:
+            events.say("relaying the trunk from %s (%s) to %s", AddressText(options.trunk.address).c_str(), seal,
+                       clients.c_str());
+            break;
+    }
+}
+
 }  // namespace
 
 int RunRelay(const RelayOptions& options) {
@@ -26,14 +46,13 @@ int RunRelay(const RelayOptions& options) {
                                      : (live ? RelayEvents::Sink::kKept : RelayEvents::Sink::kStandardError));
     Relay relay(events);
     std::string error;
-    if (!relay.open(
-            {options.master, options.listen, options.maxClients, options.maxClientsPerAddress, options.allowedClients},
-            error)) {
+    RelaySettings settings{options.master,         options.listen, options.maxClients,  options.maxClientsPerAddress,
+                           options.allowedClients, options.trunk,  options.serveClients};
+    if (!relay.open(settings, error)) {
         std::fprintf(stderr, "helmrelay: %s\n", error.c_str());
         return 2;
     }
-    events.say("relaying %s to clients at %s (at most %d)", AddressText(options.master).c_str(),
-               AddressText(relay.listenAddress()).c_str(), options.maxClients);
+    SayWhatItRelays(events, options, relay);
 
     ProgramLoop loop(options.seconds, live ? options.refreshHz : 0.0);
     double now = loop.start();

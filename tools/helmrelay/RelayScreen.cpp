@@ -28,6 +28,54 @@ std::string RelayLines(const RelayFigures& f, size_t clients) {
     return text + ignored + "\n";
 }
 
+double PerUpdate(int64_t bytes, int64_t updates) {
+    return updates > 0 ? static_cast<double>(bytes) / static_cast<double>(updates) : 0.0;
+}
+
+double Share(int64_t part, int64_t whole) {
+    return whole > 0 ? static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+}
+
+std::string TrunkLines(const TrunkFigures& t) {
+    std::string text = Format(
+        "trunk    %s end at %s, %s   %s   %s\n", t.nearEnd ? "near" : "far", t.local.c_str(),
+        t.nearEnd ? (t.peer.empty() ? "no far end" : ("far end " + t.peer).c_str()) : ("near end " + t.peer).c_str(),
+        t.sealed ? "sealed" : "INSECURE", t.nearEnd ? "encoded" : "restored");
+    text += Format(
+        "         %lld updates   %.0f bytes per update on the trunk for %.0f raw (%.2f %%)   baseline age %u   "
+        "without baseline %lld\n",
+        Whole(t.updates), PerUpdate(t.trunkBytes, t.updates), PerUpdate(t.rawBytes, t.updates),
+        100.0 * Share(t.trunkBytes, t.rawBytes), t.baselineAge, Whole(t.withoutBaseline));
+    text += Format(
+        "         decode failures %lld   authentication failures %lld   replays %lld   not messages %lld   "
+        "key messages %lld\n",
+        Whole(t.decodeFailures), Whole(t.authFailures), Whole(t.replays), Whole(t.notMessages), Whole(t.keyMessages));
+    return text;
+}
+
+std::string TrunkJson(const TrunkFigures& t) {
+    JsonMembers m("    ");
+    m.add("end", JsonString(t.nearEnd ? "near" : "far"))
+        .add("local", JsonString(t.local))
+        .add("peer", t.peer.empty() ? "null" : JsonString(t.peer))
+        .add("sealed", t.sealed ? "true" : "false")
+        .add("updates", JsonInteger(t.updates))
+        .add("raw_bytes", JsonInteger(t.rawBytes))
+        .add("trunk_bytes", JsonInteger(t.trunkBytes))
+        .add("data_datagrams", JsonInteger(t.dataDatagrams))
+        .add("trunk_bytes_per_update", JsonNumber(PerUpdate(t.trunkBytes, t.updates)))
+        .add("raw_bytes_per_update", JsonNumber(PerUpdate(t.rawBytes, t.updates)))
+        .add("ratio", JsonNumber(Share(t.trunkBytes, t.rawBytes)))
+        .add("baseline_age", JsonInteger(t.baselineAge))
+        .add("without_baseline", JsonInteger(t.withoutBaseline))
+        .add("decode_failures", JsonInteger(t.decodeFailures))
+        .add("auth_failures", JsonInteger(t.authFailures))
+        .add("replays", JsonInteger(t.replays))
+        .add("not_messages", JsonInteger(t.notMessages))
+        .add("key_messages", JsonInteger(t.keyMessages));
+    return m.object("  ");
+}
+
 std::string ClientTableText(const std::vector<ClientRow>& clients) {
     if (clients.empty()) return "(no client yet)\n";
     std::vector<std::vector<std::string>> rows{{"client", "subscribed", "last Ack", "Acks"}};
@@ -53,7 +101,9 @@ std::string ClientJson(const ClientRow& c) {
 
 std::string RelayScreen(const RelaySnapshot& s, const std::deque<std::string>& events) {
     std::string text = StatusScreen(s.upstream, "helmrelay");
-    text += "\n" + RelayLines(s.relay, s.clients.size()) + "\n" + ClientTableText(s.clients);
+    text += "\n" + RelayLines(s.relay, s.clients.size());
+    if (s.trunk.active) text += TrunkLines(s.trunk);
+    text += "\n" + ClientTableText(s.clients);
     if (!events.empty()) text += "\n";
     for (const std::string& line : events) text += line + "\n";
     return text;
@@ -85,6 +135,7 @@ std::string RelayJson(const RelaySnapshot& s) {
     JsonMembers top("  ");
     top.add("relay", relay.object("  "))
         .add("clients", JsonArray(clients, "  "))
+        .add("trunk", s.trunk.active ? TrunkJson(s.trunk) : "null")
         .add("upstream", JsonNested(SnapshotJson(s.upstream), "  "));
     return top.object("") + "\n";
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LinkSnapshot.h"
+#include "TrunkFigures.h"
 #include "WireCheck.h"
 
 struct RelayFigures {
@@ -43,4 +44,5 @@ struct RelaySnapshot {
     LinkSnapshot upstream;
     RelayFigures relay;
     std::vector<ClientRow> clients;
+    TrunkFigures trunk;  // active when the relay is an end of a trunk
 };

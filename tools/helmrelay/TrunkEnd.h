@@ -1,0 +1,76 @@
+// What both ends of the trunk do alike: one UDP socket, a run drawn at
+// start and a counter for the datagrams sent, the seal, and the reading of
+// datagrams: whatever fails the clear header or does not authenticate is
+// dropped unread, counted and reported at most once a second.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <string>
+
+#include "DownstreamPort.h"
+#include "PeerRun.h"
+#include "RelayEvents.h"
+#include "ThrottledReport.h"
+#include "TrunkCheck.h"
+#include "TrunkFigures.h"
+#include "TrunkSeal.h"
+
+struct TrunkSettings {
+    enum class Role { kNone, kNear, kFar };
+    Role role = Role::kNone;
+    sockaddr_in address{};  // near end: where it listens; far end: the near end
+    std::string keyFile;    // empty with insecure
+    bool insecure = false;
+};
+
+class TrunkEnd {
+public:
+    // Datagrams one turn reads at most.
+    static constexpr int kMaxDatagramsPerTurn = 1024;
+    // A peer heard from less recently than this is gone.
+    static constexpr double kSilenceSeconds = 3.0;
+
+    explicit TrunkEnd(RelayEvents& events);
+    virtual ~TrunkEnd() = default;
+
+    int fd() const { return port_.fd(); }
+    const TrunkFigures& figures() const { return figures_; }
+
+protected:
+    // The key (or none, when insecure) and the socket.
+    bool openEnd(const TrunkSettings& settings, const sockaddr_in& local, std::string& error);
+
+    struct Arrival {
+        trunk::Kind kind;
+        sockaddr_in from;
+        uint64_t run;
+        uint64_t counter;
+        uint64_t echo;  // the run the sender meant it for
+        const uint8_t* rest;
+        int length;
+    };
+    // The next datagram that authenticates, or false when nothing is queued
+    // (or a turn's worth has been read).
+    bool receive(Arrival& arrival);
+    void send(trunk::Kind kind, uint64_t echo, const uint8_t* rest, int length, const sockaddr_in& to);
+    // Authenticated, but seen before or of a run that is over.
+    void countReplay(const sockaddr_in& from);
+    void reportDue(double now);
+
+    RelayEvents& events_;
+    TrunkFigures figures_;
+    const uint64_t run_;
+    int64_t lastSentBytes_ = 0;
+
+private:
+    trunk::TrunkSeal seal_;
+    DownstreamPort port_;
+    uint64_t counter_ = 0;
+    int readThisTurn_ = 0;
+    trunk::Bytes outgoing_;
+    trunk::Bytes body_;
+    ThrottledReport unauthenticated_;
+    ThrottledReport replayed_;
+};

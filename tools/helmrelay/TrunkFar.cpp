@@ -1,0 +1,102 @@
+#include "TrunkFar.h"
+
+#include <arpa/inet.h>
+
+#include "MasterAddress.h"
+#include "SocketAddress.h"
+#include "TrunkBytes.h"
+#include "WireCheck.h"
+
+bool TrunkFar::open(const TrunkSettings& settings, std::string& error) {
+    near_ = settings.address;
+    figures_.nearEnd = false;
+    figures_.peer = AddressText(near_);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    const bool loopback = (ntohl(near_.sin_addr.s_addr) >> 24) == 127;
+    local.sin_addr.s_addr = htonl(loopback ? INADDR_LOOPBACK : INADDR_ANY);
+    return openEnd(settings, local, error);
+}
+
+void TrunkFar::sendHello() { send(trunk::Kind::kHello, peer_.run(), nullptr, 0, near_); }
+
+void TrunkFar::sendKeys(const uint8_t* message, int length) {
+    send(trunk::Kind::kKeys, peer_.run(), message, length, near_);
+    ++figures_.keyMessages;
+}
+
+void TrunkFar::pump(double now, MasterSubscription::Listener& listener) {
+    if (now >= nextHello_) {
+        sendHello();
+        nextHello_ = now + kHelloSeconds;
+    }
+    Arrival arrival;
+    while (receive(arrival)) {
+        // Only data comes this way; and only what names this run and comes
+        // from a run of the near end not left behind, each counter once.
+        const bool replayed = arrival.kind != trunk::Kind::kData || arrival.echo != run_ ||
+                              peer_.retired(arrival.run) ||
+                              (arrival.run == peer_.run() && !peer_.fresh(arrival.counter));
+        if (replayed) {
+            countReplay(arrival.from);
+            continue;
+        }
+        if (arrival.run != peer_.run()) {
+            if (peer_.known()) events_.say("trunk: the near end started again; its updates are numbered afresh");
+            peer_.switchTo(arrival.run);
+            decoder_.reset();
+        }
+        peer_.take(arrival.counter);
+        takeData(arrival, now, listener);
+    }
+    trunk::AckBody ack;
+    if (decoder_.takeAcknowledgement(ack)) {
+        uint8_t body[8];
+        trunk::Store<uint32_t>(body, ack.newest);
+        trunk::Store<uint32_t>(body + 4, ack.earlier);
+        send(trunk::Kind::kAck, peer_.run(), body, sizeof body, near_);
+    }
+    if (failures_.Due(now)) {
+        const ThrottledReport::Summary s = failures_.Take(now);
+        events_.say("trunk: %d groups could not be restored (%s)", s.count, s.reason);
+    }
+    reportDue(now);
+}
+
+void TrunkFar::takeData(const Arrival& arrival, double now, MasterSubscription::Listener& listener) {
+    ++figures_.dataDatagrams;
+    trunk::DataBody data;
+    const trunk::Refusal why = trunk::ReadData(arrival.rest, arrival.length, data);
+    if (why != trunk::Refusal::kNone) {
+        ++figures_.decodeFailures;
+        failures_.Count(0, 0, trunk::RefusalText(why));
+        return;
+    }
+    switch (decoder_.take(data)) {
+        case trunk::TrunkDecoder::Outcome::kRestored:
+            break;
+        case trunk::TrunkDecoder::Outcome::kFragment:
+            return;
+        case trunk::TrunkDecoder::Outcome::kNoBaseline:
+            ++figures_.decodeFailures;
+            failures_.Count(0, 0, "baseline not kept here");
+            return;
+        case trunk::TrunkDecoder::Outcome::kCorrupt:
+            ++figures_.decodeFailures;
+            failures_.Count(0, 0, "does not expand to its entries");
+            return;
+    }
+    if (data.groups != 0) figures_.baselineAge = data.baseline != 0 ? data.update - data.baseline : 0;
+    figures_.updates = decoder_.wholeUpdates();
+    for (int i = 0; i < decoder_.restoredCount(); ++i) {
+        const trunk::Bytes& message = decoder_.restored()[i];
+        const int length = static_cast<int>(message.size());
+        figures_.rawBytes += length;
+        // The master's own receive checks, as if it had come straight from it.
+        if (wire::CheckDatagram(message.data(), length) != wire::Rejection::kNone) {
+            ++figures_.notMessages;
+            continue;
+        }
+        listener.onMessage(message.data(), length, now);
+    }
+}
