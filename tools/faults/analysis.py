@@ -38,6 +38,7 @@ class Result:
     drop_s: float = None           # the killed slave's time-out
     cut_off: int = 0               # time-outs of slaves that were alive
     largest_table: int = 0
+    table_unknown: bool = False    # the master's log tells its table in part
     sent_by_stranger: int = None
     measures: list = field(default_factory=list)  # {what, value, target, met} of the hostile senders
     misses: list = field(default_factory=list)
@@ -125,6 +126,7 @@ class Analysis:
         self.check_keys()
         self.check_loss()
         r.largest_table = max((t.largest for t in self.tables.values()), default=0)
+        r.table_unknown = any(t.lines_held for t in self.tables.values())
         r.sent_by_stranger = sum(evidence.sender_summary(h.output) or 0 for h in self.run.hostile) or None
         self.check_hostile()
         self.check_targets()
