@@ -50,17 +50,13 @@ def flood_table(batched):
     runs = family(batched, "MasterUnderHelloFlood/")
     if not runs:
         return
-    by = {(b["vessels"], b["hellos_per_s"]): b for b in runs}
-    print("Master: one whole update with its confirmed clients, without and with a flood of Hellos")
+    print("Master: one whole update with its confirmed clients, without and with a flood of Hellos (in turns)")
     print("%7s %7s | %10s | %8s %9s %10s %6s | %11s" % (
         "vessels", "clients", "without us", "Hellos/s", "per upd.", "with us", "ratio", "unconfirmed"))
-    for (vessels, rate), b in sorted(by.items()):
-        quiet = by.get((vessels, 0))
-        if rate == 0 or quiet is None:
-            continue
+    for b in runs:
         print("%7d %7d | %10.0f | %8d %9d %10.0f %6.2f | %11d%s" % (
-            vessels, b["clients"], us(quiet), rate, b["hellos_per_update"], us(b), us(b) / us(quiet),
-            b["unconfirmed"], check(b) + check(quiet)))
+            b["vessels"], b["clients"], b["quiet_us"], b["hellos_per_s"], b["hellos_per_update"], us(b), b["ratio"],
+            b["unconfirmed"], check(b)))
     print("the flood: Hellos from ports not seen before, queued between updates as at 30 updates a second;")
     print("each is answered at the next update's end; unconfirmed: addresses waiting in the master's pool.")
     print()
