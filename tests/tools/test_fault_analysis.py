@@ -13,9 +13,9 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "faults")
 
 import evidence  # noqa: E402
 from analysis import Analysis, Result, out_of_order  # noqa: E402
-from cluster import Instance  # noqa: E402
+from cluster import Helper, Instance  # noqa: E402
 from following import compare_run  # noqa: E402
-from scenarios import Scenario  # noqa: E402
+from scenarios import Attack, Scenario  # noqa: E402
 
 EARTH = {"rbody": "Earth", "landed": False, "class": "Capsule1"}
 
@@ -70,6 +70,53 @@ class KeyTargets(unittest.TestCase):
         self.assertEqual(1, len(self.misses(Scenario("lossy"), keys_foreign_master=2)))
         unmet = {"what": "bytes sent back", "value": "16 of 8", "target": "1x", "met": False}
         self.assertEqual(1, len(self.misses(Scenario("reflection"), measures=[unmet])))
+
+
+class HostileMeasures(unittest.TestCase):
+    """What the hostile senders and a fake master's slave left, judged."""
+
+    def measured(self, scenario, folder, hostile=(), victim=None, fake_output=""):
+        (folder / "fake.out").write_text(fake_output)
+        run = SimpleNamespace(scenario=scenario, problems=[], relays={}, hostile=list(hostile), helmrelay=None,
+                              fake_master=Helper("fake master", folder / "fake.out"), memory=[], bind=None,
+                              instances=[victim] if victim else [])
+        analysis = Analysis(run)
+        analysis.check_hostile()
+        return {m["what"].split(":")[0]: m["met"] for m in analysis.result.measures}
+
+    def test_reflection_must_be_answered_and_no_larger_than_what_was_sent(self):
+        with tempfile.TemporaryDirectory() as name:
+            folder = Path(name)
+            senders = []
+            for label, back in (("even", 8), ("larger", 16), ("unanswered", 0)):
+                (folder / label).write_text(f"reflect: port 5 sent 8 bytes in 1 Hellos, got back {back} bytes in "
+                                            "1 datagrams\n")
+                senders.append(Helper(label, folder / label, label=label, mode="reflect"))
+            met = self.measured(Scenario("reflection", attacks=(Attack("reflect", "master"),)), folder, senders)
+        self.assertEqual({"even": True, "larger": False, "unanswered": False},
+                         {k: v for k, v in met.items() if k in ("even", "larger", "unanswered")})
+
+    def test_unsafe_class_names_told_once_none_created_none_looked_up_and_the_controls_seen(self):
+        def judged(lines, vessels, lookups):
+            with tempfile.TemporaryDirectory() as name:
+                folder = Path(name)
+                (folder / "Helmecho.log").write_text("".join(
+                    f"2026-01-02 03:04:05.000 Thread 1 Helmecho.cpp: 1:vessel {v}: class name \"{c}\" is no safe "
+                    "file name (...); not created\n" for v, c in lines))
+                with open(folder / "state.json", "w") as dump:
+                    for v in vessels:
+                        dump.write(json.dumps(dict(vessel(v, 60000.0, 7e6), wall=100.0)) + "\n")
+                (folder / "simhost.out").write_text("".join(
+                    f"simhost: no description of vessel class \"{c}\", using the generic class\n" for c in lookups))
+                victim = Instance("victim", folder, "", 5.0, started=99.0, dump_every=1.0)
+                return self.measured(Scenario("classes", fake_master="classes", cluster=False), folder,
+                                     victim=victim, fake_output="classes: 2 unsafe class names and 2 controls\n")
+        told = [("Probe-Up", "../Probe"), ("Probe-Ctrl", "Probe?")]
+        controls = ["Control-Known", "Control-Unknown"]
+        self.assertEqual([True] * 3, list(judged(told, controls, ["NoSuchClass"]).values()))
+        self.assertEqual([False, False, False],
+                         list(judged(told + told[:1], controls + ["Probe-Up"], ["NoSuchClass", "../Probe"]).values()))
+        self.assertEqual([True, False, False], list(judged(told, controls[:1], []).values()))
 
 
 class WholeRun(unittest.TestCase):
