@@ -46,6 +46,22 @@ def master_table(batched, unbatched):
     print()
 
 
+def flood_table(batched):
+    runs = family(batched, "MasterUnderHelloFlood/")
+    if not runs:
+        return
+    print("Master: one whole update with its confirmed clients, without and with a flood of Hellos (in turns)")
+    print("%7s %7s | %10s | %8s %9s %10s %6s | %11s" % (
+        "vessels", "clients", "without us", "Hellos/s", "per upd.", "with us", "ratio", "unconfirmed"))
+    for b in runs:
+        print("%7d %7d | %10.0f | %8d %9d %10.0f %6.2f | %11d%s" % (
+            b["vessels"], b["clients"], b["quiet_us"], b["hellos_per_s"], b["hellos_per_update"], us(b), b["ratio"],
+            b["unconfirmed"], check(b)))
+    print("the flood: Hellos from ports not seen before, queued between updates as at 30 updates a second;")
+    print("each is answered at the next update's end; unconfirmed: addresses waiting in the master's pool.")
+    print()
+
+
 def slave_table(batched, unbatched):
     off = {b["vessels"]: b for b in family(unbatched, "SlaveReceive/")}
     print("Slave: one queued update taken in and applied (ReceiveUpdate)")
@@ -161,6 +177,7 @@ def main():
     folder = sys.argv[1]
     master, slave = load(folder, "master_batched"), load(folder, "slave_batched")
     master_table(master, load(folder, "master_unbatched"))
+    flood_table(master)
     slave_table(slave, load(folder, "slave_unbatched"))
     where_the_time_goes(master, slave)
     relay_tables(load(folder, "relay"))

@@ -41,6 +41,10 @@ TEST(HostileDatagrams, ForgedMessagesPassEveryCheck) {
     EXPECT_EQ(Rejection::kNone, Check(hostile::ForgedHello(5)));
     EXPECT_EQ(Rejection::kNone, Check(hostile::ForgedStart(6, 60001.5)));
     EXPECT_EQ(Rejection::kNone, Check(hostile::ForgedVessel(7, 60001.5, "Intruder")));
+    EXPECT_EQ(Rejection::kNone, Check(hostile::ForgedAck(9)));
+    EXPECT_EQ(Rejection::kNone, Check(hostile::ForgedEnd(10)));
+    // Only the slave's own rule may stop a class name that leaves the class folders.
+    EXPECT_EQ(Rejection::kNone, Check(hostile::ForgedVessel(11, 60001.5, "Probe", "../Probe\x01")));
 
     const std::vector<uint8_t> keys = hostile::ForgedKeyTap(8, 0xFA);
     ASSERT_EQ(Rejection::kNone, Check(keys));

@@ -1,11 +1,13 @@
 // The relay's decisions: seeded shares of loss and duplication, delays within
 // their bounds, no reordering unless asked, settings and addresses refused
-// when they are not what the relay accepts.
+// when they are not what the relay accepts; what it tells of the updates a
+// slave was sent.
 #include <gtest/gtest.h>
 
 #include "Impairment.h"
 #include "LoopbackSocket.h"
 #include "PendingDatagrams.h"
+#include "UpdateWatch.h"
 
 namespace {
 
@@ -100,6 +102,32 @@ TEST(Impairment, SettingsOutsideTheirRangesAreRefused) {
     EXPECT_EQ(10.0, s.reorderPercent);
     EXPECT_EQ(40.0, s.reorderExtraMs);
     EXPECT_EQ(0.0, Parsed("none").lossPercent);
+}
+
+TEST(UpdateWatch, OnlyAStartAndEveryNumberUpToItsEndMakeAWholeUpdate) {
+    impair::UpdateWatch watch;
+    auto send = [&](int32_t type, int32_t seq, double at) {
+        const wire::Header header{type, seq};
+        return watch.sent(reinterpret_cast<const uint8_t*>(&header), sizeof header, at);
+    };
+    // An answer to a Hello (an end alone), then an update missing a number.
+    EXPECT_FALSE(send(wire::kEnd, 9, 1.0));
+    EXPECT_FALSE(send(wire::kStart, 10, 1.1));
+    EXPECT_FALSE(send(wire::kVessel2, 11, 1.1));
+    EXPECT_FALSE(send(wire::kEnd, 13, 1.1));
+    EXPECT_EQ(0u, watch.wholeUpdates());
+    EXPECT_EQ(0.0, watch.longestWait());
+    // Whole ones, numbers wrapping past the largest.
+    EXPECT_FALSE(send(wire::kStart, INT32_MAX, 2.0));
+    EXPECT_TRUE(send(wire::kEnd, INT32_MIN, 2.0));
+    EXPECT_FALSE(send(wire::kStart, 5, 2.5));
+    EXPECT_TRUE(send(wire::kEnd, 6, 2.5));
+    EXPECT_EQ(2u, watch.wholeUpdates());
+    EXPECT_EQ(2.0, watch.firstWhole());
+    EXPECT_DOUBLE_EQ(0.5, watch.longestWait());
+    // Cut off: only answers come, and the wait goes on growing.
+    send(wire::kEnd, 40, 4.0);
+    EXPECT_DOUBLE_EQ(1.5, watch.longestWait());
 }
 
 TEST(FaultTools, OnlyLoopbackAddressesAreAccepted) {

@@ -1,6 +1,6 @@
 """What the processes left behind: log lines with their time stamps, the
-master's client table as its log tells it, the slaves' link statistics and
-the relays' counts."""
+master's client table as its log tells it, the slaves' link statistics, the
+relays' counts and what the hostile senders and a helmrelay printed."""
 
 import json
 import re
@@ -13,6 +13,10 @@ UNCONFIRMED = re.compile(r"Client (\d+\.\d+\.\d+\.\d+):(\d+) acknowledges too fe
 STATISTICS = re.compile(r"Pkts: (-?\d+) lost: (-?\d+) \(.*?\) dropped: (-?\d+)")
 BOUND = re.compile(r"Bound to [\d.]+:(\d+)")
 PEER = re.compile(r"^peer 127\.0\.0\.1:(\d+) via 127\.0\.0\.1:(\d+) at ([\d.]+)")
+LINES_HELD = re.compile(r"Client lines not written one by one")
+RELAY_SUBSCRIBED = re.compile(r"helmrelay: client [\d.]+:\d+ subscribed \((\d+) of \d+\)")
+UNSAFE_CLASS = re.compile(r"vessel (\S+): class name \"(.*)\" is no safe file name")
+HOST_LOOKUP = re.compile(r"no description of vessel class \"(.*)\"")
 
 
 def log_lines(path):
@@ -41,8 +45,11 @@ class ClientTable:
         self.subscribed = []   # (wall, port)
         self.timed_out = []    # (wall, port)
         self.unknown_removals = 0
+        self.lines_held = False  # the master wrote some client lines only as a count
         table = []
         for when, text in log_lines(master_log):
+            if LINES_HELD.search(text):
+                self.lines_held = True
             found = SUBSCRIBED.search(text)
             if found:
                 table.append(int(found.group(2)))
@@ -124,3 +131,52 @@ def sender_summary(output):
     except OSError:
         found = None
     return int(found.group(1)) if found else None
+
+
+def relay_updates(stats_file):
+    """{slave port: its peer entry} of an impairment relay: first_seen and
+    first_update (wall), whole_updates, longest_wait (seconds)."""
+    counts = relay_counts(stats_file) or {}
+    return {int(peer["slave"].rsplit(":", 1)[1]): peer for peer in counts.get("peers", [])}
+
+
+def text_of(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as handle:
+            return handle.read()
+    except (OSError, TypeError):
+        return ""
+
+
+def helmrelay_largest_table(output):
+    """The most clients a helmrelay told of at once."""
+    return max((int(n) for n in RELAY_SUBSCRIBED.findall(text_of(output))), default=0)
+
+
+def reflected(output):
+    """(bytes sent, bytes that came back) of a reflect sender, over its ports; None without its lines."""
+    found = re.findall(r"reflect: port \d+ sent (\d+) bytes in \d+ Hellos, got back (\d+) bytes", text_of(output))
+    if not found:
+        return None
+    return sum(int(sent) for sent, _ in found), sum(int(back) for _, back in found)
+
+
+def fleet_names(output):
+    """Distinct vessel names a fleet sender sent, None without its line."""
+    found = re.search(r"fleet: \d+ vessel messages with (\d+) distinct names", text_of(output))
+    return int(found.group(1)) if found else None
+
+
+def unsafe_names_sent(output):
+    found = re.search(r"classes: (\d+) unsafe class names", text_of(output))
+    return int(found.group(1)) if found else None
+
+
+def unsafe_class_lines(slave_log):
+    """[(vessel, class)] of the slave's lines about class names that are no safe file name."""
+    return [found.groups() for _, text in log_lines(slave_log) for found in [UNSAFE_CLASS.search(text)] if found]
+
+
+def host_class_lookups(host_output):
+    """Class names the host looked for and found no description of."""
+    return HOST_LOOKUP.findall(text_of(host_output))

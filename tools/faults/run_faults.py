@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The fault suite: a master and two slaves (simhost processes on loopback)
 through lossy, duplicating, reordering and slow links, restarts, kills, junk
-floods, spoofed subscriptions and a stranger at a slave's port. Prints one
-table; exits 1 when a target is missed, 2 when the suite cannot run.
+floods, spoofed subscriptions and a stranger at a slave's port; then hostile
+senders at a master and a helmrelay (reflection, Hello floods, keys from
+strangers) and at a slave (a forged fleet, unsafe class names). Prints the
+tables; exits 1 when a target is missed, 2 when the suite cannot run.
 
   run_faults.py BIN_DIR OUT_DIR [--only NAME,...] [--seed N] [--width N]
   run_faults.py --list | --reanalyse OUT_DIR
@@ -55,7 +57,7 @@ def main():
     if not args.bin or not args.out:
         parser.error("BIN_DIR and OUT_DIR are needed")
     bin_dir = Path(args.bin).resolve()
-    for program in ("simhost", "Helmcast.so", "Helmecho.so", "impair_relay", "hostile_sender"):
+    for program in ("simhost", "Helmcast.so", "Helmecho.so", "impair_relay", "hostile_sender", "helmrelay"):
         if not (bin_dir / program).exists():
             print(f"run_faults: {bin_dir / program} is missing (build first)", file=sys.stderr)
             return 2
@@ -67,7 +69,9 @@ def main():
     out.mkdir(parents=True)
 
     started = time.time()
-    print(f"Fault suite: {len(chosen)} scenarios, {scenarios.DURATION:.0f} s each, seed {seed}, output {out}")
+    lengths = sorted({s.duration for s in chosen})
+    print(f"Fault suite: {len(chosen)} scenarios of {' or '.join(f'{d:.0f}' for d in lengths)} s, seed {seed}, "
+          f"output {out}")
     cluster.install_signal_cleanup()
     results = []
     try:
@@ -92,6 +96,10 @@ def conclude(results, seed, out, started):
     print(report.table(results))
     print()
     print(report.LEGEND)
+    hostile = report.measures(results)
+    if hostile:
+        print("\nHostile senders:")
+        print(hostile)
     notes = report.notes(results)
     if notes:
         print("\nNotes:")

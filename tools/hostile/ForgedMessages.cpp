@@ -21,13 +21,17 @@ void SetName(wire::Name& field, const char* text) {
 
 constexpr int32_t kKeyUpBit = static_cast<int32_t>(0x80000000u);
 
-}  // namespace
-
-std::vector<uint8_t> ForgedHello(int32_t seq) {
+std::vector<uint8_t> ForgedHeader(int32_t type, int32_t seq) {
     wire::HeaderRecord record{};
-    record.header = {wire::kHello, seq};
+    record.header = {type, seq};
     return Bytes(record);
 }
+
+}  // namespace
+
+std::vector<uint8_t> ForgedHello(int32_t seq) { return ForgedHeader(wire::kHello, seq); }
+std::vector<uint8_t> ForgedAck(int32_t seq) { return ForgedHeader(wire::kAck, seq); }
+std::vector<uint8_t> ForgedEnd(int32_t seq) { return ForgedHeader(wire::kEnd, seq); }
 
 std::vector<uint8_t> ForgedStart(int32_t seq, double mjd) {
     wire::StartRecord record{};
@@ -38,12 +42,12 @@ std::vector<uint8_t> ForgedStart(int32_t seq, double mjd) {
     return Bytes(record);
 }
 
-std::vector<uint8_t> ForgedVessel(int32_t seq, double mjd, const char* name) {
+std::vector<uint8_t> ForgedVessel(int32_t seq, double mjd, const char* name, const char* className) {
     wire::Vessel2Record record{};
     record.header = {wire::kVessel2, seq};
     record.mjd = mjd;
     SetName(record.vesselName, name);
-    SetName(record.className, "Capsule1");
+    SetName(record.className, className);
     record.status2.version = 2;
     record.status2.rbody = 1;  // non-zero: the body named below
     SetName(record.rbodyName, "Earth");

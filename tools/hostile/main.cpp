@@ -1,8 +1,15 @@
-// hostile_sender: what a stranger throws at a master's or a slave's port, on
-// loopback only, bounded in time and count:
-//   junk    invalid datagrams at a rate
-//   hellos  a subscription from each of many source ports, once a second
-//   forge   well-formed master messages from a stranger (a date, a vessel, a key)
+// hostile_sender: what a stranger throws at a master's, a relay's or a
+// slave's port, on loopback only, bounded in time and count:
+//   junk        invalid datagrams at a rate
+//   hellos      a subscription from each of many source ports, once a second
+//   forge       well-formed master messages from a stranger (a date, a vessel, a key)
+//   hello-flood Hellos at a rate, each from a port of its own
+//   hello-ack   ports that say Hello and acknowledge once a round
+//   reflect     Hellos that never acknowledge; the bytes that come back
+//   keys        key taps from a port that never subscribed and from fresh ports
+//   hello-keys  a Hello, then key taps, never an acknowledgement
+//   fleet       many vessels of distinct names, from a stranger or as the master
+//   classes     vessels of class names that are no safe file names, as the master
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -19,55 +26,53 @@
 #include "ForgedMessages.h"
 #include "JunkDatagrams.h"
 #include "LoopbackSocket.h"
+#include "Modes.h"
 #include "SeededRandom.h"
 
 namespace {
 
+using hostile::Options;
+using hostile::Tally;
+
 const char kUsage[] =
     "Usage: hostile_sender MODE --target [HOST:]PORT --seconds S [options]\n"
-    "  junk    invalid datagrams (short headers, unknown types, wrong sizes) at --rate N a second\n"
-    "  hellos  a Hello from each of --ports N source ports, every --interval S seconds (default 1)\n"
-    "  forge   a stranger's date (--mjd D), vessel and key at --rate N a second\n"
+    "  junk        invalid datagrams (short headers, unknown types, wrong sizes) at --rate N a second\n"
+    "  hellos      a Hello from each of --ports N source ports, every --interval S seconds (default 1)\n"
+    "  forge       a stranger's date (--mjd D), vessel and key at --rate N a second\n"
+    "  hello-flood --rate N Hellos a second, each from a fresh port\n"
+    "  hello-ack   --ports N ports, each a Hello every --interval S (default 1) and one Ack after it\n"
+    "  reflect     --ports N (default 1) ports, --count K Hellos each (0: every --interval), never an Ack;\n"
+    "              prints the bytes that came back per port\n"
+    "  keys        key taps (--code C, default 0xFA) at --rate N from one port, and one from each of\n"
+    "              --ports N fresh ports\n"
+    "  hello-keys  --rate N fresh ports a second: a Hello, --delay S later (default 0.05) a key tap\n"
+    "  fleet       --vessels N distinct names, --per-update M (default 100) in --rate N updates a second\n"
+    "  classes     vessels of unsafe class names and two controls, --rate N updates a second\n"
+    "              fleet and classes: --target from a stranger, or --listen PORT as the master of\n"
+    "              whoever says Hello there, vessels from --delay S after the first; --mjd D the date\n"
+    "              at the start\n"
     "  --seed N   seed (default: a fresh one, printed)\n"
-    "Loopback targets only; at most 3600 s, 100000 datagrams a second, 5000 ports.\n";
+    "Loopback only; at most 3600 s, 100000 datagrams a second, 5000 ports, 100000 vessels.\n";
 
 constexpr double kMaxSeconds = 3600.0;
 constexpr double kMaxRate = 100000.0;
 constexpr long kMaxPorts = 5000;
+constexpr long kMaxVessels = 100000;
 constexpr int kMaxBurst = 2000;
 
 volatile std::sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
-struct Options {
-    std::string mode;
-    sockaddr_in target{};
-    double seconds = 0.0;
-    double rate = 0.0;
-    long ports = 0;
-    double interval = 1.0;
-    double mjd = 0.0;
-    uint64_t seed = 0;
-};
+}  // namespace
 
-struct Tally {
-    uint64_t sent = 0, bytes = 0, failed = 0;
-    void count(ssize_t result) {
-        if (result < 0) {
-            ++failed;
-        } else {
-            ++sent;
-            bytes += static_cast<uint64_t>(result);
-        }
-    }
-};
+namespace hostile {
 
 ssize_t SendTo(int socket, const std::vector<uint8_t>& bytes, const sockaddr_in& to) {
     return sendto(socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
-// Calls sendOne rate times a second until the time is up; a late start
-// catches up in bursts of bounded size.
+bool StopRequested() { return stopRequested != 0; }
+
 void Paced(const Options& o, const std::function<void()>& sendOne) {
     const double start = faulttools::MonotonicSeconds();
     uint64_t done = 0;
@@ -77,6 +82,13 @@ void Paced(const Options& o, const std::function<void()>& sendOne) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
+
+}  // namespace hostile
+
+namespace {
+
+using hostile::Paced;
+using hostile::SendTo;
 
 int RunJunk(const Options& o, int socket, Tally& tally) {
     hostile::JunkDatagrams junk(o.seed);
@@ -145,6 +157,36 @@ bool InRange(const char* text, double low, double high, double& value) {
     return end != text && *end == '\0' && value >= low && value <= high;
 }
 
+struct Mode {
+    const char* name;
+    bool needsRate, needsPorts, mayListen;
+};
+constexpr Mode kModes[] = {
+    {"junk", true, false, false},        {"hellos", false, true, false},     {"forge", true, false, false},
+    {"hello-flood", true, false, false}, {"hello-ack", false, true, false},  {"reflect", false, false, false},
+    {"keys", true, false, false},        {"hello-keys", true, false, false}, {"fleet", true, false, true},
+    {"classes", true, false, true},
+};
+
+int Run(const Options& o, Tally& tally) {
+    if (o.mode == "hellos") return RunHellos(o, tally);
+    if (o.mode == "hello-flood") return hostile::RunHelloFlood(o, tally);
+    if (o.mode == "hello-ack") return hostile::RunHelloAck(o, tally);
+    if (o.mode == "reflect") return hostile::RunReflect(o, tally);
+    if (o.mode == "keys") return hostile::RunKeys(o, tally);
+    if (o.mode == "hello-keys") return hostile::RunHelloKeys(o, tally);
+    if (o.mode == "fleet" || o.mode == "classes") return hostile::RunFleet(o, tally);
+    std::string error;
+    const int socket = faulttools::OpenLoopbackSocket(0, error);
+    if (socket < 0) {
+        std::fprintf(stderr, "hostile_sender: %s\n", error.c_str());
+        return 1;
+    }
+    const int status = o.mode == "junk" ? RunJunk(o, socket, tally) : RunForge(o, socket, tally);
+    close(socket);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,7 +196,10 @@ int main(int argc, char** argv) {
     }
     Options o;
     o.mode = argv[1];
-    if (o.mode != "junk" && o.mode != "hellos" && o.mode != "forge") return Fail("unknown mode " + o.mode);
+    const Mode* mode = nullptr;
+    for (const Mode& m : kModes)
+        if (o.mode == m.name) mode = &m;
+    if (mode == nullptr) return Fail("unknown mode " + o.mode);
     std::string seedText;
     bool haveTarget = false;
     for (int i = 2; i < argc; ++i) {
@@ -163,9 +208,15 @@ int main(int argc, char** argv) {
         const char* value = argv[++i];
         std::string error;
         double number = 0.0;
-        if (arg == "--target") {
-            if (!faulttools::ParseLoopbackEndpoint(value, o.target, error)) return Fail(error);
-            haveTarget = true;
+        if (arg == "--target" || arg == "--listen") {
+            sockaddr_in address;
+            if (!faulttools::ParseLoopbackEndpoint(value, address, error)) return Fail(error);
+            if (arg == "--listen") {
+                o.listenPort = ntohs(address.sin_port);
+            } else {
+                o.target = address;
+                haveTarget = true;
+            }
         } else if (arg == "--seconds" && InRange(value, 0.01, kMaxSeconds, number)) {
             o.seconds = number;
         } else if (arg == "--rate" && InRange(value, 0.1, kMaxRate, number)) {
@@ -174,6 +225,16 @@ int main(int argc, char** argv) {
             o.ports = static_cast<long>(number);
         } else if (arg == "--interval" && InRange(value, 0.01, kMaxSeconds, number)) {
             o.interval = number;
+        } else if (arg == "--count" && InRange(value, 0, 1e6, number)) {
+            o.count = static_cast<long>(number);
+        } else if (arg == "--delay" && InRange(value, 0, 10, number)) {
+            o.delay = number;
+        } else if (arg == "--vessels" && InRange(value, 1, kMaxVessels, number)) {
+            o.vessels = static_cast<long>(number);
+        } else if (arg == "--per-update" && InRange(value, 1, 1000, number)) {
+            o.perUpdate = static_cast<long>(number);
+        } else if (arg == "--code" && InRange(value, 1, 255, number)) {
+            o.code = static_cast<int>(number);
         } else if (arg == "--mjd" && InRange(value, -1e308, 1e308, number)) {
             o.mjd = number;
         } else if (arg == "--seed") {
@@ -182,31 +243,23 @@ int main(int argc, char** argv) {
             return Fail("bad option " + arg + " " + value);
         }
     }
-    if (!haveTarget || o.seconds <= 0.0) return Fail("--target and --seconds are needed");
-    if (o.mode == "hellos" ? o.ports <= 0 : o.rate <= 0.0)
-        return Fail(o.mode == "hellos" ? "--ports is needed" : "--rate is needed");
+    const bool listening = mode->mayListen && o.listenPort != 0;
+    if ((!haveTarget && !listening) || o.seconds <= 0.0) return Fail("--target (or --listen) and --seconds are needed");
+    if (mode->needsRate && o.rate <= 0.0) return Fail("--rate is needed");
+    if (mode->needsPorts && o.ports <= 0) return Fail("--ports is needed");
+    if (o.mode == "fleet" && o.vessels <= 0) return Fail("--vessels is needed");
     if (!faulttools::ChooseSeed(seedText, o.seed)) return Fail(std::string("bad --seed ") + seedText);
     std::signal(SIGTERM, RequestStop);
     std::signal(SIGINT, RequestStop);
-    std::printf("hostile_sender: %s to %s for %g s, seed %llu\n", o.mode.c_str(),
-                faulttools::FormatEndpoint(o.target).c_str(), o.seconds, static_cast<unsigned long long>(o.seed));
+    const std::string where = listening ? "master on 127.0.0.1:" + std::to_string(o.listenPort)
+                                        : "to " + faulttools::FormatEndpoint(o.target);
+    std::printf("hostile_sender: %s %s for %g s, seed %llu\n", o.mode.c_str(), where.c_str(), o.seconds,
+                static_cast<unsigned long long>(o.seed));
     std::fflush(stdout);
 
     Tally tally;
     const double start = faulttools::MonotonicSeconds();
-    int status = 0;
-    if (o.mode == "hellos") {
-        status = RunHellos(o, tally);
-    } else {
-        std::string error;
-        const int socket = faulttools::OpenLoopbackSocket(0, error);
-        if (socket < 0) {
-            std::fprintf(stderr, "hostile_sender: %s\n", error.c_str());
-            return 1;
-        }
-        status = o.mode == "junk" ? RunJunk(o, socket, tally) : RunForge(o, socket, tally);
-        close(socket);
-    }
+    const int status = Run(o, tally);
     std::printf("hostile_sender: sent %llu datagrams (%llu bytes, %llu not sent) in %.1f s\n",
                 static_cast<unsigned long long>(tally.sent), static_cast<unsigned long long>(tally.bytes),
                 static_cast<unsigned long long>(tally.failed), faulttools::MonotonicSeconds() - start);

@@ -125,10 +125,25 @@ void Relay::sendDue(double now) {
         LinkCounts& counts = links_[datagram.direction].counts();
         const ssize_t sent = sendto(datagram.socket, datagram.bytes.data(), datagram.bytes.size(), 0,
                                     reinterpret_cast<const sockaddr*>(&datagram.to), sizeof datagram.to);
-        if (sent < 0)
+        if (sent < 0) {
             ++counts.sendErrors;
-        else
-            ++counts.sent;
+            continue;
+        }
+        ++counts.sent;
+        if (datagram.direction == kDown) watchUpdate(datagram, now);
+    }
+}
+
+void Relay::watchUpdate(const PendingDatagram& datagram, double now) {
+    for (Peer& peer : peers_) {
+        if (!SameAddress(peer.slave, datagram.to)) continue;
+        if (peer.updates.sent(datagram.bytes.data(), datagram.bytes.size(), now) && peer.updates.wholeUpdates() == 1) {
+            peer.firstUpdateWall = faulttools::WallSeconds();
+            std::printf("first update to %s at %.3f\n", faulttools::FormatEndpoint(peer.slave).c_str(),
+                        peer.firstUpdateWall);
+            std::fflush(stdout);
+        }
+        return;
     }
 }
 
@@ -179,10 +194,14 @@ std::string Relay::statisticsJson() const {
     out += ",\"refused_peers\":" + std::to_string(refusedPeers_) +
            ",\"foreign_replies\":" + std::to_string(foreignReplies_) + ",\"peers\":[";
     for (size_t i = 0; i < peers_.size(); ++i) {
-        char entry[160];
-        std::snprintf(entry, sizeof entry, "%s{\"slave\":\"%s\",\"upstream_port\":%u,\"first_seen\":%.3f}",
-                      i > 0 ? "," : "", faulttools::FormatEndpoint(peers_[i].slave).c_str(),
-                      faulttools::BoundPort(peers_[i].upstream), peers_[i].firstSeenWall);
+        const Peer& p = peers_[i];
+        char entry[256];
+        std::snprintf(entry, sizeof entry,
+                      "%s{\"slave\":\"%s\",\"upstream_port\":%u,\"first_seen\":%.3f,\"first_update\":%.3f,"
+                      "\"whole_updates\":%llu,\"longest_wait\":%.3f}",
+                      i > 0 ? "," : "", faulttools::FormatEndpoint(p.slave).c_str(), faulttools::BoundPort(p.upstream),
+                      p.firstSeenWall, p.firstUpdateWall, static_cast<unsigned long long>(p.updates.wholeUpdates()),
+                      p.updates.longestWait());
         out += entry;
     }
     return out + "]}";

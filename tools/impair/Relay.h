@@ -13,6 +13,7 @@
 
 #include "Impairment.h"
 #include "PendingDatagrams.h"
+#include "UpdateWatch.h"
 
 namespace impair {
 
@@ -43,6 +44,8 @@ private:
         sockaddr_in slave{};
         int upstream = -1;
         double firstSeenWall = 0.0;
+        UpdateWatch updates;  // what was sent to it
+        double firstUpdateWall = 0.0;
     };
     enum Direction { kUp = 0, kDown = 1 };
 
@@ -50,6 +53,7 @@ private:
     void readSocket(int socket, Direction direction, const Peer* peer);
     void admit(Direction direction, int fromSocket, const sockaddr_in& to, const uint8_t* data, size_t length);
     void sendDue(double now);
+    void watchUpdate(const PendingDatagram& datagram, double now);
 
     RelayOptions options_;
     LinkImpairment links_[2];
