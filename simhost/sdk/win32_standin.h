@@ -25,6 +25,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <strings.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -170,5 +171,15 @@ int recvfrom(SOCKET s, char* buffer, int length, int flags, struct sockaddr* fro
 int sendto(SOCKET s, const char* buffer, int length, int flags, const struct sockaddr* to, int toLength);
 int setsockopt(SOCKET s, int level, int option, const char* value, int valueLength);
 int getsockname(SOCKET s, struct sockaddr* name, int* nameLength);
+// Readiness of several sockets (POLLRDNORM, POLLWRNORM; the platform's
+// values). A socket whose datagrams the stand-in already holds (see
+// FIONREAD) is readable; an entry whose socket is INVALID_SOCKET is left out.
+struct WSAPOLLFD {
+    SOCKET fd;
+    short events;
+    short revents;
+};
+typedef WSAPOLLFD* LPWSAPOLLFD;
+int WSAPoll(LPWSAPOLLFD fdArray, ULONG fds, int timeout);
 
 #endif  // _WIN32

@@ -265,6 +265,30 @@ TEST_F(Sockets, SendToReachesThePeer) {
     EXPECT_EQ(std::string(buffer, 64), bytes);
 }
 
+// A datagram the stand-in already took from the kernel (FIONREAD moves them)
+// is one the kernel no longer reports: the wait must count it all the same.
+TEST_F(Sockets, PollSeesDatagramsHeldByTheStandInAndInTheKernelAndLeavesOutInvalidEntries) {
+    PeerSocket peer;
+    SOCKET other = open(0);
+    ASSERT_NE(other, INVALID_SOCKET);
+    WSAPOLLFD polled[3] = {{s, POLLRDNORM, 0}, {other, POLLRDNORM, 0}, {INVALID_SOCKET, POLLRDNORM, 0}};
+    EXPECT_EQ(WSAPoll(polled, 3, 0), 0) << "nothing queued anywhere";
+
+    send(peer, pattern(30, 'h'));
+    EXPECT_EQ(queuedOnceAtLeast(30), 30u);  // now held by the stand-in, not the kernel
+    EXPECT_EQ(WSAPoll(polled, 3, 1000), 1);
+    EXPECT_EQ(polled[0].revents, POLLRDNORM);
+    EXPECT_EQ(polled[1].revents, 0);
+    EXPECT_EQ(polled[2].revents, 0);
+
+    peer.sendTo(boundPort(other), "k", 1);
+    polled[0].events = POLLWRNORM;
+    EXPECT_EQ(WSAPoll(polled, 3, 1000), 2);
+    EXPECT_EQ(polled[0].revents, POLLWRNORM) << "asked to write, told it can";
+    EXPECT_EQ(polled[1].revents, POLLRDNORM);
+    closesocket(other);
+}
+
 TEST_F(Sockets, ClosedOrInvalidSocketReadsAsNotASocket) {
     SOCKET extra = open(0);
     ASSERT_NE(extra, INVALID_SOCKET);

@@ -12,6 +12,7 @@
 //
 // Platform functions are called with their exact platform argument types so
 // that the Windows overloads below never call themselves.
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "DatagramQueue.h"
 #include "PlatformServices.h"
@@ -419,6 +421,44 @@ int getsockname(SOCKET s, struct sockaddr* name, int* nameLength) {
     if (::getsockname(fd, name, &length) != 0) return SOCKET_ERROR;
     *nameLength = static_cast<int>(length);
     return 0;
+}
+
+int WSAPoll(LPWSAPOLLFD fdArray, ULONG fds, int timeout) {
+    if (fdArray == nullptr && fds > 0) {
+        errno = EFAULT;
+        return SOCKET_ERROR;
+    }
+    // What was sent before a look at any socket has left by then.
+    simhost::SocketsFlushSends();
+    std::vector<pollfd> polled(fds);
+    std::vector<char> held(fds, 0);
+    bool anyHeld = false;
+    {
+        std::lock_guard<std::mutex> lock(socketsMutex);
+        for (ULONG i = 0; i < fds; ++i) {
+            int fd = -1;
+            const bool valid = fdArray[i].fd != INVALID_SOCKET && simhost::ValidDescriptor(fdArray[i].fd, fd);
+            const bool read = (fdArray[i].events & (POLLIN | POLLRDNORM)) != 0;
+            const bool write = (fdArray[i].events & (POLLOUT | POLLWRNORM)) != 0;
+            polled[i] = pollfd{valid ? fd : -1, static_cast<short>((read ? POLLIN : 0) | (write ? POLLOUT : 0)), 0};
+            const simhost::SocketState* state = valid && read ? simhost::StateOf(fd) : nullptr;
+            if (state != nullptr && state->datagram && !state->queue.empty()) held[i] = anyHeld = true;
+        }
+    }
+    // Datagrams already held are ready now: only a look at the others.
+    const int polledReady = ::poll(polled.data(), polled.size(), anyHeld ? 0 : timeout);
+    if (polledReady < 0 && errno != EINTR) return SOCKET_ERROR;
+    int ready = 0;
+    for (ULONG i = 0; i < fds; ++i) {
+        const short seen = polledReady > 0 ? polled[i].revents : 0;
+        short revents = 0;
+        if (held[i] || (seen & POLLIN)) revents |= POLLRDNORM;
+        if (seen & POLLOUT) revents |= POLLWRNORM;
+        revents |= static_cast<short>(seen & (POLLERR | POLLHUP | POLLNVAL));
+        fdArray[i].revents = revents;
+        if (revents != 0) ++ready;
+    }
+    return ready;
 }
 
 int WSAIoctl(SOCKET s, DWORD controlCode, LPVOID inBuffer, DWORD inLength, LPVOID /*outBuffer*/, DWORD /*outLength*/,
