@@ -12,6 +12,7 @@
 #include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Platform.h"
+#include "MasterTakeIn.h"
 #include "SequenceWindow.h"
 #include "ThrottledReport.h"
 #include "Message.h"
@@ -86,7 +87,7 @@ private:
     Message* admit(const UdpSocket::Datagram& datagram);
     bool fromMaster(const sockaddr_in& from) const;
     void restartNumbering();
-    void countSequence(int32_t seq);
+    void countSequence(int32_t seq, const MasterTakeIn::Outcome& taken);
     void reportSkipped();
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);
@@ -101,11 +102,8 @@ private:
     // The temporary text file failed: said once until it works again.
     bool textFileReported = false;
 
-    // Sequence numbers of the master taken in, and the newest update begun.
-    SequenceWindow taken;
-    bool updateBegun = false;
-    int32_t newestStart = 0;
-    double lastTakenTime = -1.0e300;
+    // What of the master's is taken in.
+    MasterTakeIn takeIn;
     double stepTime = 0.0;      // host system time, read once per step
     double stepInterval = 0.0;  // since the step before, in host system seconds
     DateFollower dateFollower;
