@@ -24,8 +24,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 using protocol::kSecondsPerDay;
-// The statistics interval is the subscription's: a Hello renews it at its end.
-constexpr double kStatisticsInterval = protocol::kHelloRenewalSeconds;
 // Propagation modes for the date change. A far jump (a start, the master's
 // own jump): orbital and suborbital vessels both keep their state fixed
 // relative to the surface. A small correction: vessels move along their
@@ -184,7 +182,8 @@ void Helmecho::clbkPostStep(double, double, double) {
     applyingMasterState = false;
     reportSkipped();
 
-    if (oapiGetSysTime() - lastReportTime > kStatisticsInterval) endStatisticsInterval();
+    // The statistics interval is the subscription's: a Hello renews it at its end.
+    if (subscription.HelloDue(oapiGetSysTime())) endStatisticsInterval();
 }
 
 // ---- Receive loop ----
@@ -466,6 +465,7 @@ void Helmecho::endStatisticsInterval() {
 
     link.StartInterval();
     lastReportTime = oapiGetSysTime();
+    subscription.HelloSaid(lastReportTime);
 }
 
 void Helmecho::logStatistics() {

@@ -14,6 +14,7 @@
 #include "Platform.h"
 #include "MasterTakeIn.h"
 #include "SequenceWindow.h"
+#include "Subscription.h"
 #include "ThrottledReport.h"
 #include "Message.h"
 #include "UdpSocket.h"
@@ -65,7 +66,7 @@ public:
     UdpSocket udp;
     LinkCounters link;  // this statistics interval
     int32_t prevBacklog = kSocketReceiveBuffer;
-    double lastReportTime = 0.0;
+    double lastReportTime = 0.0;  // the statistics interval's start, host system time
     sockaddr_in masterAddr;
     bool masterKnown = true;
     SlaveSettings settings;
@@ -104,6 +105,8 @@ private:
 
     // What of the master's is taken in.
     MasterTakeIn takeIn;
+    // The first renewal falls due a second after the interval that began at load.
+    Subscription subscription{0.0};
     double stepTime = 0.0;      // host system time, read once per step
     double stepInterval = 0.0;  // since the step before, in host system seconds
     DateFollower dateFollower;
