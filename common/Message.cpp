@@ -212,6 +212,16 @@ Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
 
 Message* ReceivedMessages::Take(const uint8_t* datagram, int length, Rejection& why) {
     if (!Checked(datagram, length, why)) return nullptr;
+    return Build(datagram, length, why);
+}
+
+Rejection ReceivedMessages::Check(const uint8_t* datagram, int length) {
+    Rejection why = Rejection::kNone;
+    Checked(datagram, length, why);
+    return why;
+}
+
+Message* ReceivedMessages::Build(const uint8_t* datagram, int length, Rejection& why) {
     switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
 #define HELM_REFILL_CASE(name, code, Record, Class) \
     case wire::name:                                \

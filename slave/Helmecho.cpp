@@ -24,8 +24,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 using protocol::kSecondsPerDay;
-// The statistics interval is the subscription's: a Hello renews it at its end.
-constexpr double kStatisticsInterval = protocol::kHelloRenewalSeconds;
 // Propagation modes for the date change. A far jump (a start, the master's
 // own jump): orbital and suborbital vessels both keep their state fixed
 // relative to the surface. A small correction: vessels move along their
@@ -34,11 +32,6 @@ constexpr double kStatisticsInterval = protocol::kHelloRenewalSeconds;
 constexpr int kKeepSurfaceState = 0x22;
 constexpr int kAlongOrbits = 0x00;
 constexpr int kMaxWaitSleeps = 100;
-// A master that restarts numbers its messages from 0 again, behind what was
-// taken in. Numbers from behind after this long without anything new mean
-// a new numbering, not late copies.
-constexpr double kRestartSilence = 1.0;
-
 // Counters wrap rather than overflow: sequence numbers come from the wire.
 int32_t WrappingAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
@@ -189,7 +182,8 @@ void Helmecho::clbkPostStep(double, double, double) {
     applyingMasterState = false;
     reportSkipped();
 
-    if (oapiGetSysTime() - lastReportTime > kStatisticsInterval) endStatisticsInterval();
+    // The statistics interval is the subscription's: a Hello renews it at its end.
+    if (subscription.HelloDue(oapiGetSysTime())) endStatisticsInterval();
 }
 
 // ---- Receive loop ----
@@ -247,54 +241,48 @@ Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
         foreign.Count(from.sin_addr.s_addr, from.sin_port);
         return nullptr;
     }
-    Rejection why = Rejection::kNone;
-    Message* message = received.Take(datagram.bytes, datagram.length, why);
-    if (message == nullptr) {
+    // Then its bytes, then its number (in the header), and only then is it
+    // built: a copy or a late datagram costs no decoding.
+    Rejection why = ReceivedMessages::Check(datagram.bytes, datagram.length);
+    if (why != Rejection::kNone) {
         rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
         return nullptr;
     }
-    const int32_t seq = message->seq();
-    const int32_t type = message->type();
-    const SequenceWindow::Verdict verdict = taken.Take(seq);
-    // Keys are events: a late one is still replayed, once. States and dates
-    // of an update older than one begun would move the mirror back.
-    const bool stale = verdict == SequenceWindow::Verdict::kNew && type != wire::kKeyboard && updateBegun &&
-                       SequenceAfter(newestStart, seq);
-    if (verdict != SequenceWindow::Verdict::kNew || stale) {
-        if (!(stepTime - lastTakenTime > kRestartSilence)) {
-            // It arrived, only too late to apply: not lost.
-            if (stale) countSequence(seq);
-            if (verdict == SequenceWindow::Verdict::kDuplicate) {
-                ++link.duplicateCount;
-            } else {
-                ++link.staleCount;
-            }
+    wire::Header header;
+    std::memcpy(&header, datagram.bytes, sizeof header);
+    const MasterTakeIn::Outcome taken = takeIn.Take(header.seq, header.type, stepTime);
+    if (taken.restarted) restartNumbering();
+    switch (taken.verdict) {
+        case MasterTakeIn::Verdict::kDuplicate:
+            ++link.duplicateCount;
             return nullptr;
-        }
-        restartNumbering();
-        taken.Take(seq);
+        case MasterTakeIn::Verdict::kTooOld:
+            ++link.staleCount;
+            return nullptr;
+        case MasterTakeIn::Verdict::kLate:
+            // It arrived, only too late to apply: not lost.
+            countSequence(header.seq, taken);
+            ++link.staleCount;
+            return nullptr;
+        case MasterTakeIn::Verdict::kFresh:
+            break;
     }
     // Every number taken counts once, also one that a backlog discard
     // takes: the loss figure tells what the link lost.
-    countSequence(seq);
-    lastTakenTime = stepTime;
-    if (type == wire::kStart && (!updateBegun || SequenceAfter(seq, newestStart))) {
-        updateBegun = true;
-        newestStart = seq;
-    }
+    countSequence(header.seq, taken);
+    Message* message = received.Build(datagram.bytes, datagram.length, why);
+    if (message == nullptr) rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
     return message;
 }
 
 void Helmecho::restartNumbering() {
     if (settings.debug) LOG("The master's numbering starts afresh");
-    taken.Reset();
     keyOrder.Reset();
     slew.Reset();
-    updateBegun = false;
     link.firstSeq = -1;
 }
 
-void Helmecho::countSequence(int32_t seq) {
+void Helmecho::countSequence(int32_t seq, const MasterTakeIn::Outcome& taken) {
     if (link.firstSeq == -1) {
         link.firstSeq = seq;
         link.lastSeq = seq;
@@ -303,7 +291,7 @@ void Helmecho::countSequence(int32_t seq) {
     if (SequenceAfter(seq, link.lastSeq)) {
         link.lostCount = WrappingAdd(link.lostCount, WrappingSub(WrappingSub(seq, link.lastSeq), 1));
         link.lastSeq = seq;
-    } else if (link.lostCount > 0) {
+    } else if (taken.fillsGap && link.lostCount > 0) {
         // A late message fills a gap that was counted as lost.
         --link.lostCount;
     }
@@ -477,6 +465,7 @@ void Helmecho::endStatisticsInterval() {
 
     link.StartInterval();
     lastReportTime = oapiGetSysTime();
+    subscription.HelloSaid(lastReportTime);
 }
 
 void Helmecho::logStatistics() {

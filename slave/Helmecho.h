@@ -12,7 +12,9 @@
 #include "DateFollower.h"
 #include "LinkStatistics.h"
 #include "Platform.h"
+#include "MasterTakeIn.h"
 #include "SequenceWindow.h"
+#include "Subscription.h"
 #include "ThrottledReport.h"
 #include "Message.h"
 #include "UdpSocket.h"
@@ -64,7 +66,7 @@ public:
     UdpSocket udp;
     LinkCounters link;  // this statistics interval
     int32_t prevBacklog = kSocketReceiveBuffer;
-    double lastReportTime = 0.0;
+    double lastReportTime = 0.0;  // the statistics interval's start, host system time
     sockaddr_in masterAddr;
     bool masterKnown = true;
     SlaveSettings settings;
@@ -86,7 +88,7 @@ private:
     Message* admit(const UdpSocket::Datagram& datagram);
     bool fromMaster(const sockaddr_in& from) const;
     void restartNumbering();
-    void countSequence(int32_t seq);
+    void countSequence(int32_t seq, const MasterTakeIn::Outcome& taken);
     void reportSkipped();
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);
@@ -101,11 +103,10 @@ private:
     // The temporary text file failed: said once until it works again.
     bool textFileReported = false;
 
-    // Sequence numbers of the master taken in, and the newest update begun.
-    SequenceWindow taken;
-    bool updateBegun = false;
-    int32_t newestStart = 0;
-    double lastTakenTime = -1.0e300;
+    // What of the master's is taken in.
+    MasterTakeIn takeIn;
+    // The first renewal falls due a second after the interval that began at load.
+    Subscription subscription{0.0};
     double stepTime = 0.0;      // host system time, read once per step
     double stepInterval = 0.0;  // since the step before, in host system seconds
     DateFollower dateFollower;

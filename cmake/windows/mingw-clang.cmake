@@ -3,7 +3,7 @@
 # first: clang compiles for the mingw-w64 triple (the host SDK's headers need
 # its -fms-extensions; g++ rejects DrawAPI.h) against mingw-w64's Windows
 # headers and libstdc++, and links with mingw-w64's libraries. The DLLs it
-# makes are a check only: their C++ ABI is not the host's (see README).
+# makes are a check only: their C++ ABI is not the host's (see docs/windows.md).
 set(CMAKE_SYSTEM_NAME Windows)
 
 find_program(HELM_MINGW_GXX NAMES ${HELM_MINGW_TRIPLE}-g++ ${HELM_MINGW_TRIPLE}-g++-win32 REQUIRED)

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
+#include "MasterTakeIn.h"
 #include "SequenceWindow.h"
+#include "WireRecords.h"
 
 namespace {
 
@@ -36,6 +38,37 @@ TEST(SequenceWindow, NumbersBehindTheWindowCannotBeJudgedAndAJumpClearsIt) {
     window.Reset();
     EXPECT_TRUE(window.empty());
     EXPECT_EQ(window.Take(100), Verdict::kNew);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MasterTakeIn, LateNumbersDoNotKeepAnOldNumberingAliveAndLossIsToldPerNumber) {
+    MasterTakeIn takeIn;
+    using V = MasterTakeIn::Verdict;
+    EXPECT_TRUE(takeIn.Take(500, wire::kStart, 0.0).first);
+    EXPECT_EQ(takeIn.Take(503, wire::kEnd, 0.0).skipped, 2);
+    const MasterTakeIn::Outcome filler = takeIn.Take(502, wire::kHello, 0.0);
+    EXPECT_EQ(filler.verdict, V::kFresh) << "of the newest update begun";
+    EXPECT_TRUE(filler.fillsGap);
+    EXPECT_EQ(takeIn.Take(502, wire::kHello, 0.0).verdict, V::kDuplicate);
+    EXPECT_EQ(takeIn.Take(499, wire::kKeyboard, 0.0).verdict, V::kFresh) << "a key event is taken however late";
+
+    // A master that restarted numbers from 1 and never pauses: its numbers
+    // are late, and after a second of nothing fresh they are a numbering.
+    int restartedAt = -1;
+    for (int i = 1; i <= 30 && restartedAt < 0; ++i) {
+        const MasterTakeIn::Outcome o = takeIn.Take(i, i % 3 == 1 ? wire::kStart : wire::kHello, 0.05 * i);
+        if (o.restarted) {
+            restartedAt = i;
+            EXPECT_EQ(o.verdict, V::kFresh);
+            EXPECT_TRUE(o.first);
+        } else {
+            EXPECT_EQ(o.verdict, V::kLate) << i;
+        }
+    }
+    EXPECT_EQ(restartedAt, 21) << "the first number more than a second after the last fresh one";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 the measurements of its hostile senders, and the targets it missed."""
 
 import bisect
+import re
 from collections import Counter
 from dataclasses import dataclass, field
 
@@ -10,6 +11,8 @@ import scenarios as timeline
 from cluster import DUMP_EVERY
 from following import MAX_POSITION_ERROR_M, MAX_VELOCITY_ERROR_MS, compare_run, timed_snapshots
 from report import seconds
+
+import date_offsets  # noqa: E402 (tools/, on the path through following)
 
 # Keys typed this close to a slave's subscription or end are not expected:
 # the first update may still be on its way, the last dump already written.
@@ -81,6 +84,11 @@ def vessel_names(snapshots):
     return {name for _, _, vessels in snapshots for name in vessels}
 
 
+# A change of a slave's offset between two snapshots this large is a step of
+# its date (a set date moves by more than 0.1 s), not jitter.
+MAX_DATE_STEP_MS = 60.0
+
+
 class Analysis:
     def __init__(self, run):
         self.run = run
@@ -125,6 +133,7 @@ class Analysis:
         self.check_subscriptions()
         self.check_keys()
         self.check_loss()
+        self.check_date_offsets()
         r.largest_table = max((t.largest for t in self.tables.values()), default=0)
         r.table_unknown = any(t.lines_held for t in self.tables.values())
         r.sent_by_stranger = sum(evidence.sender_summary(h.output) or 0 for h in self.run.hostile) or None
@@ -270,6 +279,32 @@ class Analysis:
                 dropped += counts["to_slave"]["dropped"]
         if received > 0:
             r.loss_injected = 100.0 * dropped / received
+
+    def check_date_offsets(self):
+        """Where the link is slow or loses datagrams: each slave's date
+        against the master's at the same moment (the dumps' wall clock), from
+        10 s after the master's start. No datagram tells a slave how long it
+        was on the way, so the best it can do is the link's one-way delay
+        behind; the target is that, within 20 ms, and no step of its date."""
+        link = self.scenario.link
+        if "delay" not in link and "loss" not in link or len(self.masters) != 1:
+            return
+        delay = re.search(r"delay=(\d+)(?::(\d+))?", link)
+        delay_ms = float(delay.group(1)) if delay else 0.0
+        # Where the delay varies by more than a frame or two either way the
+        # slave drops updates that come after newer ones, so the delay of
+        # what it applies is not the link's mean: reported, not judged.
+        judged = delay is None or float(delay.group(2) or 0) <= 20.0
+        master = date_offsets.timeline(self.masters[0].dump)
+        since = self.masters[0].started + 10.0
+        for slave in self.slaves:
+            stats = date_offsets.summary(date_offsets.offsets_ms(master, date_offsets.timeline(slave.dump), since))
+            met = (stats is not None and abs(stats["mean"] - delay_ms) <= 20.0 and
+                   stats["largest_step"] <= MAX_DATE_STEP_MS)
+            target = f"mean {delay_ms:.0f} ms (the link's delay) ± 20, no step over {MAX_DATE_STEP_MS:.0f} ms"
+            self.measure(f"{slave.folder.name}: date offset from the master, after 10 s",
+                         date_offsets.describe(stats), target if judged else "(reported)",
+                         met or (not judged and stats is not None))
 
     def check_hostile(self):
         """The measurements of the hostile senders and the fake master."""

@@ -19,59 +19,41 @@ LinkTally::Take LinkTally::take(int32_t seq, int32_t type, int length, double no
     totals_.bytes += length;
     forgetBefore(now);
 
-    bool wasEmpty = window_.empty();
-    int32_t previousNewest = window_.newest();
-    SequenceWindow::Verdict verdict = window_.Take(seq);
-    // Keys are events and count whenever they come; states of an update
-    // older than the newest begun are behind the picture already.
-    bool late = verdict == SequenceWindow::Verdict::kNew && type != wire::kKeyboard && updateBegun_ &&
-                SequenceAfter(newestStart_, seq);
-    if (verdict != SequenceWindow::Verdict::kNew || late) {
-        if (now - lastNewTime_ > kRestartSilence) {
-            ++totals_.restarts;
-            window_.Reset();
-            updateBegun_ = false;
-            open_ = false;
-            wasEmpty = true;
-            previousNewest = 0;
-            window_.Take(seq);
-            verdict = SequenceWindow::Verdict::kNew;
-            late = false;
-        }
+    // The slave's rule of what is taken in, and of a master numbering afresh.
+    const MasterTakeIn::Outcome taken = takeIn_.Take(seq, type, now);
+    if (taken.restarted) {
+        ++totals_.restarts;
+        open_ = false;
     }
-    if (verdict == SequenceWindow::Verdict::kDuplicate) {
-        ++totals_.duplicates;
-        return Take::kDuplicate;
+    switch (taken.verdict) {
+        case MasterTakeIn::Verdict::kDuplicate:
+            ++totals_.duplicates;
+            return Take::kDuplicate;
+        case MasterTakeIn::Verdict::kTooOld:
+            ++totals_.tooOld;
+            return Take::kTooOld;
+        case MasterTakeIn::Verdict::kLate:
+            countNumber(taken);
+            return Take::kLate;
+        case MasterTakeIn::Verdict::kFresh:
+            break;
     }
-    if (verdict == SequenceWindow::Verdict::kTooOld) {
-        ++totals_.tooOld;
-        return Take::kTooOld;
-    }
-    lastNewTime_ = now;
-    countNumber(seq, wasEmpty, previousNewest);
-    if (late) return Take::kLate;
-    if (type == wire::kStart && (!updateBegun_ || SequenceAfter(seq, newestStart_))) {
-        updateBegun_ = true;
-        newestStart_ = seq;
-    }
+    countNumber(taken);
     countUpdate(seq, type, length, now);
     return Take::kFresh;
 }
 
-void LinkTally::countNumber(int32_t seq, bool wasEmpty, int32_t previousNewest) {
-    if (wasEmpty) {
+void LinkTally::countNumber(const MasterTakeIn::Outcome& taken) {
+    if (taken.first) {
         ++numbersSpanned_;
-        return;
+    } else if (taken.fillsGap) {
+        // A late number fills a gap counted as lost.
+        ++totals_.reordered;
+        if (totals_.lost > 0) --totals_.lost;
+    } else {
+        totals_.lost += taken.skipped;
+        numbersSpanned_ += taken.skipped + 1;
     }
-    const int64_t ahead = Ahead(seq, previousNewest);
-    if (ahead > 0) {
-        totals_.lost += ahead - 1;
-        numbersSpanned_ += ahead;
-        return;
-    }
-    // A late number fills a gap counted as lost.
-    ++totals_.reordered;
-    if (totals_.lost > 0) --totals_.lost;
 }
 
 void LinkTally::countUpdate(int32_t seq, int32_t type, int length, double now) {

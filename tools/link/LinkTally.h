@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <deque>
 
-#include "SequenceWindow.h"
+#include "MasterTakeIn.h"
 
 // Figures of the recent past (rates, sizes, spacing: the last kRecentSeconds)
 // and totals since the first message.
@@ -34,9 +34,6 @@ struct LinkFigures {
 class LinkTally {
 public:
     static constexpr double kRecentSeconds = 2.0;
-    // Numbers from behind after this long without anything new mean a master
-    // that started numbering afresh (as the slave judges it).
-    static constexpr double kRestartSilence = 1.0;
 
     enum class Take {
         kFresh,      // new, of the newest update begun (or a key event): use it
@@ -63,16 +60,13 @@ private:
         double seconds;
     };
 
-    void countNumber(int32_t seq, bool wasEmpty, int32_t previousNewest);
+    void countNumber(const MasterTakeIn::Outcome& taken);
     void countUpdate(int32_t seq, int32_t type, int length, double now);
     void forgetBefore(double now);
 
-    SequenceWindow window_;
-    double lastNewTime_ = -1.0e300;
+    MasterTakeIn takeIn_;
     double firstMessageTime_ = -1.0;
     double lastMessageTime_ = -1.0;
-    bool updateBegun_ = false;
-    int32_t newestStart_ = 0;
 
     // The update now arriving (from its StartMessage on).
     bool open_ = false;

@@ -63,9 +63,9 @@ void MasterSubscription::sendToMaster(const uint8_t* message, int length) {
 }
 
 void MasterSubscription::renew(double now) {
-    if (fd_ < 0 || now < nextHello_) return;
+    if (fd_ < 0 || !subscription_.HelloDue(now)) return;
     send(wire::kHello);
-    nextHello_ = now + kRenewSeconds;
+    subscription_.HelloSaid(now);
 }
 
 int MasterSubscription::pump(Listener& listener, double now) {
@@ -97,7 +97,7 @@ int MasterSubscription::pump(Listener& listener, double now) {
         }
         int32_t type;
         std::memcpy(&type, buffer_.data(), sizeof type);
-        if (listener.onMessage(buffer_.data(), length, now) && type == wire::kEnd) {
+        if (listener.onMessage(buffer_.data(), length, now) && Subscription::AckOwedFor(type)) {
             send(wire::kAck);
             ++acks_;
         }

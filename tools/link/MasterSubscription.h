@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Subscription.h"
 #include "WireCheck.h"
 
 struct IgnoredDatagrams {
@@ -21,7 +22,6 @@ struct IgnoredDatagrams {
 
 class MasterSubscription {
 public:
-    static constexpr double kRenewSeconds = 1.0;
     // A flood cannot hold one pump longer than this many datagrams.
     static constexpr int kMaxDatagramsPerPump = 4096;
 
@@ -46,7 +46,7 @@ public:
 
     // Sends the HelloMessage when one is due.
     void renew(double now);
-    double nextRenewal() const { return nextHello_; }
+    double nextRenewal() const { return subscription_.NextHelloSeconds(); }
 
     // Reads what is queued now (at most kMaxDatagramsPerPump); the number read.
     int pump(Listener& listener, double now);
@@ -66,7 +66,7 @@ private:
     int fd_ = -1;
     sockaddr_in master_{};
     int32_t sequence_ = 0;  // this client's own numbering
-    double nextHello_ = -1.0e300;
+    Subscription subscription_;
     IgnoredDatagrams ignored_;
     int64_t acks_ = 0;
     std::vector<uint8_t> buffer_;
