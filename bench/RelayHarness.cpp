@@ -32,12 +32,12 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
     settings.maxClients = kMaxClients;
     settings.maxClientsPerAddress = kMaxClients;  // all peers share 127.0.0.1
     std::string error;
-    if (!relay_.open(settings, error)) return;
+    if (!relay_.Open(settings, error)) return;
     // Room for a whole queued update of many vessels, as the peers have.
     int size = kPeerBuffer;
     ::setsockopt(relay_.fd(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
 
-    relay_.step(now_);  // its Hello
+    relay_.Step(now_);  // its Hello
     if (master_) {
         if (!WaitReadable(master_->fd(), 1000)) return;
         uint8_t hello[16];
@@ -46,7 +46,7 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
             8)
             return;
     }
-    const int listenPort = ntohs(relay_.listenAddress().sin_port);
+    const int listenPort = ntohs(relay_.ListenAddress().sin_port);
     const wire::HeaderRecord hello{{wire::kHello, 0}};
     for (int i = 0; i < clients; ++i) {
         peers_.push_back(std::make_unique<UdpPeer>());
@@ -54,8 +54,8 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
         peers_.back()->sendTo(listenPort, &hello, sizeof hello);
     }
     for (int i = 0; i < 5; ++i) {
-        WaitReadable(relay_.listenFd(), 20);
-        relay_.step(now_);
+        WaitReadable(listenFd(), 20);
+        relay_.Step(now_);
     }
     // A real master's updates answer the Hellos later (confirmPeers).
     if (!master_) {
@@ -74,15 +74,15 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
         queue(update);
         for (int i = 0; i < 5; ++i) {
             WaitReadable(relay_.fd(), 5);
-            relay_.step(now_);
+            relay_.Step(now_);
         }
         drainPeers(0, 0.0);
         acknowledge();
         for (int i = 0; i < 5; ++i) {
-            WaitReadable(relay_.listenFd(), 5);
-            relay_.step(now_);
+            WaitReadable(listenFd(), 5);
+            relay_.Step(now_);
         }
-        ready_ = relay_.relaySnapshot(now_).clients.size() == static_cast<size_t>(clients);
+        ready_ = relay_.WholeSnapshot(now_).clients.size() == static_cast<size_t>(clients);
     }
     drainPeers(0, 0.0);
     drainMaster();
@@ -100,7 +100,7 @@ void RelayHarness::queue(std::vector<Bytes>& update) {
 }
 
 void RelayHarness::acknowledge() const {
-    const int listenPort = ntohs(relay_.listenAddress().sin_port);
+    const int listenPort = ntohs(relay_.ListenAddress().sin_port);
     const wire::HeaderRecord ack{{wire::kAck, 0}};
     for (const auto& peer : peers_) peer->sendTo(listenPort, &ack, sizeof ack);
 }
@@ -135,8 +135,8 @@ void RelayHarness::runThread() {
     stop_ = false;
     thread_ = std::thread([this] {
         while (!stop_) {
-            relay_.step(SteadySeconds());
-            relay_.wait(0.01);
+            relay_.Step(SteadySeconds());
+            relay_.Wait(0.01);
         }
     });
 }

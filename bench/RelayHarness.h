@@ -22,7 +22,7 @@ public:
 
     // The relay subscribed to its master (played here) and every peer said hello.
     bool ready() const { return ready_; }
-    int listenFd() const { return relay_.listenFd(); }
+    int listenFd() const { return static_cast<int>(relay_.ListenSocket().Handle()); }
     int upstreamFd() const { return relay_.fd(); }
     const std::vector<sockaddr_in>& peerAddresses() const { return addresses_; }
 
@@ -30,7 +30,7 @@ public:
     // after the last one (outside any measurement); a 30th of a second later.
     void queue(std::vector<Bytes>& update);
     // One turn of the relay on the benchmark's thread.
-    void step() { relay_.step(now_); }
+    void step() { relay_.Step(now_); }
     // Every peer acknowledges, as slaves do after an update's end.
     void acknowledge() const;
     // Reads what every peer has received; how many datagrams. Until
@@ -42,7 +42,7 @@ public:
     void drainMaster() const;
 
     // The relay's figures (not while its thread runs).
-    RelaySnapshot snapshot() const { return relay_.relaySnapshot(now_); }
+    RelaySnapshot snapshot() const { return relay_.WholeSnapshot(now_); }
 
     // The relay on a thread of its own, on the steady clock, until stopped.
     void runThread();

@@ -55,7 +55,7 @@ void Drain(LinkWatch& watch, double now) {
     for (int i = 0; i < 50; ++i) {
         pollfd readable{watch.fd(), POLLIN, 0};
         if (::poll(&readable, 1, i == 0 ? 200 : 20) <= 0) return;
-        watch.service(now);
+        watch.Service(now);
     }
 }
 
@@ -69,9 +69,9 @@ TEST(MasterSubscription, SubscribesRenewsAndAcknowledgesLikeASlave) {
     FakeMaster master;
     LinkWatch watch;
     std::string error;
-    ASSERT_TRUE(watch.open(master.address(), error)) << error;
+    ASSERT_TRUE(watch.Open(master.address(), error)) << error;
 
-    watch.service(0.0);
+    watch.Service(0.0);
     std::vector<Datagram> heard = master.heard();
     ASSERT_EQ(Types(heard), std::vector<int32_t>{wire::kHello});
     EXPECT_EQ(heard[0].seq(), 0);
@@ -88,11 +88,11 @@ TEST(MasterSubscription, SubscribesRenewsAndAcknowledgesLikeASlave) {
     Drain(watch, 0.6);
     EXPECT_TRUE(master.heard().empty());
 
-    watch.service(1.0);
+    watch.Service(1.0);
     EXPECT_TRUE(master.heard().empty()) << "renewed once more than a second has passed, as a slave renews";
-    watch.service(1.01);
+    watch.Service(1.01);
     EXPECT_EQ(Types(master.heard()), std::vector<int32_t>{wire::kHello});
-    const LinkSnapshot s = watch.snapshot(1.01);
+    const LinkSnapshot s = watch.Snapshot(1.01);
     EXPECT_EQ(s.link.updates, 1);
     EXPECT_EQ(s.link.duplicates, 1);
     EXPECT_EQ(s.acknowledgements, 1);
@@ -103,8 +103,8 @@ TEST(MasterSubscription, UpdatesAreSeenThroughAJunkFlood) {
     PeerSocket stranger;
     LinkWatch watch;
     std::string error;
-    ASSERT_TRUE(watch.open(master.address(), error)) << error;
-    watch.service(0.0);
+    ASSERT_TRUE(watch.Open(master.address(), error)) << error;
+    watch.Service(0.0);
     master.heard();
 
     // Wrong lengths, unknown types, values that are no numbers, and
@@ -127,7 +127,7 @@ TEST(MasterSubscription, UpdatesAreSeenThroughAJunkFlood) {
         seq += 3;
         Drain(watch, 0.1 * (round + 1));
     }
-    const LinkSnapshot s = watch.snapshot(0.6);
+    const LinkSnapshot s = watch.Snapshot(0.6);
     EXPECT_EQ(s.link.updates, kRounds);
     EXPECT_EQ(s.link.lost, 0);
     EXPECT_EQ(s.ignored.notMessages, kRounds * kJunkPerRound);

@@ -49,22 +49,23 @@ class RelayTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(relay_.open({master_.address(), Loopback(0), 2, 16, ""}, error)) << error;
+        ASSERT_TRUE(relay_.Open({master_.address(), Loopback(0), 2, 16, ""}, error)) << error;
         step();
         const std::vector<Datagram> hello = fromRelay();
         ASSERT_EQ(hello.size(), 1u);
         ASSERT_EQ(hello[0].type(), wire::kHello);
     }
 
-    int relayPort() const { return ntohs(relay_.listenAddress().sin_port); }
+    int relayPort() const { return ntohs(relay_.ListenAddress().sin_port); }
 
     // Steps the relay until what was sent to it is read (bounded).
     void step() {
-        relay_.step(now_);
+        relay_.Step(now_);
         for (int i = 0; i < 20; ++i) {
-            pollfd readable[2] = {{relay_.fd(), POLLIN, 0}, {relay_.listenFd(), POLLIN, 0}};
+            pollfd readable[2] = {{relay_.fd(), POLLIN, 0},
+                                  {static_cast<int>(relay_.ListenSocket().Handle()), POLLIN, 0}};
             if (::poll(readable, 2, 20) <= 0) return;
-            relay_.step(now_);
+            relay_.Step(now_);
         }
     }
 
@@ -115,7 +116,7 @@ protected:
 TEST_F(RelayTest, PassesEveryNewDatagramOnUnchangedAndAcknowledgesUpdates) {
     PeerSocket slave1, slave2;
     subscribe({&slave1, &slave2});
-    const RelaySnapshot before = relay_.relaySnapshot(now_);
+    const RelaySnapshot before = relay_.WholeSnapshot(now_);
     const std::vector<Bytes> first = Update(10);
     fromMaster(first);
     EXPECT_EQ(BytesOfAll(ReceiveAllNow(slave1)), first);
@@ -137,7 +138,7 @@ TEST_F(RelayTest, PassesEveryNewDatagramOnUnchangedAndAcknowledgesUpdates) {
     for (const Datagram& d : fromRelay()) up.push_back(d.type());
     EXPECT_EQ(up, (std::vector<int32_t>{wire::kAck, wire::kAck, wire::kAck}))
         << "one Ack per update, none per datagram";
-    const RelaySnapshot s = relay_.relaySnapshot(now_);
+    const RelaySnapshot s = relay_.WholeSnapshot(now_);
     EXPECT_EQ(s.relay.updates - before.relay.updates, 3);
     EXPECT_EQ(s.relay.sends - before.relay.sends, 2 * 9);
     EXPECT_EQ(s.upstream.link.duplicates, 1);
@@ -175,7 +176,7 @@ TEST_F(RelayTest, KeysOfClientsGoUpNumberedAsTheRelaysOwn) {
     EXPECT_EQ(up[0].type(), wire::kKeyboard);
     EXPECT_EQ(up[0].seq(), 2) << "after the relay's Hello (0) and its Ack (1)";
     EXPECT_EQ(Bytes(up[0].bytes.begin() + 8, up[0].bytes.end()), Bytes(typed.begin() + 8, typed.end()));
-    const RelaySnapshot s = relay_.relaySnapshot(now_);
+    const RelaySnapshot s = relay_.WholeSnapshot(now_);
     EXPECT_EQ(s.relay.keyEvents, 2);
     EXPECT_EQ(s.relay.notFromClients, 1);
 }
@@ -183,7 +184,7 @@ TEST_F(RelayTest, KeysOfClientsGoUpNumberedAsTheRelaysOwn) {
 TEST_F(RelayTest, KeepsItsClientsByTheMastersRules) {
     PeerSocket a, b, c;
     subscribe({&a, &b, &c});
-    EXPECT_EQ(relay_.relaySnapshot(now_).relay.refused, 1) << "maxClients is 2";
+    EXPECT_EQ(relay_.WholeSnapshot(now_).relay.refused, 1) << "maxClients is 2";
     fromMaster(Update(30));
     const Bytes ack = Header(wire::kAck, 1);
     now_ += 2.0;
@@ -192,7 +193,7 @@ TEST_F(RelayTest, KeepsItsClientsByTheMastersRules) {
     step();
     now_ += 1.5;  // b silent for 3.5 s, a for 1.5 s
     step();
-    const RelaySnapshot s = relay_.relaySnapshot(now_);
+    const RelaySnapshot s = relay_.WholeSnapshot(now_);
     ASSERT_EQ(s.clients.size(), 1u);
     EXPECT_EQ(s.clients[0].address, "127.0.0.1:" + std::to_string(a.port()));
     EXPECT_EQ(s.relay.timeouts, 1);
@@ -207,12 +208,12 @@ TEST_F(RelayTest, AJunkFloodAtItsPortHoldsNothingUp) {
         flooder.sendTo(relayPort(), junk.data(), junk.size());
     const std::vector<Bytes> update = Update(40);
     for (const Bytes& d : update) master_.sendTo(upstreamPort_, d.data(), d.size());
-    relay_.step(now_);
+    relay_.Step(now_);
     EXPECT_EQ(BytesOfAll(ReceiveAllNow(slave)), update) << "one step passed the update on";
-    const int64_t firstStep = relay_.relaySnapshot(now_).relay.notMessages;
+    const int64_t firstStep = relay_.WholeSnapshot(now_).relay.notMessages;
     EXPECT_EQ(firstStep, Relay::kMaxClientDatagramsPerStep) << "one step reads a bounded number";
     step();
-    EXPECT_EQ(relay_.relaySnapshot(now_).relay.notMessages, Relay::kMaxClientDatagramsPerStep + 500);
+    EXPECT_EQ(relay_.WholeSnapshot(now_).relay.notMessages, Relay::kMaxClientDatagramsPerStep + 500);
 }
 
 }  // namespace

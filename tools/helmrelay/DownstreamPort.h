@@ -3,33 +3,29 @@
 // takes datagrams only from the address and port it subscribed to.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "UdpSocket.h"
+
 class DownstreamPort {
 public:
-    DownstreamPort() = default;
-    ~DownstreamPort();
-    DownstreamPort(const DownstreamPort&) = delete;
-    DownstreamPort& operator=(const DownstreamPort&) = delete;
-
     // False with a sentence in `error` when the port cannot be had.
-    bool open(const sockaddr_in& listen, std::string& error);
-    int fd() const { return fd_; }
+    bool Open(const sockaddr_in& listen, std::string& error);
+    UdpSocket& Socket() { return socket_; }
+    const UdpSocket& Socket() const { return socket_; }
     // The address and port bound (the port the system chose for port 0).
-    const sockaddr_in& address() const { return address_; }
+    const sockaddr_in& Address() const { return address_; }
 
     // One queued datagram, without waiting: its real length (a datagram
-    // longer than the buffer shows as one byte longer than any message), or
-    // -1 when nothing is queued or the receive failed.
-    int receive(sockaddr_in& from);
-    const uint8_t* data() const { return buffer_.data(); }
+    // longer than any message shows as one byte longer than that), or -1
+    // when nothing is queued or the receive failed.
+    int Receive(sockaddr_in& from);
+    const uint8_t* Data() const { return buffer_.data(); }
 
 private:
-    int fd_ = -1;
+    NativeUdpSocket socket_;
     sockaddr_in address_{};
     std::vector<uint8_t> buffer_;
 };

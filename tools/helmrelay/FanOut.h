@@ -1,18 +1,16 @@
 // The relay's sends: each datagram of the master to every receiver, bytes
 // unchanged, in the order the datagrams came. Datagrams are gathered and
 // leave together, one system call for many (datagram, receiver) pairs where
-// the system has sendmmsg. A send the system refuses is counted and the
-// others still go; a full send buffer is waited for briefly once per flush,
-// then what is left of that flush is dropped (counted), so no send holds
-// the loop.
+// the system has one (UdpSocket::SendBatch). A send the system refuses is
+// counted and the others still go; a full send buffer is waited for briefly
+// once per flush, then what is left of that flush is dropped (counted), so
+// no send holds the loop.
 #pragma once
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
 
 #include <cstdint>
 #include <vector>
+
+#include "UdpSocket.h"
 
 class FanOut {
 public:
@@ -28,33 +26,26 @@ public:
 
     FanOut();
     // The socket the datagrams leave from.
-    void attach(int fd) { fd_ = fd; }
+    void Attach(UdpSocket& socket) { socket_ = &socket; }
 
     // Copies the datagram; sends what was gathered first when there is no room.
-    void add(const uint8_t* datagram, int length, const std::vector<sockaddr_in>& receivers);
+    void Add(const uint8_t* datagram, int length, const std::vector<sockaddr_in>& receivers);
     // Sends what was gathered to the receivers.
-    void flush(const std::vector<sockaddr_in>& receivers);
+    void Flush(const std::vector<sockaddr_in>& receivers);
 
-    const Figures& figures() const { return figures_; }
+    const Figures& Counts() const { return figures_; }
 
 private:
     struct Gathered {
         size_t offset;
         size_t length;
     };
-    void send(const std::vector<sockaddr_in>& receivers);
-#ifdef HELM_HAVE_SENDMMSG
-    // Sends messages_[0, count); false when the socket stayed full.
-    bool sendBatch(unsigned count, bool& waited);
-#endif
+    void Send(const std::vector<sockaddr_in>& receivers);
 
-    int fd_ = -1;
+    UdpSocket* socket_ = nullptr;
     std::vector<uint8_t> arena_;
     size_t used_ = 0;
     std::vector<Gathered> gathered_;
-    std::vector<iovec> vectors_;
-#ifdef HELM_HAVE_SENDMMSG
-    std::vector<mmsghdr> messages_;
-#endif
+    std::vector<OutgoingDatagram> pairs_;
     Figures figures_;
 };

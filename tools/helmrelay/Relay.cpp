@@ -30,18 +30,18 @@ int32_t KeyEvents(const uint8_t* message, int length) {
 
 Relay::Relay(RelayEvents& events) : events_(events) {}
 
-bool Relay::open(const RelaySettings& settings, std::string& error) {
+bool Relay::Open(const RelaySettings& settings, std::string& error) {
     master_ = settings.master;
     ClientRules rules;
     rules.maxClients = settings.maxClients;
     rules.maxClientsPerAddress = settings.maxClientsPerAddress;
     rules.allowed = AllowList(settings.allowedClients);
     clients_ = ClientTable(rules);
-    refreshReceivers();
+    RefreshReceivers();
     if (settings.serveClients) {
-        if (!port_.open(settings.listen, error)) return false;
-        fanOut_.attach(port_.fd());
-        figures_.listen = AddressText(port_.address());
+        if (!port_.Open(settings.listen, error)) return false;
+        fanOut_.Attach(port_.Socket());
+        figures_.listen = AddressText(port_.Address());
     } else {
         figures_.listen = "(no clients of its own)";
     }
@@ -51,47 +51,50 @@ bool Relay::open(const RelaySettings& settings, std::string& error) {
             break;
         case TrunkSettings::Role::kNear:
             trunkNear_ = std::make_unique<TrunkNear>(events_);
-            if (!trunkNear_->open(settings.trunk, error)) return false;
+            if (!trunkNear_->Open(settings.trunk, error)) return false;
             break;
         case TrunkSettings::Role::kFar:
             // The trunk is its master: no subscription of its own.
             trunkFar_ = std::make_unique<TrunkFar>(events_);
-            return trunkFar_->open(settings.trunk, error);
+            return trunkFar_->Open(settings.trunk, error);
     }
-    return LinkWatch::open(settings.master, error);
+    return LinkWatch::Open(settings.master, error);
 }
 
-int Relay::trunkFd() const {
-    if (trunkNear_) return trunkNear_->fd();
-    if (trunkFar_) return trunkFar_->fd();
-    return -1;
+const UdpSocket* Relay::TrunkSocket() const {
+    if (trunkNear_) return &trunkNear_->Socket();
+    if (trunkFar_) return &trunkFar_->Socket();
+    return nullptr;
 }
 
-void Relay::step(double now) {
-    service(now);
-    if (trunkFar_) trunkFar_->pump(now, *this);
+void Relay::Step(double now) {
+    Service(now);
+    if (trunkFar_) trunkFar_->Pump(now, *this);
     if (trunkNear_) {
-        trunkNear_->pump(now, [this](const uint8_t* keys, int length) {
-            sendToMaster(keys, length);
+        trunkNear_->Pump(now, [this](const uint8_t* keys, int length) {
+            SendToMaster(keys, length);
             ++figures_.keyMessages;
             figures_.keyEvents += KeyEvents(keys, length);
         });
-        trunkNear_->tick(now);
+        trunkNear_->Tick(now);
     }
-    fanOut_.flush(receivers_);
-    takeClientDatagrams(now);
-    dropSilentClients(now);
-    reportDue(now);
+    fanOut_.Flush(receivers_);
+    TakeClientDatagrams(now);
+    DropSilentClients(now);
+    ReportDue(now);
 }
 
-void Relay::wait(double seconds) const {
-    pollfd readable[3] = {{fd(), POLLIN, 0}, {port_.fd(), POLLIN, 0}, {trunkFd(), POLLIN, 0}};
+void Relay::Wait(double seconds) const {
+    const UdpSocket* trunk = TrunkSocket();
+    pollfd readable[3] = {{fd(), POLLIN, 0},
+                          {static_cast<int>(port_.Socket().Handle()), POLLIN, 0},
+                          {trunk != nullptr ? static_cast<int>(trunk->Handle()) : -1, POLLIN, 0}};
     ::poll(readable, 3, static_cast<int>(std::clamp(seconds * 1000.0, 0.0, 1000.0)));
 }
 
 bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
     const bool taken = LinkWatch::onMessage(datagram, length, now);
-    const LinkTally::Take take = lastTake();
+    const LinkTally::Take take = LastTake();
     // Copies and numbers too old to judge stop here; every new number goes
     // on, also one of an update already behind, so that the slaves count
     // it as arrived, not lost.
@@ -99,39 +102,39 @@ bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
     const int32_t type = TypeOf(datagram);
     if (!heardMaster_) {
         heardMaster_ = true;
-        events_.say("first message from the master %s", AddressText(master_).c_str());
+        events_.Say("first message from the master %s", AddressText(master_).c_str());
     }
     if (type == wire::kStart && take == LinkTally::Take::kFresh) {
         // Clients confirmed since the last update get this one whole.
         clients_.Join();
-        refreshReceivers();
+        RefreshReceivers();
     }
-    fanOut_.add(datagram, length, receivers_);
-    if (trunkNear_) trunkNear_->onMasterMessage(datagram, length, take == LinkTally::Take::kFresh, now);
+    fanOut_.Add(datagram, length, receivers_);
+    if (trunkNear_) trunkNear_->OnMasterMessage(datagram, length, take == LinkTally::Take::kFresh, now);
     if (type == wire::kEnd) {
         // The end also answers the Hellos of addresses not yet confirmed:
         // one datagram the size of their Hello.
         // An update leaves as soon as its end has come.
-        fanOut_.flush(receivers_);
+        fanOut_.Flush(receivers_);
         answers_.clear();
         for (const Endpoint& answer : clients_.TakeAnswers()) answers_.push_back(AddressOf(answer));
         if (!answers_.empty()) {
-            fanOut_.add(datagram, length, answers_);
-            fanOut_.flush(answers_);
+            fanOut_.Add(datagram, length, answers_);
+            fanOut_.Flush(answers_);
         }
         ++figures_.updates;
         clients_.EndSent(now);
-        reportDepartures(now);
+        ReportDepartures(now);
     }
     return taken;
 }
 
-void Relay::takeClientDatagrams(double now) {
+void Relay::TakeClientDatagrams(double now) {
     for (int i = 0; i < kMaxClientDatagramsPerStep; ++i) {
         sockaddr_in from{};
-        const int length = port_.receive(from);
+        const int length = port_.Receive(from);
         if (length < 0) return;
-        const wire::Rejection why = wire::CheckDatagram(port_.data(), length);
+        const wire::Rejection why = wire::CheckDatagram(port_.Data(), length);
         if (why != wire::Rejection::kNone) {
             // Read past it: one bad datagram must not keep the good ones waiting.
             ++figures_.notMessages;
@@ -139,11 +142,11 @@ void Relay::takeClientDatagrams(double now) {
             rejected_.Count(from.sin_addr.s_addr, from.sin_port, wire::RejectionText(why));
             continue;
         }
-        takeClientMessage(port_.data(), length, from, now);
+        TakeClientMessage(port_.Data(), length, from, now);
     }
 }
 
-void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now) {
+void Relay::TakeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now) {
     const Endpoint sender = EndpointOf(from);
     switch (TypeOf(datagram)) {
         case wire::kHello:
@@ -158,10 +161,10 @@ void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockadd
             switch (clients_.Ack(sender, now)) {
                 case ClientTable::AckVerdict::kConfirmed:
                     ++figures_.subscriptions;
-                    if (clientLineAllowed(now, sender, "subscribed"))
-                        events_.say("client %s subscribed (%zu of %d)", AddressText(from).c_str(),
+                    if (ClientLineAllowed(now, sender, "subscribed"))
+                        events_.Say("client %s subscribed (%zu of %d)", AddressText(from).c_str(),
                                     clients_.Clients().size(), clients_.Rules().maxClients);
-                    reportDepartures(now);
+                    ReportDepartures(now);
                     break;
                 case ClientTable::AckVerdict::kRefused:
                     ++figures_.refused;
@@ -176,7 +179,7 @@ void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockadd
             }
             break;
         case wire::kKeyboard:
-            passKeysUp(datagram, length, from);
+            PassKeysUp(datagram, length, from);
             break;
         default:
             ++figures_.notForMaster;
@@ -184,7 +187,7 @@ void Relay::takeClientMessage(const uint8_t* datagram, int length, const sockadd
     }
 }
 
-void Relay::passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from) {
+void Relay::PassKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from) {
     wire::KeyboardRecord keys;
     std::memcpy(&keys, datagram, sizeof keys);
     const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
@@ -197,61 +200,61 @@ void Relay::passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& f
         return;
     }
     if (trunkFar_)
-        trunkFar_->sendKeys(datagram, length);
+        trunkFar_->SendKeys(datagram, length);
     else
-        sendToMaster(datagram, length);
+        SendToMaster(datagram, length);
     ++figures_.keyMessages;
     figures_.keyEvents += count;
 }
 
-void Relay::dropSilentClients(double now) {
+void Relay::DropSilentClients(double now) {
     clients_.DropSilent(now);
-    reportDepartures(now);
+    ReportDepartures(now);
 }
 
-void Relay::reportDepartures(double now) {
+void Relay::ReportDepartures(double now) {
     const std::vector<ClientTable::Departure> departures = clients_.TakeDepartures();
     if (departures.empty()) return;
-    refreshReceivers();
+    RefreshReceivers();
     for (const ClientTable::Departure& left : departures) {
         const std::string who = EndpointText(left.client.endpoint);
         switch (left.why) {
             case ClientTable::Leaving::kSilent:
                 ++figures_.timeouts;
-                if (clientLineAllowed(now, left.client.endpoint, "timed out"))
-                    events_.say("client %s timed out (no Ack for %.0f s)", who.c_str(),
+                if (ClientLineAllowed(now, left.client.endpoint, "timed out"))
+                    events_.Say("client %s timed out (no Ack for %.0f s)", who.c_str(),
                                 clients_.Rules().silenceSeconds);
                 break;
             case ClientTable::Leaving::kFewAcks:
                 ++figures_.timeouts;
-                if (clientLineAllowed(now, left.client.endpoint, "too few acknowledgements"))
-                    events_.say("client %s acknowledges too few updates: unconfirmed until it answers again",
+                if (ClientLineAllowed(now, left.client.endpoint, "too few acknowledgements"))
+                    events_.Say("client %s acknowledges too few updates: unconfirmed until it answers again",
                                 who.c_str());
                 break;
             case ClientTable::Leaving::kDisplaced:
                 ++figures_.timeouts;
-                if (clientLineAllowed(now, left.client.endpoint, "displaced"))
-                    events_.say("client %s acknowledges too few updates: its place goes to a newcomer", who.c_str());
+                if (ClientLineAllowed(now, left.client.endpoint, "displaced"))
+                    events_.Say("client %s acknowledges too few updates: its place goes to a newcomer", who.c_str());
                 break;
         }
     }
 }
 
-bool Relay::clientLineAllowed(double now, const Endpoint& about, const char* what) {
+bool Relay::ClientLineAllowed(double now, const Endpoint& about, const char* what) {
     if (lines_.Take(now)) return true;
     linesHeld_.Count(about.address, about.port, what);
     return false;
 }
 
-void Relay::refreshReceivers() {
+void Relay::RefreshReceivers() {
     receivers_.clear();
     for (const Endpoint& receiver : clients_.Receivers()) receivers_.push_back(AddressOf(receiver));
 }
 
-void Relay::reportDue(double now) {
+void Relay::ReportDue(double now) {
     if (refused_.Due(now)) {
         const ThrottledReport::Summary s = refused_.Take(now);
-        events_.say(
+        events_.Say(
             "refused %d subscriptions, the client table is full (maxClients=%d, maxClientsPerAddress=%d); "
             "last from %s",
             s.count, clients_.Rules().maxClients, clients_.Rules().maxClientsPerAddress,
@@ -259,46 +262,46 @@ void Relay::reportDue(double now) {
     }
     if (notAllowed_.Due(now)) {
         const ThrottledReport::Summary s = notAllowed_.Take(now);
-        events_.say("ignored %d Hellos from addresses the allow-list does not admit; last from %s", s.count,
+        events_.Say("ignored %d Hellos from addresses the allow-list does not admit; last from %s", s.count,
                     EndpointText({s.address, s.port}).c_str());
     }
     if (linesHeld_.Due(now)) {
         const ThrottledReport::Summary s = linesHeld_.Take(now);
-        events_.say("%d more client events not told one by one; last: %s, %s", s.count, s.reason,
+        events_.Say("%d more client events not told one by one; last: %s, %s", s.count, s.reason,
                     EndpointText({s.address, s.port}).c_str());
     }
     if (rejected_.Due(now)) {
         const ThrottledReport::Summary s = rejected_.Take(now);
-        events_.say("ignored %d datagrams that are no message; last: %s, from %s", s.count, s.reason,
+        events_.Say("ignored %d datagrams that are no message; last: %s, from %s", s.count, s.reason,
                     EndpointText({s.address, s.port}).c_str());
     }
     if (strangers_.Due(now)) {
         const ThrottledReport::Summary s = strangers_.Take(now);
-        events_.say("ignored %d key messages of senders that are no client; last from %s", s.count,
+        events_.Say("ignored %d key messages of senders that are no client; last from %s", s.count,
                     EndpointText({s.address, s.port}).c_str());
     }
     // The master's figures cost a snapshot: looked at once a second.
     if (now < nextRestartCheck_) return;
     nextRestartCheck_ = now + 1.0;
-    const int64_t restarts = snapshot(now).link.restarts;
+    const int64_t restarts = Snapshot(now).link.restarts;
     if (restarts > restartsSeen_) {
         restartsSeen_ = restarts;
-        events_.say("the master numbers its messages afresh (it restarted)");
+        events_.Say("the master numbers its messages afresh (it restarted)");
     }
 }
 
-RelaySnapshot Relay::relaySnapshot(double now) const {
+RelaySnapshot Relay::WholeSnapshot(double now) const {
     RelaySnapshot s;
-    s.upstream = snapshot(now);
+    s.upstream = Snapshot(now);
     s.relay = figures_;
-    const FanOut::Figures& sent = fanOut_.figures();
+    const FanOut::Figures& sent = fanOut_.Counts();
     s.relay.datagrams = sent.datagrams;
     s.relay.bytes = sent.bytes;
     s.relay.sends = sent.sends;
     s.relay.failedSends = sent.failed;
-    if (trunkNear_) s.trunk = trunkNear_->figures();
+    if (trunkNear_) s.trunk = trunkNear_->Figures();
     if (trunkFar_) {
-        s.trunk = trunkFar_->figures();
+        s.trunk = trunkFar_->Figures();
         s.upstream.master = "trunk " + s.trunk.peer;
     }
     for (const ClientTable::Client& c : clients_.Clients()) {

@@ -13,8 +13,6 @@
 // a flood on one side cannot hold the other.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,35 +47,36 @@ public:
 
     explicit Relay(RelayEvents& events);
 
-    bool open(const RelaySettings& settings, std::string& error);
-    int listenFd() const { return port_.fd(); }
-    const sockaddr_in& listenAddress() const { return port_.address(); }
+    bool Open(const RelaySettings& settings, std::string& error);
+    const UdpSocket& ListenSocket() const { return port_.Socket(); }
+    const sockaddr_in& ListenAddress() const { return port_.Address(); }
 
     // One turn: the master's datagrams passed on, the clients' datagrams
     // taken in, silent clients dropped, summaries reported when due.
-    void step(double now);
-    // Waits until either socket has something or `seconds` have passed.
-    void wait(double seconds) const;
+    void Step(double now);
+    // Waits until any of its sockets has something or `seconds` have passed.
+    void Wait(double seconds) const;
     // When the next Hello upstream is due.
-    double nextRenewal() const { return trunkFar_ ? trunkFar_->nextHello() : LinkWatch::nextRenewal(); }
-    int trunkFd() const;
+    double NextRenewal() const { return trunkFar_ ? trunkFar_->NextHello() : LinkWatch::NextRenewal(); }
 
-    RelaySnapshot relaySnapshot(double now) const;
+    // The upstream link's figures with the relay's own, the trunk's and the clients'.
+    RelaySnapshot WholeSnapshot(double now) const;
 
 protected:
     bool onMessage(const uint8_t* datagram, int length, double now) override;
 
 private:
-    void takeClientDatagrams(double now);
-    void takeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
-    void passKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
-    void dropSilentClients(double now);
-    void reportDepartures(double now);
+    const UdpSocket* TrunkSocket() const;
+    void TakeClientDatagrams(double now);
+    void TakeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
+    void PassKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
+    void DropSilentClients(double now);
+    void ReportDepartures(double now);
     // The client table's receivers as socket addresses, after any change.
-    void refreshReceivers();
+    void RefreshReceivers();
     // A line about one client, unless they come faster than a few a second.
-    bool clientLineAllowed(double now, const Endpoint& about, const char* what);
-    void reportDue(double now);
+    bool ClientLineAllowed(double now, const Endpoint& about, const char* what);
+    void ReportDue(double now);
 
     RelayEvents& events_;
     sockaddr_in master_{};

@@ -22,7 +22,7 @@ std::string Stamp() {
 
 }  // namespace
 
-void RelayEvents::say(const char* format, ...) {
+void RelayEvents::Say(const char* format, ...) {
     if (sink_ == Sink::kNone) return;
     char text[400];
     va_list args;

@@ -16,8 +16,8 @@ public:
 
     explicit RelayEvents(Sink sink = Sink::kStandardError) : sink_(sink) {}
 
-    void say(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    const std::deque<std::string>& recent() const { return recent_; }
+    void Say(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    const std::deque<std::string>& Recent() const { return recent_; }
 
 private:
     Sink sink_;

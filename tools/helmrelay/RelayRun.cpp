@@ -18,20 +18,20 @@ namespace {
 constexpr double kLongestWait = 0.25;
 
 void SayWhatItRelays(RelayEvents& events, const RelayOptions& options, const Relay& relay) {
-    const std::string clients = options.serveClients ? "clients at " + AddressText(relay.listenAddress()) +
+    const std::string clients = options.serveClients ? "clients at " + AddressText(relay.ListenAddress()) +
                                                            " (at most " + std::to_string(options.maxClients) + ")"
                                                      : "no clients of its own";
     const char* seal = options.trunk.insecure ? "insecure: neither authenticated nor encrypted" : "sealed with the key";
     switch (options.trunk.role) {
         case TrunkSettings::Role::kNone:
-            events.say("relaying %s to %s", AddressText(options.master).c_str(), clients.c_str());
+            events.Say("relaying %s to %s", AddressText(options.master).c_str(), clients.c_str());
             break;
         case TrunkSettings::Role::kNear:
-            events.say("relaying %s to a trunk at %s (%s) and %s", AddressText(options.master).c_str(),
+            events.Say("relaying %s to a trunk at %s (%s) and %s", AddressText(options.master).c_str(),
                        AddressText(options.trunk.address).c_str(), seal, clients.c_str());
             break;
         case TrunkSettings::Role::kFar:
-            events.say("relaying the trunk from %s (%s) to %s", AddressText(options.trunk.address).c_str(), seal,
+            events.Say("relaying the trunk from %s (%s) to %s", AddressText(options.trunk.address).c_str(), seal,
                        clients.c_str());
             break;
     }
@@ -48,29 +48,29 @@ int RunRelay(const RelayOptions& options) {
     std::string error;
     RelaySettings settings{options.master,         options.listen, options.maxClients,  options.maxClientsPerAddress,
                            options.allowedClients, options.trunk,  options.serveClients};
-    if (!relay.open(settings, error)) {
+    if (!relay.Open(settings, error)) {
         std::fprintf(stderr, "helmrelay: %s\n", error.c_str());
         return 2;
     }
     SayWhatItRelays(events, options, relay);
 
     ProgramLoop loop(options.seconds, live ? options.refreshHz : 0.0);
-    double now = loop.start();
-    while (loop.running(now)) {
-        relay.step(now);
-        if (loop.frameDue(now)) loop.draw(RelayScreen(relay.relaySnapshot(now), events.recent()), now);
-        relay.wait(loop.wake(std::min(relay.nextRenewal(), now + kLongestWait)) - now);
+    double now = loop.Start();
+    while (loop.Running(now)) {
+        relay.Step(now);
+        if (loop.FrameDue(now)) loop.Draw(RelayScreen(relay.WholeSnapshot(now), events.Recent()), now);
+        relay.Wait(loop.Wake(std::min(relay.NextRenewal(), now + kLongestWait)) - now);
         now = SteadySeconds();
     }
-    relay.step(now);
-    const RelaySnapshot snapshot = relay.relaySnapshot(now);
-    loop.draw(RelayScreen(snapshot, events.recent()), now);
+    relay.Step(now);
+    const RelaySnapshot snapshot = relay.WholeSnapshot(now);
+    loop.Draw(RelayScreen(snapshot, events.Recent()), now);
     if (options.output == RelayOptions::Output::kJson) std::fputs(RelayJson(snapshot).c_str(), stdout);
     if (options.output == RelayOptions::Output::kOnce) std::fputs(RelayScreen(snapshot, {}).c_str(), stdout);
     std::fflush(stdout);
     if (snapshot.upstream.link.updates > 0) return 0;
     std::fprintf(
         stderr, "helmrelay: %s\n",
-        NoUpdateText(AddressText(options.master), now - loop.start(), snapshot.upstream.link.datagrams > 0).c_str());
+        NoUpdateText(AddressText(options.master), now - loop.Start(), snapshot.upstream.link.datagrams > 0).c_str());
     return 1;
 }

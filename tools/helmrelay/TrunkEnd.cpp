@@ -1,7 +1,5 @@
 #include "TrunkEnd.h"
 
-#include <sys/socket.h>
-
 #include <cstring>
 
 #include "MasterAddress.h"
@@ -10,7 +8,7 @@
 
 TrunkEnd::TrunkEnd(RelayEvents& events) : events_(events), run_(trunk::TrunkSeal::NewRun()) {}
 
-bool TrunkEnd::openEnd(const TrunkSettings& settings, const sockaddr_in& local, std::string& error) {
+bool TrunkEnd::OpenEnd(const TrunkSettings& settings, const sockaddr_in& local, std::string& error) {
     if (settings.insecure) {
         seal_.useNoKey();
     } else if (settings.keyFile.empty()) {
@@ -19,21 +17,21 @@ bool TrunkEnd::openEnd(const TrunkSettings& settings, const sockaddr_in& local, 
     } else if (!seal_.loadKeyFile(settings.keyFile, error)) {
         return false;
     }
-    if (!port_.open(local, error)) return false;
+    if (!port_.Open(local, error)) return false;
     figures_.active = true;
     figures_.sealed = seal_.sealed();
-    figures_.local = AddressText(port_.address());
+    figures_.local = AddressText(port_.Address());
     return true;
 }
 
-bool TrunkEnd::receive(Arrival& arrival) {
+bool TrunkEnd::Receive(Arrival& arrival) {
     while (readThisTurn_ < kMaxDatagramsPerTurn) {
-        const int length = port_.receive(arrival.from);
+        const int length = port_.Receive(arrival.from);
         if (length < 0) break;
         ++readThisTurn_;
         trunk::ClearHeader header;
-        const trunk::Refusal why = trunk::ReadClearHeader(port_.data(), length, seal_.sealed(), header);
-        if (why != trunk::Refusal::kNone || !seal_.open(port_.data(), length, header, body_)) {
+        const trunk::Refusal why = trunk::ReadClearHeader(port_.Data(), length, seal_.sealed(), header);
+        if (why != trunk::Refusal::kNone || !seal_.open(port_.Data(), length, header, body_)) {
             // Unread: neither its body nor its claims are used.
             ++figures_.authFailures;
             unauthenticated_.Count(arrival.from.sin_addr.s_addr, arrival.from.sin_port,
@@ -55,30 +53,30 @@ bool TrunkEnd::receive(Arrival& arrival) {
     return false;
 }
 
-void TrunkEnd::send(trunk::Kind kind, uint64_t echo, const uint8_t* rest, int length, const sockaddr_in& to) {
+void TrunkEnd::Send(trunk::Kind kind, uint64_t echo, const uint8_t* rest, int length, const sockaddr_in& to) {
     trunk::Bytes body(trunk::kEchoSize + length);
     trunk::Store<uint64_t>(body.data(), echo);
     if (length > 0) std::memcpy(body.data() + trunk::kEchoSize, rest, length);
     seal_.seal(kind, run_, ++counter_, body.data(), static_cast<int>(body.size()), outgoing_);
     lastSentBytes_ = static_cast<int64_t>(outgoing_.size());
     // A lost datagram is made good by the next update, Hello or Ack.
-    ::sendto(port_.fd(), outgoing_.data(), outgoing_.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    port_.Socket().SendTo(outgoing_.data(), static_cast<int>(outgoing_.size()), to);
 }
 
-void TrunkEnd::countReplay(const sockaddr_in& from) {
+void TrunkEnd::CountReplay(const sockaddr_in& from) {
     ++figures_.replays;
     replayed_.Count(from.sin_addr.s_addr, from.sin_port);
 }
 
-void TrunkEnd::reportDue(double now) {
+void TrunkEnd::ReportDue(double now) {
     if (unauthenticated_.Due(now)) {
         const ThrottledReport::Summary s = unauthenticated_.Take(now);
-        events_.say("trunk: dropped %d datagrams that do not authenticate (%s); last from %s", s.count, s.reason,
+        events_.Say("trunk: dropped %d datagrams that do not authenticate (%s); last from %s", s.count, s.reason,
                     EndpointText({s.address, s.port}).c_str());
     }
     if (replayed_.Due(now)) {
         const ThrottledReport::Summary s = replayed_.Take(now);
-        events_.say("trunk: dropped %d datagrams seen before or of another run (copies or replays); last from %s",
+        events_.Say("trunk: dropped %d datagrams seen before or of another run (copies or replays); last from %s",
                     s.count, EndpointText({s.address, s.port}).c_str());
     }
 }

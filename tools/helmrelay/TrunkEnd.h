@@ -4,8 +4,6 @@
 // dropped unread, counted and reported at most once a second.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstdint>
 #include <string>
 
@@ -35,12 +33,12 @@ public:
     explicit TrunkEnd(RelayEvents& events);
     virtual ~TrunkEnd() = default;
 
-    int fd() const { return port_.fd(); }
-    const TrunkFigures& figures() const { return figures_; }
+    const UdpSocket& Socket() const { return port_.Socket(); }
+    const TrunkFigures& Figures() const { return figures_; }
 
 protected:
     // The key (or none, when insecure) and the socket.
-    bool openEnd(const TrunkSettings& settings, const sockaddr_in& local, std::string& error);
+    bool OpenEnd(const TrunkSettings& settings, const sockaddr_in& local, std::string& error);
 
     struct Arrival {
         trunk::Kind kind;
@@ -53,11 +51,11 @@ protected:
     };
     // The next datagram that authenticates, or false when nothing is queued
     // (or a turn's worth has been read).
-    bool receive(Arrival& arrival);
-    void send(trunk::Kind kind, uint64_t echo, const uint8_t* rest, int length, const sockaddr_in& to);
+    bool Receive(Arrival& arrival);
+    void Send(trunk::Kind kind, uint64_t echo, const uint8_t* rest, int length, const sockaddr_in& to);
     // Authenticated, but seen before or of a run that is over.
-    void countReplay(const sockaddr_in& from);
-    void reportDue(double now);
+    void CountReplay(const sockaddr_in& from);
+    void ReportDue(double now);
 
     RelayEvents& events_;
     TrunkFigures figures_;

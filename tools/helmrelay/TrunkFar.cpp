@@ -1,69 +1,64 @@
 #include "TrunkFar.h"
 
-#include <arpa/inet.h>
-
 #include "MasterAddress.h"
 #include "SocketAddress.h"
 #include "TrunkBytes.h"
 #include "WireCheck.h"
 
-bool TrunkFar::open(const TrunkSettings& settings, std::string& error) {
+bool TrunkFar::Open(const TrunkSettings& settings, std::string& error) {
     near_ = settings.address;
     figures_.nearEnd = false;
     figures_.peer = AddressText(near_);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
     const bool loopback = (ntohl(near_.sin_addr.s_addr) >> 24) == 127;
-    local.sin_addr.s_addr = htonl(loopback ? INADDR_LOOPBACK : INADDR_ANY);
-    return openEnd(settings, local, error);
+    return OpenEnd(settings, loopback ? LoopbackAddressOn(0) : AnyLocalAddress(0), error);
 }
 
-void TrunkFar::sendHello() { send(trunk::Kind::kHello, peer_.run(), nullptr, 0, near_); }
+void TrunkFar::SendHello() { Send(trunk::Kind::kHello, peer_.run(), nullptr, 0, near_); }
 
-void TrunkFar::sendKeys(const uint8_t* message, int length) {
-    send(trunk::Kind::kKeys, peer_.run(), message, length, near_);
+void TrunkFar::SendKeys(const uint8_t* message, int length) {
+    Send(trunk::Kind::kKeys, peer_.run(), message, length, near_);
     ++figures_.keyMessages;
 }
 
-void TrunkFar::pump(double now, MasterSubscription::Listener& listener) {
+void TrunkFar::Pump(double now, MasterSubscription::Listener& listener) {
     if (now >= nextHello_) {
-        sendHello();
+        SendHello();
         nextHello_ = now + kHelloSeconds;
     }
     Arrival arrival;
-    while (receive(arrival)) {
+    while (Receive(arrival)) {
         // Only data comes this way; and only what names this run and comes
         // from a run of the near end not left behind, each counter once.
         const bool replayed = arrival.kind != trunk::Kind::kData || arrival.echo != run_ ||
                               peer_.retired(arrival.run) ||
                               (arrival.run == peer_.run() && !peer_.fresh(arrival.counter));
         if (replayed) {
-            countReplay(arrival.from);
+            CountReplay(arrival.from);
             continue;
         }
         if (arrival.run != peer_.run()) {
-            if (peer_.known()) events_.say("trunk: the near end started again; its updates are numbered afresh");
+            if (peer_.known()) events_.Say("trunk: the near end started again; its updates are numbered afresh");
             peer_.switchTo(arrival.run);
             decoder_.reset();
         }
         peer_.take(arrival.counter);
-        takeData(arrival, now, listener);
+        TakeData(arrival, now, listener);
     }
     trunk::AckBody ack;
     if (decoder_.takeAcknowledgement(ack)) {
         uint8_t body[8];
         trunk::Store<uint32_t>(body, ack.newest);
         trunk::Store<uint32_t>(body + 4, ack.earlier);
-        send(trunk::Kind::kAck, peer_.run(), body, sizeof body, near_);
+        Send(trunk::Kind::kAck, peer_.run(), body, sizeof body, near_);
     }
     if (failures_.Due(now)) {
         const ThrottledReport::Summary s = failures_.Take(now);
-        events_.say("trunk: %d groups could not be restored (%s)", s.count, s.reason);
+        events_.Say("trunk: %d groups could not be restored (%s)", s.count, s.reason);
     }
-    reportDue(now);
+    ReportDue(now);
 }
 
-void TrunkFar::takeData(const Arrival& arrival, double now, MasterSubscription::Listener& listener) {
+void TrunkFar::TakeData(const Arrival& arrival, double now, MasterSubscription::Listener& listener) {
     ++figures_.dataDatagrams;
     trunk::DataBody data;
     const trunk::Refusal why = trunk::ReadData(arrival.rest, arrival.length, data);

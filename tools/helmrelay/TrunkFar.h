@@ -20,18 +20,18 @@ public:
 
     explicit TrunkFar(RelayEvents& events) : TrunkEnd(events) {}
 
-    bool open(const TrunkSettings& settings, std::string& error);
+    bool Open(const TrunkSettings& settings, std::string& error);
 
     // A Hello when due, then what the near end sent: each restored message
     // that passes the receive checks goes to `listener`.
-    void pump(double now, MasterSubscription::Listener& listener);
-    double nextHello() const { return nextHello_; }
+    void Pump(double now, MasterSubscription::Listener& listener);
+    double NextHello() const { return nextHello_; }
     // A KeyboardMessage of a client, up to the master.
-    void sendKeys(const uint8_t* message, int length);
+    void SendKeys(const uint8_t* message, int length);
 
 private:
-    void takeData(const Arrival& arrival, double now, MasterSubscription::Listener& listener);
-    void sendHello();
+    void TakeData(const Arrival& arrival, double now, MasterSubscription::Listener& listener);
+    void SendHello();
 
     sockaddr_in near_{};
     trunk::TrunkDecoder decoder_;

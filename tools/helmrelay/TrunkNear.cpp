@@ -4,30 +4,30 @@
 #include "WireCheck.h"
 #include "WireRecords.h"
 
-bool TrunkNear::open(const TrunkSettings& settings, std::string& error) {
+bool TrunkNear::Open(const TrunkSettings& settings, std::string& error) {
     figures_.nearEnd = true;
-    return openEnd(settings, settings.address, error);
+    return OpenEnd(settings, settings.address, error);
 }
 
-void TrunkNear::onMasterMessage(const uint8_t* datagram, int length, bool fresh, double now) {
+void TrunkNear::OnMasterMessage(const uint8_t* datagram, int length, bool fresh, double now) {
     const int32_t type = wire::TypeOf(datagram, length);
     if (!fresh) {
         // Late: an update already sent; it goes on alone, as the relay passes it on.
         encoder_.encodeLoose(datagram, length, bodies_);
-        sendBodies();
+        SendBodies();
         return;
     }
     // A start while an update is still open: that update's end was lost.
-    if (type == wire::kStart && encoder_.gathering()) flushUpdate();
-    if (encoder_.gathered() >= trunk::kMaxMessagesPerUpdate) flushUpdate();
+    if (type == wire::kStart && encoder_.gathering()) FlushUpdate();
+    if (encoder_.gathered() >= trunk::kMaxMessagesPerUpdate) FlushUpdate();
     if (!encoder_.gathering()) gatheringSince_ = now;
     encoder_.add(datagram, length);
-    if (type == wire::kEnd) flushUpdate();
+    if (type == wire::kEnd) FlushUpdate();
 }
 
-void TrunkNear::flushUpdate() {
+void TrunkNear::FlushUpdate() {
     encoder_.finishUpdate(bodies_);
-    sendBodies();
+    SendBodies();
     const trunk::TrunkEncoder::Figures& e = encoder_.figures();
     figures_.updates = e.updates;
     figures_.rawBytes = e.rawBytes;
@@ -35,19 +35,19 @@ void TrunkNear::flushUpdate() {
     figures_.baselineAge = e.lastBaselineAge;
 }
 
-void TrunkNear::sendBodies() {
+void TrunkNear::SendBodies() {
     // Without a far end the update is encoded all the same: its numbering
     // and the baselines stay one sequence.
     for (const trunk::Bytes& body : bodies_) {
         if (!serving_) continue;
-        send(trunk::Kind::kData, peer_.run(), body.data(), static_cast<int>(body.size()), peerAddress_);
+        Send(trunk::Kind::kData, peer_.run(), body.data(), static_cast<int>(body.size()), peerAddress_);
         figures_.trunkBytes += lastSentBytes_;
         ++figures_.dataDatagrams;
     }
     bodies_.clear();
 }
 
-void TrunkNear::takeHello(const Arrival& arrival, double now) {
+void TrunkNear::TakeHello(const Arrival& arrival, double now) {
     if (arrival.run == peer_.run()) {
         // Its address may change (a router's new mapping): the newest wins.
         peerAddress_ = arrival.from;
@@ -56,12 +56,12 @@ void TrunkNear::takeHello(const Arrival& arrival, double now) {
         if (!serving_) {
             serving_ = true;
             figures_.peer = AddressText(peerAddress_);
-            events_.say("trunk: far end %s is back", figures_.peer.c_str());
+            events_.Say("trunk: far end %s is back", figures_.peer.c_str());
         }
         return;
     }
-    if (peerLive(now) && proven_) {
-        countReplay(arrival.from);
+    if (PeerLive(now) && proven_) {
+        CountReplay(arrival.from);
         return;
     }
     peer_.switchTo(arrival.run);
@@ -72,29 +72,29 @@ void TrunkNear::takeHello(const Arrival& arrival, double now) {
     serving_ = true;
     encoder_.forgetConfirmations();
     figures_.peer = AddressText(peerAddress_);
-    events_.say("trunk: far end %s subscribed", figures_.peer.c_str());
+    events_.Say("trunk: far end %s subscribed", figures_.peer.c_str());
 }
 
-void TrunkNear::pump(double now, const std::function<void(const uint8_t*, int)>& keysUp) {
+void TrunkNear::Pump(double now, const std::function<void(const uint8_t*, int)>& keysUp) {
     Arrival arrival;
-    while (receive(arrival)) {
+    while (Receive(arrival)) {
         if (peer_.retired(arrival.run)) {
-            countReplay(arrival.from);
+            CountReplay(arrival.from);
             continue;
         }
         const bool current = arrival.run == peer_.run();
         if (current && !peer_.fresh(arrival.counter)) {
-            countReplay(arrival.from);
+            CountReplay(arrival.from);
             continue;
         }
         if (arrival.kind == trunk::Kind::kHello) {
-            takeHello(arrival, now);
+            TakeHello(arrival, now);
             if (arrival.run == peer_.run()) peer_.take(arrival.counter);
             continue;
         }
         // Acks and keys only from the far end served, meant for this run.
         if (!current || arrival.echo != run_) {
-            countReplay(arrival.from);
+            CountReplay(arrival.from);
             continue;
         }
         peer_.take(arrival.counter);
@@ -112,14 +112,14 @@ void TrunkNear::pump(double now, const std::function<void(const uint8_t*, int)>&
     }
 }
 
-void TrunkNear::tick(double now) {
-    if (encoder_.gathering() && now - gatheringSince_ > kLongestUpdate) flushUpdate();
-    if (serving_ && !peerLive(now)) {
-        events_.say("trunk: far end %s timed out (nothing for %.0f s)", figures_.peer.c_str(), kSilenceSeconds);
+void TrunkNear::Tick(double now) {
+    if (encoder_.gathering() && now - gatheringSince_ > kLongestUpdate) FlushUpdate();
+    if (serving_ && !PeerLive(now)) {
+        events_.Say("trunk: far end %s timed out (nothing for %.0f s)", figures_.peer.c_str(), kSilenceSeconds);
         figures_.peer.clear();
         // Its next Hello brings it back; until then another far end may take its place.
         serving_ = false;
         proven_ = false;
     }
-    reportDue(now);
+    ReportDue(now);
 }

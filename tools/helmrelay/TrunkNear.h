@@ -22,21 +22,21 @@ public:
 
     explicit TrunkNear(RelayEvents& events) : TrunkEnd(events) {}
 
-    bool open(const TrunkSettings& settings, std::string& error);
+    bool Open(const TrunkSettings& settings, std::string& error);
 
     // Every new datagram of the master (fresh: of the update being sent;
     // otherwise a late one of an update already behind).
-    void onMasterMessage(const uint8_t* datagram, int length, bool fresh, double now);
+    void OnMasterMessage(const uint8_t* datagram, int length, bool fresh, double now);
     // What the far end sent; key messages go to `keysUp`.
-    void pump(double now, const std::function<void(const uint8_t*, int)>& keysUp);
+    void Pump(double now, const std::function<void(const uint8_t*, int)>& keysUp);
     // Time-outs, an update that ends no more, reports.
-    void tick(double now);
+    void Tick(double now);
 
 private:
-    void flushUpdate();
-    void sendBodies();
-    bool peerLive(double now) const { return peer_.known() && now - lastContact_ <= kSilenceSeconds; }
-    void takeHello(const Arrival& arrival, double now);
+    void FlushUpdate();
+    void SendBodies();
+    bool PeerLive(double now) const { return peer_.known() && now - lastContact_ <= kSilenceSeconds; }
+    void TakeHello(const Arrival& arrival, double now);
 
     trunk::TrunkEncoder encoder_;
     trunk::PeerRun peer_;

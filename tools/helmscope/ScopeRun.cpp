@@ -16,26 +16,26 @@
 int RunScope(const ScopeOptions& options) {
     LinkWatch watch;
     std::string error;
-    if (!watch.open(options.master, error)) {
+    if (!watch.Open(options.master, error)) {
         std::fprintf(stderr, "helmscope: %s\n", error.c_str());
         return 2;
     }
     ProgramLoop loop(options.seconds, options.output == ScopeOptions::Output::kLive ? options.refreshHz : 0.0);
-    double now = loop.start();
-    while (loop.running(now)) {
-        watch.service(now);
-        if (loop.frameDue(now)) loop.draw(StatusScreen(watch.snapshot(now), "helmscope"), now);
-        const double wake = loop.wake(watch.nextRenewal());
+    double now = loop.Start();
+    while (loop.Running(now)) {
+        watch.Service(now);
+        if (loop.FrameDue(now)) loop.Draw(StatusScreen(watch.Snapshot(now), "helmscope"), now);
+        const double wake = loop.Wake(watch.NextRenewal());
         const int timeoutMs = static_cast<int>(std::clamp((wake - now) * 1000.0, 0.0, 1000.0));
         pollfd readable{watch.fd(), POLLIN, 0};
         ::poll(&readable, 1, timeoutMs);
         now = SteadySeconds();
     }
-    watch.service(now);
-    const LinkSnapshot snapshot = watch.snapshot(now);
+    watch.Service(now);
+    const LinkSnapshot snapshot = watch.Snapshot(now);
     switch (options.output) {
         case ScopeOptions::Output::kLive:
-            loop.draw(StatusScreen(snapshot, "helmscope"), now);
+            loop.Draw(StatusScreen(snapshot, "helmscope"), now);
             break;
         case ScopeOptions::Output::kJson:
             std::fputs(SnapshotJson(snapshot).c_str(), stdout);
@@ -47,6 +47,6 @@ int RunScope(const ScopeOptions& options) {
     std::fflush(stdout);
     if (snapshot.link.updates > 0) return 0;
     std::fprintf(stderr, "helmscope: %s\n",
-                 NoUpdateText(AddressText(options.master), now - loop.start(), snapshot.link.datagrams > 0).c_str());
+                 NoUpdateText(AddressText(options.master), now - loop.Start(), snapshot.link.datagrams > 0).c_str());
     return 1;
 }

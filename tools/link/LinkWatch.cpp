@@ -4,12 +4,12 @@
 
 #include "MasterAddress.h"
 
-bool LinkWatch::open(const sockaddr_in& master, std::string& error) {
+bool LinkWatch::Open(const sockaddr_in& master, std::string& error) {
     opened_ = false;
     return subscription_.open(master, error);
 }
 
-void LinkWatch::service(double now) {
+void LinkWatch::Service(double now) {
     if (!opened_) {
         opened_ = true;
         openedAt_ = now;
@@ -29,7 +29,7 @@ bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
     return take == LinkTally::Take::kFresh;
 }
 
-LinkSnapshot LinkWatch::snapshot(double now) const {
+LinkSnapshot LinkWatch::Snapshot(double now) const {
     LinkSnapshot s;
     s.master = AddressText(subscription_.master());
     s.watchedSeconds = opened_ ? now - openedAt_ : 0.0;

@@ -15,14 +15,14 @@
 
 class LinkWatch : protected MasterSubscription::Listener {
 public:
-    bool open(const sockaddr_in& master, std::string& error);
+    bool Open(const sockaddr_in& master, std::string& error);
     int fd() const { return subscription_.fd(); }
 
     // Hello when due, then whatever is queued. `now` on a steady clock, s.
-    void service(double now);
-    double nextRenewal() const { return subscription_.nextRenewal(); }
+    void Service(double now);
+    double NextRenewal() const { return subscription_.nextRenewal(); }
 
-    LinkSnapshot snapshot(double now) const;
+    LinkSnapshot Snapshot(double now) const;
 
 protected:
     // Each message of the master that passed the receive checks: counted,
@@ -32,9 +32,9 @@ protected:
     bool onMessage(const uint8_t* datagram, int length, double now) override;
     // How the message just passed to onMessage was judged (a forwarder
     // passes on every new number, also those of an update already behind).
-    LinkTally::Take lastTake() const { return lastTake_; }
+    LinkTally::Take LastTake() const { return lastTake_; }
     // See MasterSubscription::sendToMaster.
-    void sendToMaster(const uint8_t* message, int length) { subscription_.sendToMaster(message, length); }
+    void SendToMaster(const uint8_t* message, int length) { subscription_.sendToMaster(message, length); }
 
 private:
     MasterSubscription subscription_;

@@ -16,7 +16,7 @@ LiveView::~LiveView() {
     std::fflush(stdout);
 }
 
-void LiveView::draw(const std::string& screen, double now) {
+void LiveView::Draw(const std::string& screen, double now) {
     if (terminal_) {
         std::fputs("\x1b[H\x1b[2J", stdout);
         std::fputs(screen.c_str(), stdout);

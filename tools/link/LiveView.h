@@ -12,9 +12,9 @@ public:
     LiveView(const LiveView&) = delete;
     LiveView& operator=(const LiveView&) = delete;
 
-    bool terminal() const { return terminal_; }
-    double nextFrame() const { return next_; }
-    void draw(const std::string& screen, double now);
+    bool Terminal() const { return terminal_; }
+    double NextFrame() const { return next_; }
+    void Draw(const std::string& screen, double now);
 
 private:
     bool terminal_;

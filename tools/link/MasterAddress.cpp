@@ -1,9 +1,10 @@
 #include "MasterAddress.h"
 
-#include <arpa/inet.h>
-
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
+
+#include "ProtocolConstants.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool ParsePort(const std::string& text, uint16_t& port) {
 bool ParseMasterAddress(const std::string& text, sockaddr_in& address, std::string& error) {
     const size_t colon = text.rfind(':');
     std::string host = colon == std::string::npos ? text : text.substr(0, colon);
-    uint16_t port = kDefaultMasterPort;
+    uint16_t port = protocol::kDefaultMasterPort;
     if (colon != std::string::npos && !ParsePort(text.substr(colon + 1), port)) {
         error = "bad port '" + text.substr(colon + 1) + "' in '" + text + "' (a number from 1 to 65535)";
         return false;

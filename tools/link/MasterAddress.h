@@ -3,12 +3,9 @@
 // machine to find a master).
 #pragma once
 
-#include <netinet/in.h>
-
-#include <cstdint>
 #include <string>
 
-constexpr uint16_t kDefaultMasterPort = 40000;
+#include "SocketAddress.h"
 
 // False, with a sentence in `error` that names the bad part, when the text
 // is no IPv4 address with an optional port 1..65535.

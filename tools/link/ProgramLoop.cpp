@@ -18,13 +18,13 @@ ProgramLoop::ProgramLoop(double seconds, double refreshHz) : start_(SteadySecond
     if (refreshHz > 0.0) view_ = std::make_unique<LiveView>(refreshHz);
 }
 
-bool ProgramLoop::running(double now) const { return stopRequested == 0 && now < end_; }
+bool ProgramLoop::Running(double now) const { return stopRequested == 0 && now < end_; }
 
-void ProgramLoop::draw(const std::string& screen, double now) {
-    if (view_) view_->draw(screen, now);
+void ProgramLoop::Draw(const std::string& screen, double now) {
+    if (view_) view_->Draw(screen, now);
 }
 
-double ProgramLoop::wake(double wanted) const {
+double ProgramLoop::Wake(double wanted) const {
     const double wake = std::min(end_, wanted);
-    return view_ ? std::min(wake, view_->nextFrame()) : wake;
+    return view_ ? std::min(wake, view_->NextFrame()) : wake;
 }

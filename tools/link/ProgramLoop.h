@@ -14,13 +14,13 @@ public:
     // `seconds` 0: until stopped. `refreshHz` 0: no live view.
     ProgramLoop(double seconds, double refreshHz);
 
-    double start() const { return start_; }
-    bool running(double now) const;
-    bool frameDue(double now) const { return view_ && now >= view_->nextFrame(); }
+    double Start() const { return start_; }
+    bool Running(double now) const;
+    bool FrameDue(double now) const { return view_ && now >= view_->NextFrame(); }
     // Draws the live view, if there is one.
-    void draw(const std::string& screen, double now);
+    void Draw(const std::string& screen, double now);
     // The earliest of `wanted`, the end and the next frame.
-    double wake(double wanted) const;
+    double Wake(double wanted) const;
 
 private:
     double start_;
