@@ -69,12 +69,12 @@ TEST(Impairment, WithoutReorderingOrJitterDatagramsLeaveInArrivalOrder) {
             impair::PendingDatagram datagram;
             datagram.due = due;
             datagram.bytes = {label};
-            ASSERT_TRUE(pending.push(datagram));
+            ASSERT_TRUE(pending.Push(datagram));
         }
     }
     int previous = -1;
-    while (!pending.empty()) {
-        const int current = pending.pop().bytes[0];
+    while (!pending.Empty()) {
+        const int current = pending.Pop().bytes[0];
         EXPECT_LE(previous, current);  // a duplicate follows its original, nothing overtakes
         previous = current;
     }
@@ -84,10 +84,10 @@ TEST(Impairment, QueueRefusesWhatWouldOverflowIt) {
     impair::PendingDatagrams pending(100);
     impair::PendingDatagram big;
     big.bytes.assign(60, 0);
-    EXPECT_TRUE(pending.push(big));
-    EXPECT_FALSE(pending.push(big));
-    pending.pop();
-    EXPECT_TRUE(pending.push(big));
+    EXPECT_TRUE(pending.Push(big));
+    EXPECT_FALSE(pending.Push(big));
+    pending.Pop();
+    EXPECT_TRUE(pending.Push(big));
 }
 
 TEST(Impairment, SettingsOutsideTheirRangesAreRefused) {

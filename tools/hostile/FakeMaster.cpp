@@ -2,12 +2,9 @@
 // (the slave's sender check), and, played as the slave's own master, many
 // distinct names (its maxVessels) or class names that would leave the class
 // folders (its file-name check).
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "ForgedMessages.h"
@@ -52,8 +49,8 @@ bool SameEndpoint(const sockaddr_in& a, const sockaddr_in& b) {
 // read before them).
 int RunFleet(const Options& o, Tally& tally) {
     std::string error;
-    const int s = faulttools::OpenLoopbackSocket(o.listenPort, error);
-    if (s < 0) {
+    NativeUdpSocket s;
+    if (!faulttools::OpenLoopbackSocket(s, o.listenPort, error)) {
         std::fprintf(stderr, "hostile_sender: %s\n", error.c_str());
         return 1;
     }
@@ -65,21 +62,22 @@ int RunFleet(const Options& o, Tally& tally) {
     uint64_t updates = 0, vesselMessages = 0;
     const double start = faulttools::MonotonicSeconds();
     double firstReceiver = o.listenPort == 0 ? start : -1.0;
+    uint8_t incoming[wire::kMaxDatagram];
     auto toAll = [&](const std::vector<uint8_t>& bytes) {
-        for (const sockaddr_in& to : receivers) tally.count(SendTo(s, bytes, to));
+        for (const sockaddr_in& to : receivers) tally.Count(SendTo(s, bytes, to));
     };
     for (double now = start; now - start < o.seconds && !StopRequested(); now = faulttools::MonotonicSeconds()) {
         // Hellos make receivers (a master's answer needs no Ack here); the rest is read past.
         for (int i = 0; i < kReadsPerTurn; ++i) {
-            wire::Header header{};
             sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t got = recvfrom(s, &header, sizeof header, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            const int got = s.ReceiveOne(incoming, sizeof incoming, from);
             if (got < 0) break;
+            wire::Header header{};
+            if (got >= static_cast<int>(sizeof header)) std::memcpy(&header, incoming, sizeof header);
             const bool known = std::any_of(receivers.begin(), receivers.end(),
                                            [&](const sockaddr_in& r) { return SameEndpoint(r, from); });
-            if (o.listenPort != 0 && got == static_cast<ssize_t>(sizeof header) && header.type == wire::kHello &&
-                !known && receivers.size() < kMaxReceivers && faulttools::IsLoopback(from)) {
+            if (o.listenPort != 0 && got == static_cast<int>(sizeof header) && header.type == wire::kHello && !known &&
+                receivers.size() < kMaxReceivers && faulttools::IsLoopback(from)) {
                 receivers.push_back(from);
                 if (firstReceiver < 0.0) firstReceiver = now;
             }
@@ -103,10 +101,9 @@ int RunFleet(const Options& o, Tally& tally) {
             toAll(ForgedEnd(seq++));
             ++updates;
         }
-        pollfd readable{s, POLLIN, 0};
-        poll(&readable, 1, 5);
+        UdpSocket::Waiting readable{&s};
+        UdpSocket::WaitReadable(&readable, 1, 5);
     }
-    close(s);
     if (classes)
         std::printf("classes: %zu unsafe class names and %zu controls in each of %llu updates to %zu receivers\n",
                     std::size(kUnsafeClasses), std::size(kControlClasses), static_cast<unsigned long long>(updates),

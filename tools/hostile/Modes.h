@@ -2,13 +2,12 @@
 // what was sent, pacing, and the modes beyond junk, hellos and forge.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/types.h>
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "UdpSocket.h"
 
 namespace hostile {
 
@@ -31,17 +30,17 @@ struct Options {
 
 struct Tally {
     uint64_t sent = 0, bytes = 0, failed = 0;
-    void count(ssize_t result) {
-        if (result < 0) {
+    void Count(const SocketTransfer& result) {
+        if (result.outcome != SocketOutcome::kDone) {
             ++failed;
         } else {
             ++sent;
-            bytes += static_cast<uint64_t>(result);
+            bytes += static_cast<uint64_t>(result.bytes);
         }
     }
 };
 
-ssize_t SendTo(int socket, const std::vector<uint8_t>& bytes, const sockaddr_in& to);
+SocketTransfer SendTo(UdpSocket& socket, const std::vector<uint8_t>& bytes, const sockaddr_in& to);
 // Calls sendOne `rate` times a second until the time is up or a stop is
 // asked; a late start catches up in bursts of bounded size.
 void Paced(const Options& o, const std::function<void()>& sendOne);

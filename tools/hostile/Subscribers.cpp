@@ -1,15 +1,12 @@
 // Senders that say Hello but never become good clients: a flood from
 // changing ports, ports that acknowledge once every round, a reflector that
 // never acknowledges, and keys from strangers with and without a Hello.
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <thread>
 
 #include "ForgedMessages.h"
@@ -24,18 +21,16 @@ constexpr int kMaxBurst = 2000;
 constexpr int kReadsPerTurn = 256;
 constexpr size_t kMaxPendingKeys = 4096;
 
+using Sockets = std::vector<std::unique_ptr<NativeUdpSocket>>;
+
 // A socket on 127.0.0.1 with a port the system picks, without the large
 // buffers of the tools' long-lived sockets: the flood opens thousands.
-int FreshSocket() {
-    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
-    if (s < 0) return -1;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        close(s);
-        return -1;
-    }
+// Null when it cannot be had.
+std::unique_ptr<NativeUdpSocket> FreshSocket() {
+    auto s = std::make_unique<NativeUdpSocket>();
+    SocketSettings settings;
+    settings.local = LoopbackAddressOn(0);
+    if (s->Open(settings).failed != SocketStep::kDone) return nullptr;
     return s;
 }
 
@@ -44,11 +39,12 @@ struct Heard {
 };
 
 // Reads what is queued (a bounded number); how many datagrams.
-int ReadQueued(int s, Heard& heard) {
+int ReadQueued(UdpSocket& s, Heard& heard) {
     uint8_t buffer[65536];
     int read = 0;
     for (; read < kReadsPerTurn; ++read) {
-        const ssize_t length = recv(s, buffer, sizeof buffer, 0);
+        sockaddr_in from;
+        const int length = s.ReceiveOne(buffer, sizeof buffer, from);
         if (length < 0) break;
         ++heard.datagrams;
         heard.bytes += static_cast<uint64_t>(length);
@@ -56,35 +52,31 @@ int ReadQueued(int s, Heard& heard) {
     return read;
 }
 
-// Polls every socket up to `seconds`; calls `readable` with the index of
-// each one that has something.
+// Waits for every socket up to `seconds`; calls `readable` with the index
+// of each one that has something.
 template <class Readable>
-void PollAll(const std::vector<int>& sockets, double seconds, Readable readable) {
-    std::vector<pollfd> polled;
-    for (int s : sockets) polled.push_back(pollfd{s, POLLIN, 0});
+void WaitForAll(const Sockets& sockets, double seconds, Readable readable) {
+    std::vector<UdpSocket::Waiting> waiting;
+    for (const auto& s : sockets) waiting.push_back(UdpSocket::Waiting{s.get()});
     const int timeout = static_cast<int>(std::clamp(seconds * 1000.0, 0.0, 50.0));
-    if (poll(polled.data(), polled.size(), timeout) <= 0) return;
-    for (size_t i = 0; i < polled.size(); ++i)
-        if (polled[i].revents & POLLIN) readable(i);
+    if (UdpSocket::WaitReadable(waiting.data(), waiting.size(), timeout) <= 0) return;
+    for (size_t i = 0; i < waiting.size(); ++i)
+        if (waiting[i].readable) readable(i);
 }
 
-std::vector<int> OpenPorts(long count, Tally& tally) {
-    std::vector<int> sockets;
+Sockets OpenPorts(long count, Tally& tally) {
+    Sockets sockets;
     for (long i = 0; i < count; ++i) {
         std::string error;
-        const int s = faulttools::OpenLoopbackSocket(0, error);
-        if (s < 0) {
+        auto s = std::make_unique<NativeUdpSocket>();
+        if (!faulttools::OpenLoopbackSocket(*s, 0, error)) {
             std::fprintf(stderr, "hostile_sender: %s\n", error.c_str());
             ++tally.failed;
             continue;
         }
-        sockets.push_back(s);
+        sockets.push_back(std::move(s));
     }
     return sockets;
-}
-
-void CloseAll(const std::vector<int>& sockets) {
-    for (int s : sockets) close(s);
 }
 
 }  // namespace
@@ -94,13 +86,12 @@ void CloseAll(const std::vector<int>& sockets) {
 int RunHelloFlood(const Options& o, Tally& tally) {
     int32_t seq = 0;
     Paced(o, [&] {
-        const int s = FreshSocket();
-        if (s < 0) {
+        const std::unique_ptr<NativeUdpSocket> s = FreshSocket();
+        if (!s) {
             ++tally.failed;
             return;
         }
-        tally.count(SendTo(s, ForgedHello(seq++), o.target));
-        close(s);
+        tally.Count(SendTo(*s, ForgedHello(seq++), o.target));
     });
     return 0;
 }
@@ -109,7 +100,7 @@ int RunHelloFlood(const Options& o, Tally& tally) {
 // acknowledges the first datagram it hears after it, and nothing else: it
 // is confirmed, then acknowledges almost none of what it receives.
 int RunHelloAck(const Options& o, Tally& tally) {
-    const std::vector<int> sockets = OpenPorts(o.ports, tally);
+    const Sockets sockets = OpenPorts(o.ports, tally);
     const size_t n = sockets.size();
     std::vector<double> nextHello(n);
     std::vector<char> awaiting(n, 0);
@@ -122,22 +113,21 @@ int RunHelloAck(const Options& o, Tally& tally) {
         double wait = 0.05;
         for (size_t i = 0; i < n; ++i) {
             if (now >= nextHello[i]) {
-                tally.count(SendTo(sockets[i], ForgedHello(seq++), o.target));
+                tally.Count(SendTo(*sockets[i], ForgedHello(seq++), o.target));
                 ++hellos;
                 awaiting[i] = 1;
                 nextHello[i] += o.interval;
             }
             wait = std::min(wait, nextHello[i] - now);
         }
-        PollAll(sockets, wait, [&](size_t i) {
-            if (ReadQueued(sockets[i], heard) > 0 && awaiting[i]) {
-                tally.count(SendTo(sockets[i], ForgedAck(seq++), o.target));
+        WaitForAll(sockets, wait, [&](size_t i) {
+            if (ReadQueued(*sockets[i], heard) > 0 && awaiting[i]) {
+                tally.Count(SendTo(*sockets[i], ForgedAck(seq++), o.target));
                 ++acks;
                 awaiting[i] = 0;
             }
         });
     }
-    CloseAll(sockets);
     std::printf("hello-ack: %zu ports, %llu Hellos, %llu Acks; heard %llu datagrams (%llu bytes)\n", n,
                 static_cast<unsigned long long>(hellos), static_cast<unsigned long long>(acks),
                 static_cast<unsigned long long>(heard.datagrams), static_cast<unsigned long long>(heard.bytes));
@@ -148,7 +138,7 @@ int RunHelloAck(const Options& o, Tally& tally) {
 // port (0: one every --interval until the end), and everything that comes
 // back counted per port.
 int RunReflect(const Options& o, Tally& tally) {
-    const std::vector<int> sockets = OpenPorts(std::max(1L, o.ports), tally);
+    const Sockets sockets = OpenPorts(std::max(1L, o.ports), tally);
     const size_t n = sockets.size();
     std::vector<uint64_t> sentBytes(n, 0), hellos(n, 0);
     std::vector<Heard> heard(n);
@@ -159,26 +149,25 @@ int RunReflect(const Options& o, Tally& tally) {
         const bool more = o.count == 0 || hellos.empty() || hellos[0] < static_cast<uint64_t>(o.count);
         if (more && now >= nextRound) {
             for (size_t i = 0; i < n; ++i) {
-                const ssize_t result = SendTo(sockets[i], ForgedHello(seq++), o.target);
-                tally.count(result);
-                if (result > 0) sentBytes[i] += static_cast<uint64_t>(result);
+                const SocketTransfer result = SendTo(*sockets[i], ForgedHello(seq++), o.target);
+                tally.Count(result);
+                if (result.outcome == SocketOutcome::kDone) sentBytes[i] += static_cast<uint64_t>(result.bytes);
                 ++hellos[i];
             }
             nextRound += o.interval;
         }
-        PollAll(sockets, more ? nextRound - now : 0.05, [&](size_t i) { ReadQueued(sockets[i], heard[i]); });
+        WaitForAll(sockets, more ? nextRound - now : 0.05, [&](size_t i) { ReadQueued(*sockets[i], heard[i]); });
     }
     double worst = 0.0;
     for (size_t i = 0; i < n; ++i) {
         std::printf("reflect: port %u sent %llu bytes in %llu Hellos, got back %llu bytes in %llu datagrams\n",
-                    faulttools::BoundPort(sockets[i]), static_cast<unsigned long long>(sentBytes[i]),
+                    faulttools::BoundPort(*sockets[i]), static_cast<unsigned long long>(sentBytes[i]),
                     static_cast<unsigned long long>(hellos[i]), static_cast<unsigned long long>(heard[i].bytes),
                     static_cast<unsigned long long>(heard[i].datagrams));
         if (sentBytes[i] > 0)
             worst = std::max(worst, static_cast<double>(heard[i].bytes) / static_cast<double>(sentBytes[i]));
     }
     std::printf("reflect: most bytes back per byte sent, over %zu ports: %.3f\n", n, worst);
-    CloseAll(sockets);
     return 0;
 }
 
@@ -186,8 +175,8 @@ int RunReflect(const Options& o, Tally& tally) {
 // from each of --ports fresh ports, spread over the run.
 int RunKeys(const Options& o, Tally& tally) {
     std::string error;
-    const int steady = faulttools::OpenLoopbackSocket(0, error);
-    if (steady < 0) {
+    NativeUdpSocket steady;
+    if (!faulttools::OpenLoopbackSocket(steady, 0, error)) {
         std::fprintf(stderr, "hostile_sender: %s\n", error.c_str());
         return 1;
     }
@@ -200,21 +189,19 @@ int RunKeys(const Options& o, Tally& tally) {
         const double elapsed = now - start;
         const uint64_t due = static_cast<uint64_t>(o.rate * elapsed);
         for (int burst = 0; done < due && burst < kMaxBurst; ++burst, ++done)
-            tally.count(SendTo(steady, ForgedKeyTap(seq++, code), o.target));
+            tally.Count(SendTo(steady, ForgedKeyTap(seq++, code), o.target));
         const long freshDue =
             std::min(o.ports, static_cast<long>(static_cast<double>(o.ports) * elapsed / o.seconds) + 1);
         for (; fresh < freshDue; ++fresh) {
-            const int s = FreshSocket();
-            if (s < 0) {
+            const std::unique_ptr<NativeUdpSocket> s = FreshSocket();
+            if (!s) {
                 ++tally.failed;
                 continue;
             }
-            tally.count(SendTo(s, ForgedKeyTap(seq++, code), o.target));
-            close(s);
+            tally.Count(SendTo(*s, ForgedKeyTap(seq++, code), o.target));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    close(steady);
     std::printf("keys: %llu taps from one port, %ld from fresh ports\n", static_cast<unsigned long long>(done), fresh);
     return 0;
 }
@@ -223,7 +210,7 @@ int RunKeys(const Options& o, Tally& tally) {
 // key; it never acknowledges.
 int RunHelloKeys(const Options& o, Tally& tally) {
     struct Pending {
-        int socket;
+        std::unique_ptr<NativeUdpSocket> socket;
         double keysAt;
     };
     std::deque<Pending> pending;
@@ -234,23 +221,21 @@ int RunHelloKeys(const Options& o, Tally& tally) {
     for (double now = start; now - start < o.seconds && !StopRequested(); now = faulttools::MonotonicSeconds()) {
         const uint64_t due = static_cast<uint64_t>(o.rate * (now - start));
         for (; opened < due && pending.size() < kMaxPendingKeys; ++opened) {
-            const int s = FreshSocket();
-            if (s < 0) {
+            std::unique_ptr<NativeUdpSocket> s = FreshSocket();
+            if (!s) {
                 ++tally.failed;
                 continue;
             }
-            tally.count(SendTo(s, ForgedHello(seq++), o.target));
-            pending.push_back({s, now + o.delay});
+            tally.Count(SendTo(*s, ForgedHello(seq++), o.target));
+            pending.push_back({std::move(s), now + o.delay});
         }
         while (!pending.empty() && pending.front().keysAt <= now) {
-            tally.count(SendTo(pending.front().socket, ForgedKeyTap(seq++, code), o.target));
+            tally.Count(SendTo(*pending.front().socket, ForgedKeyTap(seq++, code), o.target));
             ++tapped;
-            close(pending.front().socket);
             pending.pop_front();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    for (const Pending& p : pending) close(p.socket);
     std::printf("hello-keys: %llu Hellos, %llu taps after them\n", static_cast<unsigned long long>(opened),
                 static_cast<unsigned long long>(tapped));
     return 0;

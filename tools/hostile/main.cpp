@@ -10,9 +10,6 @@
 //   hello-keys  a Hello, then key taps, never an acknowledgement
 //   fleet       many vessels of distinct names, from a stranger or as the master
 //   classes     vessels of class names that are no safe file names, as the master
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <csignal>
@@ -67,8 +64,8 @@ void RequestStop(int) { stopRequested = 1; }
 
 namespace hostile {
 
-ssize_t SendTo(int socket, const std::vector<uint8_t>& bytes, const sockaddr_in& to) {
-    return sendto(socket, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+SocketTransfer SendTo(UdpSocket& socket, const std::vector<uint8_t>& bytes, const sockaddr_in& to) {
+    return socket.SendTo(bytes.data(), static_cast<int>(bytes.size()), to);
 }
 
 bool StopRequested() { return stopRequested != 0; }
@@ -90,13 +87,13 @@ namespace {
 using hostile::Paced;
 using hostile::SendTo;
 
-int RunJunk(const Options& o, int socket, Tally& tally) {
+int RunJunk(const Options& o, UdpSocket& socket, Tally& tally) {
     hostile::JunkDatagrams junk(o.seed);
-    Paced(o, [&] { tally.count(SendTo(socket, junk.next(), o.target)); });
+    Paced(o, [&] { tally.Count(SendTo(socket, junk.next(), o.target)); });
     return 0;
 }
 
-int RunForge(const Options& o, int socket, Tally& tally) {
+int RunForge(const Options& o, UdpSocket& socket, Tally& tally) {
     faulttools::SplitMix64 random(o.seed);
     int32_t seq = static_cast<int32_t>(random.next());
     int turn = 0;
@@ -113,7 +110,7 @@ int RunForge(const Options& o, int socket, Tally& tally) {
                 bytes = hostile::ForgedKeyTap(seq++, 0xFA);
                 break;
         }
-        tally.count(SendTo(socket, bytes, o.target));
+        tally.Count(SendTo(socket, bytes, o.target));
     });
     return 0;
 }
@@ -132,15 +129,14 @@ int RunHellos(const Options& o, Tally& tally) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         for (size_t i = 0; i < ports.size() && !stopRequested; ++i) {
             std::string error;
-            int s = faulttools::OpenLoopbackSocket(ports[i], error);
-            if (s < 0) s = faulttools::OpenLoopbackSocket(0, error);  // the old port was taken meanwhile
-            if (s < 0) {
+            NativeUdpSocket s;
+            // The old port may have been taken meanwhile: then another.
+            if (!faulttools::OpenLoopbackSocket(s, ports[i], error) && !faulttools::OpenLoopbackSocket(s, 0, error)) {
                 ++tally.failed;
                 continue;
             }
             ports[i] = faulttools::BoundPort(s);
-            tally.count(SendTo(s, hostile::ForgedHello(seqs[i]++), o.target));
-            close(s);
+            tally.Count(SendTo(s, hostile::ForgedHello(seqs[i]++), o.target));
         }
     }
     return 0;
@@ -177,14 +173,12 @@ int Run(const Options& o, Tally& tally) {
     if (o.mode == "hello-keys") return hostile::RunHelloKeys(o, tally);
     if (o.mode == "fleet" || o.mode == "classes") return hostile::RunFleet(o, tally);
     std::string error;
-    const int socket = faulttools::OpenLoopbackSocket(0, error);
-    if (socket < 0) {
+    NativeUdpSocket socket;
+    if (!faulttools::OpenLoopbackSocket(socket, 0, error)) {
         std::fprintf(stderr, "hostile_sender: %s\n", error.c_str());
         return 1;
     }
-    const int status = o.mode == "junk" ? RunJunk(o, socket, tally) : RunForge(o, socket, tally);
-    close(socket);
-    return status;
+    return o.mode == "junk" ? RunJunk(o, socket, tally) : RunForge(o, socket, tally);
 }
 
 }  // namespace

@@ -2,20 +2,20 @@
 // they were queued, so a link without delay or jitter never reorders.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <queue>
 #include <vector>
+
+#include "UdpSocket.h"
 
 namespace impair {
 
 struct PendingDatagram {
     double due = 0.0;
     uint64_t order = 0;
-    int direction = 0;  // index of the link that counts it
-    int socket = -1;    // sent from this socket
+    int direction = 0;            // index of the link that counts it
+    UdpSocket* socket = nullptr;  // sent from this socket
     sockaddr_in to{};
     std::vector<uint8_t> bytes;
 };
@@ -25,17 +25,17 @@ public:
     explicit PendingDatagrams(size_t maxBytes) : maxBytes_(maxBytes) {}
 
     // False (and nothing queued) when the bytes would not fit.
-    bool push(PendingDatagram datagram) {
+    bool Push(PendingDatagram datagram) {
         if (bytes_ + datagram.bytes.size() > maxBytes_) return false;
         bytes_ += datagram.bytes.size();
         datagram.order = nextOrder_++;
         queue_.push(std::move(datagram));
         return true;
     }
-    bool empty() const { return queue_.empty(); }
-    size_t size() const { return queue_.size(); }
-    double nextDue() const { return queue_.top().due; }
-    PendingDatagram pop() {
+    bool Empty() const { return queue_.empty(); }
+    size_t Size() const { return queue_.size(); }
+    double NextDue() const { return queue_.top().due; }
+    PendingDatagram Pop() {
         PendingDatagram top = queue_.top();
         queue_.pop();
         bytes_ -= top.bytes.size();

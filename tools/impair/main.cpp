@@ -7,7 +7,7 @@
 #include <string>
 
 #include "LoopbackSocket.h"
-#include "Relay.h"
+#include "ImpairmentRelay.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    impair::RelayOptions options;
+    impair::ImpairmentRelayOptions options;
     std::string seedText;
     bool haveListen = false, haveMaster = false;
     for (int i = 1; i < argc; ++i) {
@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
         return Fail("--listen, --master and --seconds are needed");
     if (!faulttools::ChooseSeed(seedText, options.seed)) return Fail("bad --seed " + seedText);
 
-    impair::Relay relay(options);
-    const int status = relay.run();
-    const std::string json = relay.statisticsJson();
+    impair::ImpairmentRelay relay(options);
+    const int status = relay.Run();
+    const std::string json = relay.StatisticsJson();
     std::printf("impair_relay: done %s\n", json.c_str());
     if (!options.statsFile.empty()) {
         std::ofstream out(options.statsFile, std::ios::trunc);

@@ -1,10 +1,5 @@
 #include "LoopbackSocket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -63,36 +58,20 @@ std::string FormatEndpoint(const sockaddr_in& address) {
     return std::string(host) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
-int OpenLoopbackSocket(uint16_t port, std::string& error) {
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    if (s < 0) {
-        error = std::string("socket: ") + std::strerror(errno);
-        return -1;
-    }
-    const int size = kSocketBufferBytes;
-    // Best effort: the system may cap the sizes.
-    setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    setsockopt(s, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-    sockaddr_in local;
-    std::memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK) != 0) {
-        error = "bind 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
-        close(s);
-        return -1;
-    }
-    return s;
+bool OpenLoopbackSocket(UdpSocket& socket, uint16_t port, std::string& error) {
+    SocketSettings settings;
+    settings.local = LoopbackAddressOn(port);
+    // The system may cap the sizes: that only costs losses under load.
+    settings.receiveBuffer = kSocketBufferBytes;
+    settings.sendBuffer = kSocketBufferBytes;
+    const SocketSetup setup = socket.Open(settings);
+    if (setup.failed == SocketStep::kDone) return true;
+    error = "bind 127.0.0.1:" + std::to_string(port) + ": " + socket.ErrorText(setup.error);
+    socket.Close();
+    return false;
 }
 
-uint16_t BoundPort(int socket) {
-    sockaddr_in local;
-    socklen_t length = sizeof local;
-    if (getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
-    return ntohs(local.sin_port);
-}
+uint16_t BoundPort(const UdpSocket& socket) { return ntohs(socket.LocalAddress().sin_port); }
 
 double MonotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();

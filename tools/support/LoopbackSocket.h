@@ -2,10 +2,10 @@
 // are non-blocking UDP on loopback, times come from one monotonic clock.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstdint>
 #include <string>
+
+#include "UdpSocket.h"
 
 namespace faulttools {
 
@@ -18,13 +18,13 @@ bool IsLoopback(const sockaddr_in& address);
 // "127.0.0.1:40000"
 std::string FormatEndpoint(const sockaddr_in& address);
 
-// A non-blocking UDP socket bound to 127.0.0.1:port (0: the system picks),
-// with large buffers so that the tool itself loses nothing it did not mean
-// to. -1 on failure, with the reason in error.
-int OpenLoopbackSocket(uint16_t port, std::string& error);
+// Opens `socket` on 127.0.0.1:port (0: the system picks), with large
+// buffers so that the tool itself loses nothing it did not mean to. False
+// on failure, with the reason in error.
+bool OpenLoopbackSocket(UdpSocket& socket, uint16_t port, std::string& error);
 
 // The port a socket is bound to, 0 when unknown.
-uint16_t BoundPort(int socket);
+uint16_t BoundPort(const UdpSocket& socket);
 
 // Seconds on the monotonic clock.
 double MonotonicSeconds();

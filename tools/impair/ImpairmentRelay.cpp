@@ -1,10 +1,6 @@
-#include "Relay.h"
+#include "ImpairmentRelay.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -49,92 +45,88 @@ void AppendCounts(std::string& out, const char* name, const LinkImpairment& link
 
 }  // namespace
 
-Relay::Relay(const RelayOptions& options)
+ImpairmentRelay::ImpairmentRelay(const ImpairmentRelayOptions& options)
     : options_(options),
       links_{LinkImpairment(options.toMaster, options.seed), LinkImpairment(options.toSlave, DownSeed(options.seed))},
       pending_(kMaxQueuedBytes),
       buffer_(kMaxDatagram) {}
 
-Relay::~Relay() {
-    for (const Peer& peer : peers_) close(peer.upstream);
-    if (listenSocket_ >= 0) close(listenSocket_);
-}
-
-Relay::Peer* Relay::peerFor(const sockaddr_in& slave) {
+ImpairmentRelay::Peer* ImpairmentRelay::PeerFor(const sockaddr_in& slave) {
     for (Peer& peer : peers_)
         if (SameAddress(peer.slave, slave)) return &peer;
     if (peers_.size() >= kMaxPeers) return nullptr;
     std::string error;
-    const int upstream = faulttools::OpenLoopbackSocket(0, error);
-    if (upstream < 0) {
+    auto upstream = std::make_unique<NativeUdpSocket>();
+    if (!faulttools::OpenLoopbackSocket(*upstream, 0, error)) {
         std::fprintf(stderr, "impair_relay: %s\n", error.c_str());
         return nullptr;
     }
-    Peer peer;
+    peers_.emplace_back();
+    Peer& peer = peers_.back();
     peer.slave = slave;
-    peer.upstream = upstream;
+    peer.upstream = std::move(upstream);
     peer.firstSeenWall = faulttools::WallSeconds();
-    peers_.push_back(peer);
     std::printf("peer %s via 127.0.0.1:%u at %.3f\n", faulttools::FormatEndpoint(slave).c_str(),
-                faulttools::BoundPort(upstream), peer.firstSeenWall);
+                faulttools::BoundPort(*peer.upstream), peer.firstSeenWall);
     std::fflush(stdout);
-    return &peers_.back();
+    return &peer;
 }
 
-void Relay::admit(Direction direction, int fromSocket, const sockaddr_in& to, const uint8_t* data, size_t length) {
+void ImpairmentRelay::Admit(Direction direction, UdpSocket& from, const sockaddr_in& to, const uint8_t* data,
+                            size_t length) {
     LinkImpairment& link = links_[direction];
     for (double due : link.schedule(faulttools::MonotonicSeconds())) {
         PendingDatagram datagram;
         datagram.due = due;
         datagram.direction = direction;
-        datagram.socket = fromSocket;
+        datagram.socket = &from;
         datagram.to = to;
         datagram.bytes.assign(data, data + length);
-        if (!pending_.push(std::move(datagram))) ++link.counts().overflow;
+        if (!pending_.Push(std::move(datagram))) ++link.counts().overflow;
     }
 }
 
-void Relay::readSocket(int socket, Direction direction, const Peer* peer) {
+void ImpairmentRelay::ReadSocket(UdpSocket& socket, Direction direction, const Peer* peer) {
     for (int reads = 0; reads < kReadsPerTurn; ++reads) {
         sockaddr_in from;
-        socklen_t fromLength = sizeof from;
-        const ssize_t length =
-            recvfrom(socket, buffer_.data(), buffer_.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (length < 0) return;  // nothing more now (or an error the next poll reports again)
+        const int read = socket.ReceiveOne(buffer_.data(), static_cast<int>(buffer_.size()), from);
+        if (read < 0) return;  // nothing more now (or an error the next wait reports again)
+        // A datagram longer than the buffer goes on as what was kept of it.
+        const size_t length = std::min(static_cast<size_t>(read), buffer_.size());
         if (direction == kUp) {
-            const Peer* source = peerFor(from);
+            const Peer* source = PeerFor(from);
             if (source == nullptr) {
                 ++refusedPeers_;
                 continue;
             }
-            admit(kUp, source->upstream, options_.master, buffer_.data(), static_cast<size_t>(length));
+            Admit(kUp, *source->upstream, options_.master, buffer_.data(), length);
         } else {
             // Only the master's replies go back to the slave.
             if (!SameAddress(from, options_.master)) {
                 ++foreignReplies_;
                 continue;
             }
-            admit(kDown, listenSocket_, peer->slave, buffer_.data(), static_cast<size_t>(length));
+            Admit(kDown, listen_, peer->slave, buffer_.data(), length);
         }
     }
 }
 
-void Relay::sendDue(double now) {
-    while (!pending_.empty() && pending_.nextDue() <= now) {
-        PendingDatagram datagram = pending_.pop();
+void ImpairmentRelay::SendDue(double now) {
+    while (!pending_.Empty() && pending_.NextDue() <= now) {
+        PendingDatagram datagram = pending_.Pop();
         LinkCounts& counts = links_[datagram.direction].counts();
-        const ssize_t sent = sendto(datagram.socket, datagram.bytes.data(), datagram.bytes.size(), 0,
-                                    reinterpret_cast<const sockaddr*>(&datagram.to), sizeof datagram.to);
-        if (sent < 0) {
+        const SocketTransfer sent =
+            datagram.socket->SendTo(datagram.bytes.data(), static_cast<int>(datagram.bytes.size()), datagram.to);
+        if (sent.outcome != SocketOutcome::kDone) {
             ++counts.sendErrors;
             continue;
         }
         ++counts.sent;
-        if (datagram.direction == kDown) watchUpdate(datagram, now);
+        if (datagram.direction == kDown) WatchUpdate(datagram, now);
     }
 }
 
-void Relay::watchUpdate(const PendingDatagram& datagram, double now) {
+void ImpairmentRelay::WatchUpdate(const PendingDatagram& datagram, double now) {
     for (Peer& peer : peers_) {
         if (!SameAddress(peer.slave, datagram.to)) continue;
         if (peer.updates.sent(datagram.bytes.data(), datagram.bytes.size(), now) && peer.updates.wholeUpdates() == 1) {
@@ -147,46 +139,45 @@ void Relay::watchUpdate(const PendingDatagram& datagram, double now) {
     }
 }
 
-int Relay::run() {
+int ImpairmentRelay::Run() {
     std::string error;
-    listenSocket_ = faulttools::OpenLoopbackSocket(options_.listenPort, error);
-    if (listenSocket_ < 0) {
+    if (!faulttools::OpenLoopbackSocket(listen_, options_.listenPort, error)) {
         std::fprintf(stderr, "impair_relay: %s\n", error.c_str());
         return 1;
     }
     std::signal(SIGTERM, RequestStop);
     std::signal(SIGINT, RequestStop);
     std::printf("impair_relay: seed %llu, listening on 127.0.0.1:%u for %g s, master %s\n",
-                static_cast<unsigned long long>(options_.seed), faulttools::BoundPort(listenSocket_), options_.seconds,
+                static_cast<unsigned long long>(options_.seed), faulttools::BoundPort(listen_), options_.seconds,
                 faulttools::FormatEndpoint(options_.master).c_str());
     std::printf("  to master: %s\n  to slave:  %s\n", DescribeLinkSettings(options_.toMaster).c_str(),
                 DescribeLinkSettings(options_.toSlave).c_str());
     std::fflush(stdout);
 
     const double end = faulttools::MonotonicSeconds() + options_.seconds;
-    std::vector<pollfd> polled;
+    std::vector<UdpSocket::Waiting> waiting;
     for (double now = faulttools::MonotonicSeconds(); now < end && !stopRequested;
          now = faulttools::MonotonicSeconds()) {
-        sendDue(now);
+        SendDue(now);
         double wait = std::fmin(kLongestPoll, end - now);
-        if (!pending_.empty()) wait = std::fmin(wait, pending_.nextDue() - now);
-        polled.assign(1, pollfd{listenSocket_, POLLIN, 0});
-        for (const Peer& peer : peers_) polled.push_back(pollfd{peer.upstream, POLLIN, 0});
+        if (!pending_.Empty()) wait = std::fmin(wait, pending_.NextDue() - now);
+        waiting.assign(1, UdpSocket::Waiting{&listen_});
+        for (const Peer& peer : peers_) waiting.push_back(UdpSocket::Waiting{peer.upstream.get()});
         // Round up to whole milliseconds: a datagram may leave up to 1 ms late.
         const int timeout = wait > 0.0 ? static_cast<int>(std::ceil(wait * 1000.0)) : 0;
-        if (poll(polled.data(), polled.size(), timeout) <= 0) continue;
-        if (polled[0].revents & POLLIN) readSocket(listenSocket_, kUp, nullptr);
-        // Peers may be added while reading; only those polled are read.
-        for (size_t i = 1; i < polled.size(); ++i)
-            if (polled[i].revents & POLLIN) readSocket(peers_[i - 1].upstream, kDown, &peers_[i - 1]);
+        if (UdpSocket::WaitReadable(waiting.data(), waiting.size(), timeout) <= 0) continue;
+        if (waiting[0].readable) ReadSocket(listen_, kUp, nullptr);
+        // Peers may be added while reading; only those waited for are read.
+        for (size_t i = 1; i < waiting.size(); ++i)
+            if (waiting[i].readable) ReadSocket(*peers_[i - 1].upstream, kDown, &peers_[i - 1]);
     }
-    while (!pending_.empty()) {
-        ++links_[pending_.pop().direction].counts().unsent;
+    while (!pending_.Empty()) {
+        ++links_[pending_.Pop().direction].counts().unsent;
     }
     return 0;
 }
 
-std::string Relay::statisticsJson() const {
+std::string ImpairmentRelay::StatisticsJson() const {
     std::string out = "{\"seed\":" + std::to_string(options_.seed) + ",";
     AppendCounts(out, "to_master", links_[kUp]);
     out += ",";
@@ -199,7 +190,7 @@ std::string Relay::statisticsJson() const {
         std::snprintf(entry, sizeof entry,
                       "%s{\"slave\":\"%s\",\"upstream_port\":%u,\"first_seen\":%.3f,\"first_update\":%.3f,"
                       "\"whole_updates\":%llu,\"longest_wait\":%.3f}",
-                      i > 0 ? "," : "", faulttools::FormatEndpoint(p.slave).c_str(), faulttools::BoundPort(p.upstream),
+                      i > 0 ? "," : "", faulttools::FormatEndpoint(p.slave).c_str(), faulttools::BoundPort(*p.upstream),
                       p.firstSeenWall, p.firstUpdateWall, static_cast<unsigned long long>(p.updates.wholeUpdates()),
                       p.updates.longestWait());
         out += entry;

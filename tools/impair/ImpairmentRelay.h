@@ -5,19 +5,19 @@
 // Each direction passes through its own LinkImpairment.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Impairment.h"
 #include "PendingDatagrams.h"
+#include "UdpSocket.h"
 #include "UpdateWatch.h"
 
 namespace impair {
 
-struct RelayOptions {
+struct ImpairmentRelayOptions {
     uint16_t listenPort = 0;
     sockaddr_in master{};
     double seconds = 0.0;
@@ -27,38 +27,37 @@ struct RelayOptions {
     std::string statsFile;
 };
 
-class Relay {
+class ImpairmentRelay {
 public:
-    explicit Relay(const RelayOptions& options);
-    ~Relay();
+    explicit ImpairmentRelay(const ImpairmentRelayOptions& options);
 
     // Runs until the time is up or a stop signal arrives. 0, or 1 when a
     // socket could not be opened.
-    int run();
+    int Run();
 
     // The counts as JSON: seed, settings, per direction, peers.
-    std::string statisticsJson() const;
+    std::string StatisticsJson() const;
 
 private:
     struct Peer {
         sockaddr_in slave{};
-        int upstream = -1;
+        std::unique_ptr<NativeUdpSocket> upstream;
         double firstSeenWall = 0.0;
         UpdateWatch updates;  // what was sent to it
         double firstUpdateWall = 0.0;
     };
     enum Direction { kUp = 0, kDown = 1 };
 
-    Peer* peerFor(const sockaddr_in& slave);
-    void readSocket(int socket, Direction direction, const Peer* peer);
-    void admit(Direction direction, int fromSocket, const sockaddr_in& to, const uint8_t* data, size_t length);
-    void sendDue(double now);
-    void watchUpdate(const PendingDatagram& datagram, double now);
+    Peer* PeerFor(const sockaddr_in& slave);
+    void ReadSocket(UdpSocket& socket, Direction direction, const Peer* peer);
+    void Admit(Direction direction, UdpSocket& from, const sockaddr_in& to, const uint8_t* data, size_t length);
+    void SendDue(double now);
+    void WatchUpdate(const PendingDatagram& datagram, double now);
 
-    RelayOptions options_;
+    ImpairmentRelayOptions options_;
     LinkImpairment links_[2];
     PendingDatagrams pending_;
-    int listenSocket_ = -1;
+    NativeUdpSocket listen_;
     std::vector<Peer> peers_;
     uint64_t refusedPeers_ = 0;
     uint64_t foreignReplies_ = 0;
