@@ -1,22 +1,23 @@
 #include "RelayEvents.h"
 
-#include <sys/time.h>
-
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
 
+#include "ProgramPlatform.h"
+
 namespace {
 
 std::string Stamp() {
-    timeval now{};
-    ::gettimeofday(&now, nullptr);
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto sinceEpoch = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     std::tm local{};
-    const std::time_t seconds = now.tv_sec;
-    ::localtime_r(&seconds, &local);
+    LocalTimeOf(seconds, local);
     char text[40];
     const size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(now.tv_usec / 1000));
+    std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(sinceEpoch % 1000));
     return text;
 }
 

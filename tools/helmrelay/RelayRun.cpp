@@ -1,7 +1,5 @@
 #include "RelayRun.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -10,6 +8,7 @@
 #include "Relay.h"
 #include "RelayScreen.h"
 #include "ProgramLoop.h"
+#include "ProgramPlatform.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ void SayWhatItRelays(RelayEvents& events, const RelayOptions& options, const Rel
 
 int RunRelay(const RelayOptions& options) {
     // The live view has the terminal: event lines go into it, not between its frames.
-    const bool live = options.output == RelayOptions::Output::kLive && ::isatty(STDOUT_FILENO) == 1;
+    const bool live = options.output == RelayOptions::Output::kLive && OutputIsAnsiTerminal();
     RelayEvents events(options.quiet ? RelayEvents::Sink::kNone
                                      : (live ? RelayEvents::Sink::kKept : RelayEvents::Sink::kStandardError));
     Relay relay(events);

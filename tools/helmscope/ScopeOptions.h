@@ -1,9 +1,9 @@
 // helmscope's command line.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <string>
+
+#include "SocketAddress.h"
 
 struct ScopeOptions {
     enum class Output { kLive, kJson, kOnce };

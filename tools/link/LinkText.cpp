@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "ProgramPlatform.h"
+
 namespace {
 
 constexpr double kMjdOfUnixEpoch = 40587.0;
@@ -28,7 +30,7 @@ std::string MjdText(double mjd) {
     if (!std::isfinite(mjd) || mjd < -678575.0 || mjd >= 2973484.0) return "?";
     const time_t seconds = static_cast<time_t>(std::floor((mjd - kMjdOfUnixEpoch) * kSecondsPerDay + 0.5));
     std::tm utc{};
-    if (gmtime_r(&seconds, &utc) == nullptr) return "?";
+    if (!UtcTimeOf(seconds, utc)) return "?";
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
                   utc.tm_hour, utc.tm_min, utc.tm_sec);

@@ -4,14 +4,13 @@
 // readable, snapshot when it wants to show something.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <string>
 
 #include "LinkSnapshot.h"
 #include "LinkTally.h"
 #include "MasterPicture.h"
 #include "MasterSubscription.h"
+#include "SocketAddress.h"
 
 class LinkWatch : protected MasterSubscription::Listener {
 public:

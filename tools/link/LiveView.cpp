@@ -1,12 +1,12 @@
 #include "LiveView.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 
-LiveView::LiveView(double refreshHz) : terminal_(::isatty(STDOUT_FILENO) == 1) {
+#include "ProgramPlatform.h"
+
+LiveView::LiveView(double refreshHz) : terminal_(OutputIsAnsiTerminal()) {
     period_ = terminal_ ? 1.0 / refreshHz : 1.0;
     if (terminal_) std::fputs("\x1b[?25l", stdout);  // cursor hidden while drawing
 }

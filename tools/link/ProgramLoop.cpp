@@ -1,24 +1,16 @@
 #include "ProgramLoop.h"
 
 #include <algorithm>
-#include <csignal>
 
-namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void OnStopSignal(int) { stopRequested = 1; }
-
-}  // namespace
+#include "ProgramPlatform.h"
 
 ProgramLoop::ProgramLoop(double seconds, double refreshHz) : start_(SteadySeconds()) {
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
+    CatchStopRequests();
     end_ = seconds > 0.0 ? start_ + seconds : 1.0e300;
     if (refreshHz > 0.0) view_ = std::make_unique<LiveView>(refreshHz);
 }
 
-bool ProgramLoop::Running(double now) const { return stopRequested == 0 && now < end_; }
+bool ProgramLoop::Running(double now) const { return !StopRequested() && now < end_; }
 
 void ProgramLoop::Draw(const std::string& screen, double now) {
     if (view_) view_->Draw(screen, now);

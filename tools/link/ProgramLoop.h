@@ -1,5 +1,6 @@
 // The loop of a program beside the modules: it runs until Ctrl-C or
-// SIGTERM, or until its time is up, and redraws a live view when it has
+// SIGTERM (on Windows the console's Ctrl-C, Ctrl-Break or closing), or until
+// its time is up, and redraws a live view when it has
 // one. A stop request ends the loop at its next turn, so that the program
 // still prints what it has.
 #pragma once
