@@ -28,7 +28,7 @@ int32_t KeyEvents(const uint8_t* message, int length) {
 
 }  // namespace
 
-Relay::Relay(RelayEvents& events) : events_(events) {}
+Relay::Relay(RelayEvents& events) : events_(events), trunk_(events) {}
 
 bool Relay::Open(const RelaySettings& settings, std::string& error) {
     master_ = settings.master;
@@ -46,38 +46,20 @@ bool Relay::Open(const RelaySettings& settings, std::string& error) {
         figures_.listen = "(no clients of its own)";
     }
     figures_.maxClients = settings.maxClients;
-    switch (settings.trunk.role) {
-        case TrunkSettings::Role::kNone:
-            break;
-        case TrunkSettings::Role::kNear:
-            trunkNear_ = std::make_unique<TrunkNear>(events_);
-            if (!trunkNear_->Open(settings.trunk, error)) return false;
-            break;
-        case TrunkSettings::Role::kFar:
-            // The trunk is its master: no subscription of its own.
-            trunkFar_ = std::make_unique<TrunkFar>(events_);
-            return trunkFar_->Open(settings.trunk, error);
-    }
+    if (!trunk_.Open(settings.trunk, error)) return false;
+    // A far end's trunk is its master: no subscription of its own.
+    if (trunk_.IsFar()) return true;
     return LinkWatch::Open(settings.master, error);
-}
-
-const UdpSocket* Relay::TrunkSocket() const {
-    if (trunkNear_) return &trunkNear_->Socket();
-    if (trunkFar_) return &trunkFar_->Socket();
-    return nullptr;
 }
 
 void Relay::Step(double now) {
     Service(now);
-    if (trunkFar_) trunkFar_->Pump(now, *this);
-    if (trunkNear_) {
-        trunkNear_->Pump(now, [this](const uint8_t* keys, int length) {
-            SendToMaster(keys, length);
-            ++figures_.keyMessages;
-            figures_.keyEvents += KeyEvents(keys, length);
-        });
-        trunkNear_->Tick(now);
-    }
+    trunk_.PumpFar(now, *this);
+    trunk_.PumpNear(now, [this](const uint8_t* keys, int length) {
+        SendToMaster(keys, length);
+        ++figures_.keyMessages;
+        figures_.keyEvents += KeyEvents(keys, length);
+    });
     fanOut_.Flush(receivers_);
     TakeClientDatagrams(now);
     DropSilentClients(now);
@@ -85,7 +67,7 @@ void Relay::Step(double now) {
 }
 
 void Relay::Wait(double seconds) const {
-    const UdpSocket* trunk = TrunkSocket();
+    const UdpSocket* trunk = trunk_.Socket();
     pollfd readable[3] = {{fd(), POLLIN, 0},
                           {static_cast<int>(port_.Socket().Handle()), POLLIN, 0},
                           {trunk != nullptr ? static_cast<int>(trunk->Handle()) : -1, POLLIN, 0}};
@@ -110,7 +92,7 @@ bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
         RefreshReceivers();
     }
     fanOut_.Add(datagram, length, receivers_);
-    if (trunkNear_) trunkNear_->OnMasterMessage(datagram, length, take == LinkTally::Take::kFresh, now);
+    trunk_.OnMasterMessage(datagram, length, take == LinkTally::Take::kFresh, now);
     if (type == wire::kEnd) {
         // The end also answers the Hellos of addresses not yet confirmed:
         // one datagram the size of their Hello.
@@ -199,8 +181,8 @@ void Relay::PassKeysUp(const uint8_t* datagram, int length, const sockaddr_in& f
         strangers_.Count(from.sin_addr.s_addr, from.sin_port, "keys");
         return;
     }
-    if (trunkFar_)
-        trunkFar_->SendKeys(datagram, length);
+    if (trunk_.IsFar())
+        trunk_.SendKeys(datagram, length);
     else
         SendToMaster(datagram, length);
     ++figures_.keyMessages;
@@ -299,9 +281,8 @@ RelaySnapshot Relay::WholeSnapshot(double now) const {
     s.relay.bytes = sent.bytes;
     s.relay.sends = sent.sends;
     s.relay.failedSends = sent.failed;
-    if (trunkNear_) s.trunk = trunkNear_->Figures();
-    if (trunkFar_) {
-        s.trunk = trunkFar_->Figures();
+    s.trunk = trunk_.Figures();
+    if (trunk_.IsFar()) {
         s.upstream.master = "trunk " + s.trunk.peer;
     }
     for (const ClientTable::Client& c : clients_.Clients()) {

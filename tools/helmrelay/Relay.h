@@ -23,9 +23,8 @@
 #include "LinkWatch.h"
 #include "RelayEvents.h"
 #include "RelaySnapshot.h"
+#include "RelayTrunk.h"
 #include "ThrottledReport.h"
-#include "TrunkFar.h"
-#include "TrunkNear.h"
 
 struct RelaySettings {
     sockaddr_in master{};
@@ -57,7 +56,7 @@ public:
     // Waits until any of its sockets has something or `seconds` have passed.
     void Wait(double seconds) const;
     // When the next Hello upstream is due.
-    double NextRenewal() const { return trunkFar_ ? trunkFar_->NextHello() : LinkWatch::NextRenewal(); }
+    double NextRenewal() const { return trunk_.IsFar() ? trunk_.NextHello() : LinkWatch::NextRenewal(); }
 
     // The upstream link's figures with the relay's own, the trunk's and the clients'.
     RelaySnapshot WholeSnapshot(double now) const;
@@ -66,7 +65,6 @@ protected:
     bool onMessage(const uint8_t* datagram, int length, double now) override;
 
 private:
-    const UdpSocket* TrunkSocket() const;
     void TakeClientDatagrams(double now);
     void TakeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
     void PassKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
@@ -95,6 +93,5 @@ private:
     ThrottledReport notAllowed_;
     ThrottledReport linesHeld_;
     LineBudget lines_{5};
-    std::unique_ptr<TrunkNear> trunkNear_;
-    std::unique_ptr<TrunkFar> trunkFar_;
+    RelayTrunk trunk_;
 };

@@ -1,13 +1,12 @@
 #include "RelayOptions.h"
 
-#include <arpa/inet.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <map>
 
 #include "MasterAddress.h"
 #include "RelayConfigFile.h"
+#include "SocketAddress.h"
 
 const char* const kRelayUsage =
     "usage: helmrelay [MASTER[:PORT]] [--listen [ADDRESS:]PORT] [--max-clients N]\n"

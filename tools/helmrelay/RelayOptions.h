@@ -2,12 +2,11 @@
 // file; what neither gives takes the default.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <string>
 
 #include "ClientTable.h"
-#include "TrunkEnd.h"
+#include "SocketAddress.h"
+#include "TrunkSettings.h"
 
 constexpr uint16_t kDefaultListenPort = 40000;
 constexpr int kDefaultMaxClients = ClientRules::kDefaultMaxClients;

@@ -14,14 +14,7 @@
 #include "TrunkCheck.h"
 #include "TrunkFigures.h"
 #include "TrunkSeal.h"
-
-struct TrunkSettings {
-    enum class Role { kNone, kNear, kFar };
-    Role role = Role::kNone;
-    sockaddr_in address{};  // near end: where it listens; far end: the near end
-    std::string keyFile;    // empty with insecure
-    bool insecure = false;
-};
+#include "TrunkSettings.h"
 
 class TrunkEnd {
 public:
