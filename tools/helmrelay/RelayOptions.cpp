@@ -80,22 +80,22 @@ struct Given {
 bool ApplyRelay(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error, bool checkSelf);
 
 bool ApplyTrunk(const std::map<std::string, Given>& given, RelayOptions& options, std::string& error) {
-    const auto near = given.find("trunk");
+    const auto nearEnd = given.find("trunk");
     const auto listen = given.find("trunklisten");
-    if (near == given.end() && listen == given.end()) return true;
-    if (near != given.end() && listen != given.end()) {
-        error = "a relay is one end of a trunk: --trunk (far end) or --trunk-listen (near end), not both";
+    if (nearEnd == given.end() && listen == given.end()) return true;
+    if (nearEnd != given.end() && listen != given.end()) {
+        error = "a relay is one end of a trunk: --trunk (far end) or --trunk-listen (nearEnd end), not both";
         return false;
     }
     TrunkSettings& trunk = options.trunk;
-    if (near != given.end()) {
+    if (nearEnd != given.end()) {
         trunk.role = TrunkSettings::Role::kFar;
         if (given.count("master") != 0) {
-            error = "the far end of a trunk takes the near end as its master: no MASTER with --trunk";
+            error = "the far end of a trunk takes the nearEnd end as its master: no MASTER with --trunk";
             return false;
         }
-        if (!ParseMasterAddress(near->second.value, trunk.address, error)) {
-            error = near->second.source + ": " + error;
+        if (!ParseMasterAddress(nearEnd->second.value, trunk.address, error)) {
+            error = nearEnd->second.source + ": " + error;
             return false;
         }
     } else {
