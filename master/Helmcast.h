@@ -107,4 +107,6 @@ std::vector<std::string> SplitClassList(const char* value);
 constexpr const char* kMasterModuleFile = "Helmcast.dll";
 constexpr const char* kMasterLogFile = "Helmcast.log";
 constexpr const char* kMasterConfigFile = "Helmcast.cfg";
+// The scenario the master saves at every start and every ten seconds, so a
+// crashed session can be resumed where it was ("velocity sync"; sorted first).
 constexpr const char* kSyncScenarioName = "000Velsync";
