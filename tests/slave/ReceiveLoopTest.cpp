@@ -59,6 +59,23 @@ TEST_F(ReceiveLoop, ASmallOffsetIsSlewedAwayWithinOnePercentAndWithoutAStep) {
     EXPECT_LT(largestChange, 0.001) << "the rate changes smoothly";
 }
 
+TEST_F(ReceiveLoop, ChangesOfTheMastersTimeAccelerationAreFollowedWithinTheBound) {
+    start();
+    for (double accel : {1.0, 10.0, 1.0}) {
+        for (int update = 0; update < 30; ++update) {
+            send(StartAt(harness.host().simMJD() + 0.02 * accel / kSecondsPerDay, 0, accel));
+            step();
+            harness.host().advanceSysTime(1.0 / 30.0);
+            ASSERT_LE(std::fabs(harness.host().timeAcceleration() / accel - 1.0), 0.01 + 1e-12) << accel;
+        }
+    }
+    send(StartAt(Ahead(3600.0)));
+    step();
+    // Half a step (the message's likely wait) ahead of the date it carries.
+    EXPECT_NEAR((harness.host().simMJD() - Ahead(3600.0)) * kSecondsPerDay, 0.5 / 30.0, 1e-3)
+        << "a jump of the master's date is taken at once";
+}
+
 TEST_F(ReceiveLoop, OffsetAboveATenthOfASecondSetsTheDateAndLogsIt) {
     start("debug = 1\n");
     const double mjd = Ahead(0.1001);
