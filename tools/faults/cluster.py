@@ -52,6 +52,14 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def prepare_host(folder, role, config):
+    """A host's folder: Config/ with the module's configuration, Scenarios/."""
+    (folder / "Config").mkdir(parents=True, exist_ok=True)
+    (folder / "Scenarios").mkdir(exist_ok=True)
+    module = "Helmcast" if role == "master" else "Helmecho"
+    (folder / "Config" / f"{module}.cfg").write_text(config)
+
+
 def simhost_command(bin_dir, root, role, scenario_file, duration, keys=(), dump_every=None):
     """A simhost running the master's module (role "master") or the slave's,
     in real time, dumping its state every `dump_every` seconds; `keys` are
