@@ -113,12 +113,12 @@ void MasterUnderHelloFlood(benchmark::State& state) {
     }
     const double n = static_cast<double>(measured);
     state.counters["vessels"] = vessels;
-    state.counters["clients"] = static_cast<double>(bench.master().clients.Clients().size());
+    state.counters["clients"] = static_cast<double>(bench.master().Table().Clients().size());
     state.counters["hellos_per_s"] = hellosPerSecond;
     state.counters["hellos_per_update"] = perUpdate;
     state.counters["quiet_us"] = n > 0 ? quietSeconds / n * 1e6 : 0.0;
     state.counters["ratio"] = quietSeconds > 0 ? floodSeconds / quietSeconds : 0.0;
-    state.counters["unconfirmed"] = static_cast<double>(bench.master().clients.Unconfirmed());
+    state.counters["unconfirmed"] = static_cast<double>(bench.master().Table().Unconfirmed());
     // Datagrams a client should have had and did not, and Hellos not sent:
     // either would make the comparison meaningless.
     state.counters["missing"] = missing + flood.failed();

@@ -31,7 +31,7 @@ MasterBench::MasterBench(int vessels, int clients, const std::string& extraConfi
     host.attachInProcessModule(kMasterModuleFile, &InitModule, &ExitModule);
     master_ = dynamic_cast<Helmcast*>(host.registeredModules().back());
     host.startSimulation();
-    if (master_ == nullptr || !master_->serverReady) return;
+    if (master_ == nullptr || !master_->ServerReady()) return;
 
     for (int i = 0; i < clients; ++i) {
         peers_.push_back(std::make_unique<UdpPeer>());
@@ -55,7 +55,7 @@ MasterBench::MasterBench(int vessels, int clients, const std::string& extraConfi
     }
     peers_[0]->drain(&recorded_);
     for (size_t i = 1; i < peers_.size(); ++i) peers_[i]->drain();
-    ready_ = !recorded_.empty() && master_->clients.Clients().size() == static_cast<size_t>(clients);
+    ready_ = !recorded_.empty() && master_->Table().Clients().size() == static_cast<size_t>(clients);
 }
 
 MasterBench::~MasterBench() {

@@ -33,7 +33,7 @@ public:
     // peers' addresses: the baseline sends the same.
     const std::vector<Bytes>& recorded() const { return recorded_; }
     const std::vector<sockaddr_in>& peerAddresses() const { return addresses_; }
-    int masterFd() const { return static_cast<int>(master_->udp.Handle()); }
+    int masterFd() const { return static_cast<int>(master_->Socket().Handle()); }
     int port() const { return port_; }
 
 private:

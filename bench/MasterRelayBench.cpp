@@ -34,12 +34,12 @@ void MasterWithSlaves(benchmark::State& state) {
         relay->runThread();
         // The relay's Hello waits for the receive phase of an update, the
         // next end answers it, its Ack confirms it.
-        for (int i = 0; i < 100 && master.master().clients.Clients().size() != 1; ++i) {
+        for (int i = 0; i < 100 && master.master().Table().Clients().size() != 1; ++i) {
             master.update();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
-    if (!master.ready() || (relay && (!relay->ready() || master.master().clients.Clients().size() != 1))) {
+    if (!master.ready() || (relay && (!relay->ready() || master.master().Table().Clients().size() != 1))) {
         state.SkipWithError("master or relay not set up");
         return;
     }
@@ -88,7 +88,7 @@ void MasterWithSlaves(benchmark::State& state) {
     state.counters["vessels"] = vessels;
     state.counters["slaves"] = slaves;
     state.counters["relay"] = throughRelay ? 1 : 0;
-    state.counters["master_clients"] = static_cast<double>(master.master().clients.Clients().size());
+    state.counters["master_clients"] = static_cast<double>(master.master().Table().Clients().size());
     state.counters["missing"] = missing;
 }
 

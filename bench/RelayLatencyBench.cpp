@@ -4,135 +4,18 @@
 // the slave directly, at 60 updates a second. The master is played here
 // with the datagrams of a real update; the slave acknowledges each update.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "HopLatency.h"
 #include "MasterModule.h"
 #include "WireRecords.h"
 
-extern char** environ;
-
 namespace bench {
 namespace {
-
-constexpr int kWarmUpdates = 10;
-constexpr int kMeasuredUpdates = 240;
-constexpr double kUpdatesPerSecond = 60.0;
-
-int64_t RealtimeNs() {
-    timespec t{};
-    ::clock_gettime(CLOCK_REALTIME, &t);
-    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
-bool WaitReadable(int fd, int ms) {
-    pollfd readable{fd, POLLIN, 0};
-    return ::poll(&readable, 1, ms) > 0;
-}
-
-// helmrelay between the benchmark's master and slave; ends by itself too.
-class RelayProcess {
-public:
-    RelayProcess(int masterPort, int listenPort) {
-        const std::string program = std::string(HELM_BENCH_BIN_DIR) + "/helmrelay";
-        std::vector<std::string> args{program,     "127.0.0.1:" + std::to_string(masterPort),
-                                      "--listen",  "127.0.0.1:" + std::to_string(listenPort),
-                                      "--seconds", "60",
-                                      "--quiet"};
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~RelayProcess() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
-    bool started() const { return pid_ > 0; }
-
-private:
-    pid_t pid_ = -1;
-};
-
-struct Latencies {
-    std::vector<double> us;  // one per datagram that arrived
-    size_t lost = 0;
-};
-
-// `update` sent from `master` to `target` kMeasuredUpdates times (after a
-// few to warm up), read at `slave`; the slave's Acks go to `ackPort` (0: none).
-Latencies Measure(const UdpPeer& master, const UdpPeer& slave, const sockaddr_in& target, int ackPort,
-                  std::vector<Bytes> update, int32_t& sequence) {
-    Latencies result;
-    std::vector<int64_t> sentAt(update.size());
-    std::vector<uint8_t> buffer(wire::kMaxDatagram);
-    const wire::HeaderRecord ack{{wire::kAck, 0}};
-    const auto period = std::chrono::duration<double>(1.0 / kUpdatesPerSecond);
-    auto next = std::chrono::steady_clock::now();
-    for (int u = 0; u < kWarmUpdates + kMeasuredUpdates; ++u) {
-        const int32_t first = sequence;
-        for (size_t i = 0; i < update.size(); ++i) {
-            std::memcpy(update[i].data() + offsetof(wire::Header, seq), &sequence, sizeof sequence);
-            ++sequence;
-            sentAt[i] = RealtimeNs();
-            ::sendto(master.fd(), update[i].data(), update[i].size(), 0, reinterpret_cast<const sockaddr*>(&target),
-                     sizeof target);
-        }
-        size_t arrived = 0;
-        while (arrived < update.size() && WaitReadable(slave.fd(), 100)) {
-            char control[CMSG_SPACE(sizeof(timespec))];
-            iovec vector{buffer.data(), buffer.size()};
-            msghdr message{};
-            message.msg_iov = &vector;
-            message.msg_iovlen = 1;
-            message.msg_control = control;
-            message.msg_controllen = sizeof control;
-            if (::recvmsg(slave.fd(), &message, MSG_DONTWAIT) < 8) continue;
-            int32_t seq;
-            std::memcpy(&seq, buffer.data() + offsetof(wire::Header, seq), sizeof seq);
-            const int64_t index = static_cast<int64_t>(seq) - first;
-            if (index < 0 || index >= static_cast<int64_t>(update.size())) continue;  // of an earlier update
-            ++arrived;
-            const cmsghdr* stamp = CMSG_FIRSTHDR(&message);
-            if (stamp == nullptr || stamp->cmsg_type != SCM_TIMESTAMPNS || u < kWarmUpdates) continue;
-            timespec at;
-            std::memcpy(&at, CMSG_DATA(stamp), sizeof at);
-            const int64_t received = static_cast<int64_t>(at.tv_sec) * 1000000000 + at.tv_nsec;
-            result.us.push_back(static_cast<double>(received - sentAt[index]) / 1000.0);
-        }
-        if (u >= kWarmUpdates) result.lost += update.size() - arrived;
-        if (ackPort != 0) slave.sendTo(ackPort, &ack, sizeof ack);
-        master.drain();
-        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
-        std::this_thread::sleep_until(next);
-    }
-    return result;
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
 
 void RelayLatency(benchmark::State& state) {
     const int vessels = static_cast<int>(state.range(0));
@@ -142,21 +25,12 @@ void RelayLatency(benchmark::State& state) {
         if (recorder.ready()) update = recorder.recorded();
     }
     UdpPeer master, slave;
-    const int one = 1;
-    ::setsockopt(slave.fd(), SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one);
-    int listenPort;
-    {
-        UdpPeer probe;  // a port free a moment ago
-        listenPort = probe.port();
-    }
-    RelayProcess relay(master.port(), listenPort);
+    StampArrivals(slave);
+    const int listenPort = FreePort();
+    RelayProcess relay({Loopback(master.port()), "--listen", Loopback(listenPort)});
     // The relay's Hello tells where it listens for the master's datagrams.
     sockaddr_in relayUpstream{};
-    socklen_t length = sizeof relayUpstream;
-    uint8_t hello[16];
-    const bool subscribed =
-        relay.started() && WaitReadable(master.fd(), 3000) &&
-        ::recvfrom(master.fd(), hello, sizeof hello, 0, reinterpret_cast<sockaddr*>(&relayUpstream), &length) == 8;
+    const bool subscribed = relay.started() && Subscribed(master, relayUpstream);
     if (update.empty() || !subscribed) {
         state.SkipWithError("no update recorded or no relay subscribed");
         return;

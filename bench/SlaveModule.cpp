@@ -17,12 +17,12 @@ SlaveBench::SlaveBench(int vessels) {
     simhost::Host& host = simhost::Host::instance();
     host.attachInProcessModule(kSlaveModuleFile, &InitModule, &ExitModule);
     slave_ = dynamic_cast<Helmecho*>(host.registeredModules().back());
-    if (slave_ == nullptr || !slave_->udp.IsOpen()) return;
+    if (slave_ == nullptr || !slave_->Socket().IsOpen()) return;
     host.startSimulation();
     sockaddr_in local;
     std::memset(&local, 0, sizeof local);
     int length = sizeof local;
-    if (getsockname(slave_->udp.Handle(), reinterpret_cast<sockaddr*>(&local), &length) != 0) return;
+    if (getsockname(slave_->Socket().Handle(), reinterpret_cast<sockaddr*>(&local), &length) != 0) return;
     slavePort_ = ntohs(local.sin_port);
     ready_ = drainMaster() == 1;  // the hello
 }
@@ -46,8 +46,8 @@ void SlaveBench::receive() {
 unsigned long SlaveBench::pending() const {
     // Queued for the slave: in its socket's inbox or still in the socket.
     u_long bytes = 0;
-    if (ioctlsocket(slave_->udp.Handle(), FIONREAD, &bytes) != 0) bytes = 0;
-    return bytes + slave_->udp.Held();
+    if (ioctlsocket(slave_->Socket().Handle(), FIONREAD, &bytes) != 0) bytes = 0;
+    return bytes + slave_->Socket().Held();
 }
 
 }  // namespace bench

@@ -19,7 +19,7 @@ public:
 
     bool ready() const { return ready_; }
     const std::vector<OBJHANDLE>& vessels() const { return vessels_; }
-    int slaveFd() const { return static_cast<int>(slave_->udp.Handle()); }
+    int slaveFd() const { return static_cast<int>(slave_->Socket().Handle()); }
 
     // Numbers the datagrams on from the last ones and puts them in the
     // slave's receive queue.

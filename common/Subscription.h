@@ -19,9 +19,7 @@ public:
     Subscription() = default;
     explicit Subscription(double lastHelloSeconds) : said_(true), last_(lastHelloSeconds) {}
 
-    bool HelloDue(double now) const {
-        return !said_ || now < last_ || now - last_ > protocol::kHelloRenewalSeconds;
-    }
+    bool HelloDue(double now) const { return !said_ || now < last_ || now - last_ > protocol::kHelloRenewalSeconds; }
     void HelloSaid(double now) {
         said_ = true;
         last_ = now;

@@ -161,6 +161,8 @@ struct XRRecord {
     uint8_t padding1;
     int32_t xrStates[kXRStates];
     double xrValue;
+    // The two flags the XR interface reads and sets with GetByteA/SetByteA
+    // and GetByteB/SetByteB (the interface gives them no other names).
     uint8_t xrByteA;
     uint8_t xrByteB;
     uint8_t padding2[6];

@@ -41,19 +41,20 @@ public:
     void clbkPreStep(double simt, double simdt, double mjd) override;
     void clbkPostStep(double simt, double simdt, double mjd) override;
 
+    // What tests and tools may observe of the master; nothing here changes it.
+    bool ServerReady() const { return serverReady; }
+    const UdpSocket& Socket() const { return udp; }
+    double LastSaveTime() const { return lastSaveTime; }
+    double LastUpdateTime() const { return lastUpdateTime; }
+    const MasterSettings& Settings() const { return settings; }
+    const ClientTable& Table() const { return clients; }
+    const std::vector<std::string>& TextSyncClasses() const { return textSyncClasses; }
+
+private:
     // Reads "Helmcast.cfg" and opens the server socket; serverReady tells
     // whether it all worked.
     void initServer();
 
-    bool serverReady = false;
-    UdpSocket udp;
-    double lastSaveTime = 0.0;
-    double lastUpdateTime = 0.0;
-    MasterSettings settings;
-    ClientTable clients;
-    std::vector<std::string> textSyncClasses;
-
-private:
     void runUpdate();
     void sendVessel(OBJHANDLE vessel);
     void sendScenarioText(OBJHANDLE vessel, VESSEL& iface);
@@ -90,6 +91,14 @@ private:
     LineBudget clientLines{5};
     ReceivedMessages received;  // one object of each kind, refilled
     bool textFileReported = false;
+
+    bool serverReady = false;
+    UdpSocket udp;
+    double lastSaveTime = 0.0;
+    double lastUpdateTime = 0.0;
+    MasterSettings settings;
+    ClientTable clients;
+    std::vector<std::string> textSyncClasses;
 };
 
 // "textSyncClasses": names separated by blanks and commas.
@@ -98,4 +107,6 @@ std::vector<std::string> SplitClassList(const char* value);
 constexpr const char* kMasterModuleFile = "Helmcast.dll";
 constexpr const char* kMasterLogFile = "Helmcast.log";
 constexpr const char* kMasterConfigFile = "Helmcast.cfg";
+// The scenario the master saves at every start and every ten seconds, so a
+// crashed session can be resumed where it was ("velocity sync"; sorted first).
 constexpr const char* kSyncScenarioName = "000Velsync";

@@ -14,7 +14,9 @@ namespace {
 constexpr size_t kSendableText = static_cast<size_t>(wire::kMaxSendableText);
 
 constexpr DWORD kListRequest = VS_FUELLIST | VS_THRUSTLIST | VS_DOCKINFOLIST;
-constexpr const char* kTextFile = "VELSYNC_m";
+// The master's temporary file (in the host's folder) through which a
+// vessel's own scenario text is captured: "velocity sync", master's.
+constexpr const char* kMasterTextFile = "VELSYNC_m";
 
 // The host writes every list entry a vessel has through the pointers it is
 // given, without knowing their room; these lists grow to the vessel's counts
@@ -127,7 +129,7 @@ VesselStateMessage::VesselStateMessage(OBJHANDLE handle) {
     }
     wire::CopyName(out.vesselName, vessel->GetName());
 
-    FILEHANDLE file = oapiOpenFile(kTextFile, FILE_OUT, ROOT);
+    FILEHANDLE file = oapiOpenFile(kMasterTextFile, FILE_OUT, ROOT);
     if (file == nullptr) {
         capture = TextCapture::kFileUnavailable;
         return;
@@ -135,7 +137,7 @@ VesselStateMessage::VesselStateMessage(OBJHANDLE handle) {
     static_cast<VESSEL2*>(vessel)->clbkSaveState(file);
     oapiCloseFile(file, FILE_OUT);
 
-    file = oapiOpenFile(kTextFile, FILE_IN, ROOT);
+    file = oapiOpenFile(kMasterTextFile, FILE_IN, ROOT);
     if (file == nullptr) {
         capture = TextCapture::kFileUnavailable;
         return;

@@ -63,6 +63,16 @@ public:
     // its end has arrived.
     void ReceiveUpdate();
 
+    // What tests and tools may observe of the slave; nothing here changes it.
+    const UdpSocket& Socket() const { return udp; }
+    const LinkCounters& Link() const { return link; }
+    int32_t PrevBacklog() const { return prevBacklog; }
+    double LastReportTime() const { return lastReportTime; }
+    const sockaddr_in& MasterAddress() const { return masterAddr; }
+    bool MasterKnown() const { return masterKnown; }
+    const SlaveSettings& Settings() const { return settings; }
+
+private:
     UdpSocket udp;
     LinkCounters link;  // this statistics interval
     int32_t prevBacklog = kSocketReceiveBuffer;
@@ -71,7 +81,6 @@ public:
     bool masterKnown = true;
     SlaveSettings settings;
 
-private:
     void readConfiguration();
     void openSocket();
     // masterAddr from masterIP: a dotted address or a host name looked up

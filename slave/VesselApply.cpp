@@ -11,8 +11,9 @@ namespace {
 
 constexpr DWORD kDirectoryCapacity = 1024;
 constexpr int kNavModes = 7;  // modes 1 to 7
-// The XR state code that gates the others, and the value that opens the gate.
-constexpr int kGateCode = 12;
+// XR state code 12 gates the others (and the XR value): they are applied
+// only while it reads 1 in the master's vessel.
+constexpr int kGatingStateCode = 12;
 constexpr int kGateOpen = 1;
 
 // The vessel of a received name (ended inside its field on admission);
@@ -117,9 +118,9 @@ void ApplyXR(const XRMessage& message) {
 
     for (int i = 0; i < wire::kXRByteStates; ++i) xr.SetByteState(i, r.xrByteStates[i] != 0);
 
-    const bool gateOpen = r.xrStates[kGateCode] == kGateOpen;
+    const bool gateOpen = r.xrStates[kGatingStateCode] == kGateOpen;
     for (int i = 0; i < wire::kXRStates; ++i) {
-        if (i == kGateCode || gateOpen) xr.SetStateCode(i, r.xrStates[i]);
+        if (i == kGatingStateCode || gateOpen) xr.SetStateCode(i, r.xrStates[i]);
     }
 
     for (int i = 0; i < wire::kXRRecords; ++i) {

@@ -75,7 +75,7 @@ Helmcast& LoadMaster(const Setup& setup) {
     fuzz::AddVessel("Pod", "FuzzPod", 7.0e6);
     fuzz::AddVessel("Gamma", "XRSample", 7.1e6);
     fuzz::Host().startSimulation();
-    if (master == nullptr || !master->serverReady) {
+    if (master == nullptr || !master->ServerReady()) {
         std::fprintf(stderr, "master_sequence_fuzz: the master has no socket\n");
         std::abort();
     }
@@ -95,7 +95,7 @@ void Check(const Helmcast& master, const Setup& setup, const Ledger& ledger) {
             fuzz::Require(message != nullptr && message->type() != wire::kHello && message->type() != wire::kAck);
         }
     }
-    const auto& clients = master.clients.Clients();
+    const auto& clients = master.Table().Clients();
     fuzz::Require(clients.size() <= static_cast<size_t>(setup.maxClients));
     for (size_t c = 0; c < clients.size(); ++c) {
         int owner = -1;
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Setup setup = Configuration(script.configuration());
     Helmcast& master = LoadMaster(setup);
     Ledger ledger;
-    const int port = LocalPort(static_cast<int>(master.udp.Handle()));
+    const int port = LocalPort(static_cast<int>(master.Socket().Handle()));
     auto send = [&](const fuzz::ScriptEvent& event) {
         const int peer = event.argument % kPeers;
         peers->all[peer]->sendTo(port, event.bytes, event.length);

@@ -91,7 +91,7 @@ Helmecho& LoadSlave(uint8_t configuration) {
     ResetOutgoingKeys();
     fuzz::Host().attachInProcessModule(kSlaveModuleFile, &InitModule, &ExitModule);
     auto* slave = dynamic_cast<Helmecho*>(fuzz::Host().registeredModules().back());
-    if (slave == nullptr || !slave->udp.IsOpen()) {
+    if (slave == nullptr || !slave->Socket().IsOpen()) {
         std::fprintf(stderr, "slave_sequence_fuzz: the slave has no socket\n");
         std::abort();
     }
@@ -125,8 +125,8 @@ void Check(Ledger& ledger) {
 // Queued for the slave: in its socket's inbox or still in the socket.
 u_long Pending(const Helmecho& slave) {
     u_long pending = 0;
-    if (ioctlsocket(slave.udp.Handle(), FIONREAD, &pending) != 0) pending = 0;
-    return pending + static_cast<u_long>(slave.udp.Held());
+    if (ioctlsocket(slave.Socket().Handle(), FIONREAD, &pending) != 0) pending = 0;
+    return pending + static_cast<u_long>(slave.Socket().Held());
 }
 
 }  // namespace
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Helmecho& slave = LoadSlave(script.configuration());
     Ledger ledger;
     ledger.loadTime = fuzz::Host().sysTime();
-    const int port = LocalPort(static_cast<int>(slave.udp.Handle()));
+    const int port = LocalPort(static_cast<int>(slave.Socket().Handle()));
     auto send = [&](const fuzz::ScriptEvent& event) {
         const fuzz::LoopbackPeer& peer = *peers->all[event.argument % 3];
         peer.sendTo(port, event.bytes, event.length);

@@ -16,7 +16,7 @@ protected:
 
     void configure(const std::string& items) { harness.workspace.write("Config/Helmcast.cfg", items); }
 
-    static int BoundPort(const Helmcast& master) { return LocalPort(static_cast<int>(master.udp.Handle())); }
+    static int BoundPort(const Helmcast& master) { return LocalPort(static_cast<int>(master.Socket().Handle())); }
 
     std::vector<std::string> configLines() {
         std::vector<std::string> lines;
@@ -31,9 +31,9 @@ TEST_F(HelmcastLifecycle, LoadingOpensAnEmptyLogAndRegistersTheModuleButNoServer
     Helmcast& master = harness.load();
     EXPECT_TRUE(harness.workspace.exists("Helmcast.log"));
     EXPECT_EQ(harness.workspace.read("Helmcast.log"), "");
-    EXPECT_FALSE(master.serverReady);
-    EXPECT_TRUE(master.clients.Clients().empty());
-    EXPECT_TRUE(master.textSyncClasses.empty());
+    EXPECT_FALSE(master.ServerReady());
+    EXPECT_TRUE(master.Table().Clients().empty());
+    EXPECT_TRUE(master.TextSyncClasses().empty());
 }
 
 TEST_F(HelmcastLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
@@ -42,13 +42,13 @@ TEST_F(HelmcastLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
     probe.release();
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    ASSERT_TRUE(master.serverReady);
-    EXPECT_EQ(master.settings.debug, 0);
-    EXPECT_EQ(master.settings.waitForClients, 0);
-    EXPECT_EQ(master.settings.waitForACK, 0);
-    EXPECT_EQ(master.settings.maxUpdateRate, 30);
-    EXPECT_EQ(master.settings.readOnly, 0);
-    EXPECT_TRUE(master.textSyncClasses.empty());
+    ASSERT_TRUE(master.ServerReady());
+    EXPECT_EQ(master.Settings().debug, 0);
+    EXPECT_EQ(master.Settings().waitForClients, 0);
+    EXPECT_EQ(master.Settings().waitForACK, 0);
+    EXPECT_EQ(master.Settings().maxUpdateRate, 30);
+    EXPECT_EQ(master.Settings().readOnly, 0);
+    EXPECT_TRUE(master.TextSyncClasses().empty());
     EXPECT_EQ(BoundPort(master), 40000);
     EXPECT_TRUE(configLines().empty());
     for (const auto& text : harness.logTexts()) EXPECT_NE(text, "UDP server created");
@@ -60,14 +60,14 @@ TEST_F(HelmcastLifecycle, DebugEchoesEveryKeyInOrder) {
               std::to_string(port) + "\nreadOnly = 1\nmaxClients = 5\n");
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    ASSERT_TRUE(master.serverReady);
+    ASSERT_TRUE(master.ServerReady());
     EXPECT_THAT(configLines(), ElementsAre("Config: debug=1", "Config: waitForClients=1", "Config: waitForACK=1",
                                            "Config: maxUpdateRate=12", "Config: masterPort=" + std::to_string(port),
                                            "Config: readOnly=1", "Config: maxClients=5",
                                            "Config: maxClientsPerAddress=16", "Config: allowedClients="));
     EXPECT_TRUE(harness.logged("UDP server created"));
-    EXPECT_EQ(master.settings.waitForACK, 1);
-    EXPECT_EQ(master.settings.maxUpdateRate, 12);
+    EXPECT_EQ(master.Settings().waitForACK, 1);
+    EXPECT_EQ(master.Settings().maxUpdateRate, 12);
 }
 
 TEST_F(HelmcastLifecycle, PortUsesItsLow16BitsAndEchoesTheConfiguredValue) {
@@ -75,7 +75,7 @@ TEST_F(HelmcastLifecycle, PortUsesItsLow16BitsAndEchoesTheConfiguredValue) {
     configure("debug = 1\nmasterPort = " + std::to_string(65536 + port) + "\n");
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    ASSERT_TRUE(master.serverReady);
+    ASSERT_TRUE(master.ServerReady());
     EXPECT_EQ(BoundPort(master), port);
     const auto lines = configLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Config: masterPort=" + std::to_string(65536 + port)), lines.end());
@@ -85,8 +85,8 @@ TEST_F(HelmcastLifecycle, UnreadableValuesKeepTheirDefaults) {
     configure("maxUpdateRate = fast\nreadOnly = \nmasterPort = " + std::to_string(FreeUdpPort()) + "\n");
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    EXPECT_EQ(master.settings.maxUpdateRate, 30);
-    EXPECT_EQ(master.settings.readOnly, 0);
+    EXPECT_EQ(master.Settings().maxUpdateRate, 30);
+    EXPECT_EQ(master.Settings().readOnly, 0);
 }
 
 TEST_F(HelmcastLifecycle, BindFailureIsLoggedWithoutDebugAndRetriedAtTheNextStart) {
@@ -104,8 +104,8 @@ TEST_F(HelmcastLifecycle, BindFailureIsLoggedWithoutDebugAndRetriedAtTheNextStar
     }
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    EXPECT_FALSE(master.serverReady);
-    EXPECT_FALSE(master.udp.IsOpen()) << "a failed start keeps no socket";
+    EXPECT_FALSE(master.ServerReady());
+    EXPECT_FALSE(master.Socket().IsOpen()) << "a failed start keeps no socket";
     EXPECT_TRUE(harness.logged("bind() error: 10048"));
     EXPECT_TRUE(harness.logged("UDP port " + std::to_string(holder.port()) +
                                " is in use by another program (another master?): nothing is sent until a later "
@@ -114,7 +114,7 @@ TEST_F(HelmcastLifecycle, BindFailureIsLoggedWithoutDebugAndRetriedAtTheNextStar
     harness.host().endSimulation();
     holder.release();
     harness.host().startSimulation();
-    EXPECT_TRUE(master.serverReady);
+    EXPECT_TRUE(master.ServerReady());
     EXPECT_EQ(BoundPort(master), holder.port());
 
     // Nobody can bind beside it to read its clients' Hellos and answer as it.
@@ -131,7 +131,7 @@ TEST_F(HelmcastLifecycle, ClassListIsSplitAtBlanksAndCommasOnly) {
               std::to_string(FreeUdpPort()) + "\n");
     Helmcast& master = harness.load();
     harness.host().startSimulation();
-    EXPECT_THAT(master.textSyncClasses, ElementsAre("X2.Mk1", "Glider-A", "Shuttle2", "A.B"));
+    EXPECT_THAT(master.TextSyncClasses(), ElementsAre("X2.Mk1", "Glider-A", "Shuttle2", "A.B"));
     std::vector<std::string> usingLines;
     for (const auto& text : harness.logTexts())
         if (text.rfind("Config: using text sync", 0) == 0) usingLines.push_back(text);

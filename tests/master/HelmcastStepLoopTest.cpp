@@ -15,16 +15,16 @@ TEST_F(MasterStepLoop, UpdateNeedsStrictlyMoreThanTheInterval) {
     Helmcast& master = start("maxUpdateRate = 30\n");
     PeerSocket client;
     send(client, wire::kHello);
-    const double begin = master.lastUpdateTime;
+    const double begin = master.LastUpdateTime();
 
     harness.host().setSysTime(begin + 1.0 / 30.0);
     harness.host().step(0.0);
-    EXPECT_EQ(master.lastUpdateTime, begin) << "exactly one interval is not enough";
+    EXPECT_EQ(master.LastUpdateTime(), begin) << "exactly one interval is not enough";
     EXPECT_TRUE(receiveAll(client).empty());
 
     harness.host().setSysTime(begin + 1.0 / 30.0 + 1e-6);
     harness.host().step(0.0);
-    EXPECT_GT(master.lastUpdateTime, begin);
+    EXPECT_GT(master.LastUpdateTime(), begin);
     EXPECT_THAT(types(receiveAll(client)), ElementsAre(wire::kEnd)) << "the Hello answered";
 }
 
@@ -198,7 +198,7 @@ TEST_F(MasterStepLoop, AClientConfirmedInTheReceivePhaseIsNotWaitedFor) {
     const double before = harness.host().sysTime();
     update();
     ASSERT_EQ(clientCount(master), 1u);
-    EXPECT_DOUBLE_EQ(master.clients.Clients()[0].lastContactSeconds, before + 1.0);
+    EXPECT_DOUBLE_EQ(master.Table().Clients()[0].lastContactSeconds, before + 1.0);
     EXPECT_NEAR(harness.host().sysTime() - before, 1.0, 1e-9) << "no counter to wait for";
 }
 
@@ -333,7 +333,7 @@ TEST_F(MasterStepLoop, CountsAreCutToTheMessageCapacities) {
 
 TEST_F(MasterStepLoop, PeriodicSaveComesAfterMoreThanTenSeconds) {
     Helmcast& master = start("maxUpdateRate = 10\n");
-    const double started = master.lastSaveTime;
+    const double started = master.LastSaveTime();
     std::filesystem::remove(harness.workspace.path() / "Scenarios/000Velsync.scn");
     harness.host().setSysTime(started + 10.0);
     harness.host().step(0.0);
@@ -341,7 +341,7 @@ TEST_F(MasterStepLoop, PeriodicSaveComesAfterMoreThanTenSeconds) {
     harness.host().setSysTime(started + 10.001);
     harness.host().step(0.0);
     EXPECT_TRUE(harness.workspace.exists("Scenarios/000Velsync.scn"));
-    EXPECT_GT(master.lastSaveTime, started);
+    EXPECT_GT(master.LastSaveTime(), started);
 }
 
 TEST_F(MasterStepLoop, StatusLineStopsBeforeAnEntryThatWouldNotFit) {

@@ -57,9 +57,9 @@ protected:
         between();
     }
     void subscribe(const PeerSocket& peer) { subscribe({&peer}); }
-    size_t clientCount(const Helmcast& master) const { return master.clients.Clients().size(); }
+    size_t clientCount(const Helmcast& master) const { return master.Table().Clients().size(); }
     int clientPort(const Helmcast& master, size_t position) const {
-        return ntohs(master.clients.Clients().at(position).endpoint.port);
+        return ntohs(master.Table().Clients().at(position).endpoint.port);
     }
 
     static std::vector<Datagram> receiveAll(const PeerSocket& peer) { return ReceiveAllNow(peer); }

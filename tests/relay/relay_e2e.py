@@ -28,7 +28,7 @@ sys.path.insert(0, str(SOURCE / "tests" / "tools"))
 
 import evidence  # noqa: E402
 import outcome  # noqa: E402
-from cluster import DUMP_EVERY, Instance, free_port  # noqa: E402
+from cluster import DUMP_EVERY, Instance, free_port, prepare_host, simhost_command  # noqa: E402
 from following import MAX_POSITION_ERROR_M, compare_run, load_snapshots  # noqa: E402
 
 TEXT_CLASSES = "Shuttle2 Capsule1"
@@ -58,16 +58,8 @@ class Cluster:
     def host(self, role, name, scenario, duration, config, keys=()):
         """A simhost with the master's or the slave's module, started now."""
         folder = self.work / name
-        (folder / "Config").mkdir(parents=True, exist_ok=True)
-        (folder / "Scenarios").mkdir(exist_ok=True)
-        module = "Helmcast" if role == "master" else "Helmecho"
-        (folder / "Config" / f"{module}.cfg").write_text(config)
-        command = [str(self.bin / "simhost"), "--root", ".", "--module", str(self.bin / f"{module}.so"),
-                   "--scenario", str(SOURCE / "scenarios" / scenario), "--duration", str(duration),
-                   "--classes", str(SOURCE / "config" / "Vessels"), "--module-dir", str(self.bin),
-                   "--realtime", "--quiet", "--dump", "state.json", "--dump-every", str(DUMP_EVERY)]
-        for at, code in keys:
-            command += ["--key", f"{at}:{code:#x}:tap"]
+        prepare_host(folder, role, config)
+        command = simhost_command(self.bin, SOURCE, role, SOURCE / "scenarios" / scenario, duration, keys)
         instance = Instance(role, folder, scenario, duration, list(keys), started=time.time())
         instance.process = self._spawn(command, folder, "simhost.out")
         return instance
@@ -296,7 +288,8 @@ def restart(cluster):
 SCENARIOS = {"fanout": fanout, "chain": chain, "keys": keys, "restart": restart}
 
 
-def main():
+def run(scenarios, kind, cluster_class=None):
+    """BIN_DIR SOURCE_DIR WORK_DIR SCENARIO from the command line: one scenario, in a fresh folder."""
     bin_dir, work = Path(sys.argv[1]).resolve(), Path(sys.argv[3]).resolve()
     name = sys.argv[4]
     work = work / name
@@ -304,12 +297,16 @@ def main():
         import shutil
         shutil.rmtree(work)
     work.mkdir(parents=True)
-    cluster = Cluster(bin_dir, work)
+    cluster = (cluster_class or Cluster)(bin_dir, work)
     try:
-        SCENARIOS[name](cluster)
+        scenarios[name](cluster)
     finally:
         cluster.stop_all()
-    return outcome.finish(cluster.problems, f"relay {name}")
+    return outcome.finish(cluster.problems, f"{kind} {name}")
+
+
+def main():
+    return run(SCENARIOS, "relay")
 
 
 if __name__ == "__main__":

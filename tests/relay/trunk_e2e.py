@@ -144,19 +144,7 @@ SCENARIOS = {"trunk": trunk, "keys": keys}
 
 
 def main():
-    bin_dir, work = Path(sys.argv[1]).resolve(), Path(sys.argv[3]).resolve()
-    name = sys.argv[4]
-    work = work / name
-    if work.exists():
-        import shutil
-        shutil.rmtree(work)
-    work.mkdir(parents=True)
-    cluster = base.Cluster(bin_dir, work)
-    try:
-        SCENARIOS[name](cluster)
-    finally:
-        cluster.stop_all()
-    return base.outcome.finish(cluster.problems, f"trunk {name}")
+    return base.run(SCENARIOS, "trunk")
 
 
 if __name__ == "__main__":

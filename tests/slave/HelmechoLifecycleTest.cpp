@@ -9,24 +9,24 @@ class HelmechoLifecycle : public SlaveFixture {};
 
 TEST_F(HelmechoLifecycle, MissingConfigurationGivesTheDefaultsSilently) {
     Helmecho& slave = harness.load();
-    EXPECT_EQ(slave.settings.debug, 0);
-    EXPECT_EQ(slave.settings.switchFocus, 0);
-    EXPECT_EQ(slave.settings.waitForMaster, 0);
-    EXPECT_EQ(slave.settings.sendKeys, 0);
-    EXPECT_EQ(slave.settings.azimuth, 0.0);
-    EXPECT_EQ(slave.settings.elevation, 0.0);
-    EXPECT_EQ(slave.masterAddr.sin_family, AF_INET);
-    EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40000);
-    EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), INADDR_LOOPBACK);
-    EXPECT_EQ(slave.link.firstSeq, -1);
-    EXPECT_EQ(slave.link.lostCount, 0);
-    EXPECT_EQ(slave.link.droppedCount, 0);
-    EXPECT_EQ(slave.link.updateCount, 0);
-    EXPECT_EQ(slave.prevBacklog, 1000000);
-    EXPECT_EQ(slave.lastReportTime, 0.0);
-    EXPECT_EQ(slave.link.delaySum, 0.0);
-    EXPECT_EQ(slave.link.delaySquareSum, 0.0);
-    EXPECT_TRUE(slave.udp.IsOpen());
+    EXPECT_EQ(slave.Settings().debug, 0);
+    EXPECT_EQ(slave.Settings().switchFocus, 0);
+    EXPECT_EQ(slave.Settings().waitForMaster, 0);
+    EXPECT_EQ(slave.Settings().sendKeys, 0);
+    EXPECT_EQ(slave.Settings().azimuth, 0.0);
+    EXPECT_EQ(slave.Settings().elevation, 0.0);
+    EXPECT_EQ(slave.MasterAddress().sin_family, AF_INET);
+    EXPECT_EQ(ntohs(slave.MasterAddress().sin_port), 40000);
+    EXPECT_EQ(ntohl(slave.MasterAddress().sin_addr.s_addr), INADDR_LOOPBACK);
+    EXPECT_EQ(slave.Link().firstSeq, -1);
+    EXPECT_EQ(slave.Link().lostCount, 0);
+    EXPECT_EQ(slave.Link().droppedCount, 0);
+    EXPECT_EQ(slave.Link().updateCount, 0);
+    EXPECT_EQ(slave.PrevBacklog(), 1000000);
+    EXPECT_EQ(slave.LastReportTime(), 0.0);
+    EXPECT_EQ(slave.Link().delaySum, 0.0);
+    EXPECT_EQ(slave.Link().delaySquareSum, 0.0);
+    EXPECT_TRUE(slave.Socket().IsOpen());
     EXPECT_TRUE(logTexts().empty()) << "nothing is logged without debug";
 }
 
@@ -40,16 +40,16 @@ TEST_F(HelmechoLifecycle, DebugEchoesEveryKeyInOrderThenTheBoundAddress) {
         ElementsAre("Config: debug=1", "Config: masterIP=127.0.0.2", "Config: masterPort=40123",
                     "Config: switchFocus=1", "Config: waitForMaster=1", "Config: sendKeys=1", "Config: elevation=-3",
                     "Config: azimuth=12.5", "Config: maxVessels=1000", "Config: slewDate=1",
-                    "Bound to 0.0.0.0:" + std::to_string(LocalPort(static_cast<int>(slave.udp.Handle())))));
+                    "Bound to 0.0.0.0:" + std::to_string(LocalPort(static_cast<int>(slave.Socket().Handle())))));
     for (const auto& line : rawLog()) EXPECT_NE(line.find("Helmecho.cpp"), std::string::npos) << line;
-    EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), 0x7F000002u);
-    EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40123);
+    EXPECT_EQ(ntohl(slave.MasterAddress().sin_addr.s_addr), 0x7F000002u);
+    EXPECT_EQ(ntohs(slave.MasterAddress().sin_port), 40123);
 }
 
 TEST_F(HelmechoLifecycle, PortUsesItsLow16Bits) {
     writeConfig("masterPort = " + std::to_string(40000 + 65536) + "\n");
     Helmecho& slave = harness.load();
-    EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40000);
+    EXPECT_EQ(ntohs(slave.MasterAddress().sin_port), 40000);
 }
 
 TEST_F(HelmechoLifecycle, OverlongMasterAddressIsReadSafelyAndLoggedWithinTheLineBound) {
@@ -59,7 +59,7 @@ TEST_F(HelmechoLifecycle, OverlongMasterAddressIsReadSafelyAndLoggedWithinTheLin
     // The log line holds 254 characters.
     EXPECT_TRUE(harness.logged("Config: masterIP=" + overlong.substr(0, 254 - 17)));
     EXPECT_TRUE(harness.logged("Config: masterPort=40001")) << "the keys after it are read as usual";
-    EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40001);
+    EXPECT_EQ(ntohs(slave.MasterAddress().sin_port), 40001);
 }
 
 TEST_F(HelmechoLifecycle, StartSubscribesAndTurnsTheCockpitCamera) {

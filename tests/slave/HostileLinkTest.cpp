@@ -82,9 +82,9 @@ TEST_F(HostileLink, CopiesAreTakenOnceAndKeysReplayedOnce) {
     sendKey(10, 0x26);
     step();
     EXPECT_EQ(keysSeen(), (std::vector<UINT>{0x26, 0x27}));
-    EXPECT_EQ(slave.link.duplicateCount, 2);
-    EXPECT_EQ(slave.link.lostCount, 0);
-    EXPECT_EQ(slave.link.lastSeq, 11);
+    EXPECT_EQ(slave.Link().duplicateCount, 2);
+    EXPECT_EQ(slave.Link().lostCount, 0);
+    EXPECT_EQ(slave.Link().lastSeq, 11);
 }
 
 TEST_F(HostileLink, AnOlderUpdateIsIgnoredButLateKeysAndReorderedMessagesOfTheCurrentOneAreTaken) {
@@ -99,11 +99,11 @@ TEST_F(HostileLink, AnOlderUpdateIsIgnoredButLateKeysAndReorderedMessagesOfTheCu
     EXPECT_EQ(harness.host().simMJD(), Ahead(2.0)) << "the date does not go back";
     EXPECT_EQ(harness.host().timeAcceleration(), 4.0);
     EXPECT_EQ(keysSeen(), std::vector<UINT>{0x30});
-    EXPECT_EQ(slave.link.updateCount, 1);
-    EXPECT_EQ(slave.link.staleCount, 2);
+    EXPECT_EQ(slave.Link().updateCount, 1);
+    EXPECT_EQ(slave.Link().staleCount, 2);
     step();
-    EXPECT_EQ(slave.link.lastSeq, 22);
-    EXPECT_EQ(slave.link.lostCount, 0) << "21 filled its gap; 10 and 14 were not taken in";
+    EXPECT_EQ(slave.Link().lastSeq, 22);
+    EXPECT_EQ(slave.Link().lostCount, 0) << "21 filled its gap; 10 and 14 were not taken in";
 }
 
 TEST_F(HostileLink, AKeyReleasedIsNotPressedAgainByItsLatePress) {
@@ -156,7 +156,7 @@ TEST_F(HostileLink, ARestartedMasterIsFollowedAfterASecondOfSilence) {
     step();
     EXPECT_EQ(harness.host().simMJD(), Ahead(1.0)) << "after the silence, a new numbering";
     EXPECT_EQ(countReceived(wire::kAck), 1) << "and its update completes";
-    EXPECT_EQ(slave.link.lastSeq, 3);
+    EXPECT_EQ(slave.Link().lastSeq, 3);
 }
 
 TEST_F(HostileLink, KeysInADiscardedBacklogAreStillReplayedInOrder) {
@@ -173,7 +173,7 @@ TEST_F(HostileLink, KeysInADiscardedBacklogAreStillReplayedInOrder) {
     sendKey(6, 0x32);
     sendKey(6, 0x32);
     step();
-    EXPECT_EQ(slave.link.droppedCount, 4);
+    EXPECT_EQ(slave.Link().droppedCount, 4);
     EXPECT_EQ(harness.host().simMJD(), kBaseMjd) << "discarded states are not applied";
     EXPECT_EQ(keysSeen(), (std::vector<UINT>{0x31, 0x32}));
 }

@@ -85,7 +85,7 @@ TEST_F(MirrorVessel, AStateThatOvertookTheStartOfItsFarDateWaitsForThatDate) {
     send(StartAt(tomorrow));
     step();
     EXPECT_EQ(Vessel("early"), nullptr) << "not carried a day along a straight line";
-    EXPECT_EQ(slave.link.aheadCount, 1);
+    EXPECT_EQ(slave.Link().aheadCount, 1);
     send(Vessel2RecordOf("early", "Gen2", 7.1e6, tomorrow));
     step();
     ASSERT_NE(Vessel("early"), nullptr);

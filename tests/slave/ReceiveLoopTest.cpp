@@ -59,6 +59,23 @@ TEST_F(ReceiveLoop, ASmallOffsetIsSlewedAwayWithinOnePercentAndWithoutAStep) {
     EXPECT_LT(largestChange, 0.001) << "the rate changes smoothly";
 }
 
+TEST_F(ReceiveLoop, ChangesOfTheMastersTimeAccelerationAreFollowedWithinTheBound) {
+    start();
+    for (double accel : {1.0, 10.0, 1.0}) {
+        for (int update = 0; update < 30; ++update) {
+            send(StartAt(harness.host().simMJD() + 0.02 * accel / kSecondsPerDay, 0, accel));
+            step();
+            harness.host().advanceSysTime(1.0 / 30.0);
+            ASSERT_LE(std::fabs(harness.host().timeAcceleration() / accel - 1.0), 0.01 + 1e-12) << accel;
+        }
+    }
+    send(StartAt(Ahead(3600.0)));
+    step();
+    // Half a step (the message's likely wait) ahead of the date it carries.
+    EXPECT_NEAR((harness.host().simMJD() - Ahead(3600.0)) * kSecondsPerDay, 0.5 / 30.0, 1e-3)
+        << "a jump of the master's date is taken at once";
+}
+
 TEST_F(ReceiveLoop, OffsetAboveATenthOfASecondSetsTheDateAndLogsIt) {
     start("debug = 1\n");
     const double mjd = Ahead(0.1001);
@@ -97,9 +114,9 @@ TEST_F(ReceiveLoop, OffsetsAreSummedForTheStatistics) {
     send(StartAt(Ahead(0.05)));
     send(StartAt(Ahead(-0.03)));
     step();
-    EXPECT_NEAR(slave.link.delaySum, 0.02, 1e-6);
+    EXPECT_NEAR(slave.Link().delaySum, 0.02, 1e-6);
     // A date carries about 1e-6 s of rounding.
-    EXPECT_NEAR(slave.link.delaySquareSum, 0.05 * 0.05 + 0.03 * 0.03, 2e-7);
+    EXPECT_NEAR(slave.Link().delaySquareSum, 0.05 * 0.05 + 0.03 * 0.03, 2e-7);
 }
 
 TEST_F(ReceiveLoop, UpdateSplitOverTwoStepsIsAppliedOverBothAndAcknowledgedOnce) {
@@ -109,7 +126,7 @@ TEST_F(ReceiveLoop, UpdateSplitOverTwoStepsIsAppliedOverBothAndAcknowledgedOnce)
     step();
     EXPECT_EQ(countReceived(wire::kAck), 0) << "no acknowledgement before the end";
     EXPECT_EQ(harness.host().timeAcceleration(), 4.0) << "the first half is applied at once";
-    EXPECT_EQ(slave.link.updateCount, 0);
+    EXPECT_EQ(slave.Link().updateCount, 0);
 
     sendHeader(wire::kEnd, 3);
     step();
@@ -117,8 +134,8 @@ TEST_F(ReceiveLoop, UpdateSplitOverTwoStepsIsAppliedOverBothAndAcknowledgedOnce)
     ASSERT_EQ(datagrams.size(), 1u);
     EXPECT_EQ(datagrams[0].type(), wire::kAck);
     EXPECT_EQ(datagrams[0].bytes.size(), 8u);
-    EXPECT_EQ(slave.link.updateCount, 1);
-    EXPECT_EQ(slave.link.lostCount, 0);
+    EXPECT_EQ(slave.Link().updateCount, 1);
+    EXPECT_EQ(slave.Link().lostCount, 0);
 
     step();
     EXPECT_EQ(countReceived(wire::kAck), 0) << "nothing more to acknowledge";
@@ -131,10 +148,10 @@ TEST_F(ReceiveLoop, AtMostOneUpdatePerStep) {
         sendHeader(wire::kEnd, 2 * update + 2);
     }
     step();
-    EXPECT_EQ(slave.link.updateCount, 1);
+    EXPECT_EQ(slave.Link().updateCount, 1);
     EXPECT_EQ(countReceived(wire::kAck), 1);
     step();
-    EXPECT_EQ(slave.link.updateCount, 2);
+    EXPECT_EQ(slave.Link().updateCount, 2);
     EXPECT_EQ(countReceived(wire::kAck), 1);
 }
 
@@ -142,9 +159,9 @@ TEST_F(ReceiveLoop, SequenceGapCountsAsLost) {
     Helmecho& slave = start();
     for (int32_t seq : {10, 11, 13}) sendHeader(wire::kHello, seq);
     step();
-    EXPECT_EQ(slave.link.firstSeq, 10);
-    EXPECT_EQ(slave.link.lastSeq, 13);
-    EXPECT_EQ(slave.link.lostCount, 1);
+    EXPECT_EQ(slave.Link().firstSeq, 10);
+    EXPECT_EQ(slave.Link().lastSeq, 13);
+    EXPECT_EQ(slave.Link().lostCount, 1);
 }
 
 TEST_F(ReceiveLoop, ReorderingCountsAGapThenFillsIt) {
@@ -152,11 +169,11 @@ TEST_F(ReceiveLoop, ReorderingCountsAGapThenFillsIt) {
     sendHeader(wire::kHello, 10);
     sendHeader(wire::kHello, 12);
     step();
-    EXPECT_EQ(slave.link.lostCount, 1);
+    EXPECT_EQ(slave.Link().lostCount, 1);
     sendHeader(wire::kHello, 11);
     step();
-    EXPECT_EQ(slave.link.lostCount, 0) << "each number counts once";
-    EXPECT_EQ(slave.link.lastSeq, 12);
+    EXPECT_EQ(slave.Link().lostCount, 0) << "each number counts once";
+    EXPECT_EQ(slave.Link().lastSeq, 12);
 }
 
 TEST_F(ReceiveLoop, BacklogThatGrowsBetweenUpdateEndsIsDiscarded) {
@@ -166,10 +183,10 @@ TEST_F(ReceiveLoop, BacklogThatGrowsBetweenUpdateEndsIsDiscarded) {
     sendHeader(wire::kEnd);
     sendFiller(2000);
     step();
-    EXPECT_EQ(slave.prevBacklog, 2000);
-    EXPECT_EQ(slave.link.droppedCount, 0);
+    EXPECT_EQ(slave.PrevBacklog(), 2000);
+    EXPECT_EQ(slave.Link().droppedCount, 0);
     step();  // the filler is taken in as ordinary messages
-    EXPECT_EQ(slave.link.droppedCount, 0);
+    EXPECT_EQ(slave.Link().droppedCount, 0);
 
     // 3,000 behind the next end: all of it goes.
     sendHeader(wire::kEnd);
@@ -177,8 +194,8 @@ TEST_F(ReceiveLoop, BacklogThatGrowsBetweenUpdateEndsIsDiscarded) {
     send(StartAt(Ahead(5.0)));  // 32 bytes
     sendFiller(568);
     step();
-    EXPECT_EQ(slave.prevBacklog, 3000);
-    EXPECT_EQ(slave.link.droppedCount, 300 + 1 + 71);
+    EXPECT_EQ(slave.PrevBacklog(), 3000);
+    EXPECT_EQ(slave.Link().droppedCount, 300 + 1 + 71);
     EXPECT_EQ(harness.host().simMJD(), kBaseMjd) << "a discarded message is not applied";
     EXPECT_EQ(countReceived(wire::kAck), 2);
 
@@ -190,15 +207,15 @@ TEST_F(ReceiveLoop, BacklogThatGrowsBetweenUpdateEndsIsDiscarded) {
     send(extra);
     sendFiller(1500 - 84);
     step();
-    EXPECT_EQ(slave.prevBacklog, 1500);
-    EXPECT_EQ(slave.link.droppedCount, 372);
+    EXPECT_EQ(slave.PrevBacklog(), 1500);
+    EXPECT_EQ(slave.Link().droppedCount, 372);
     step();  // takes the rest in
 
     // Nothing behind an end: nothing changes.
     sendHeader(wire::kEnd);
     step();
-    EXPECT_EQ(slave.prevBacklog, 1500);
-    EXPECT_EQ(slave.link.droppedCount, 372);
+    EXPECT_EQ(slave.PrevBacklog(), 1500);
+    EXPECT_EQ(slave.Link().droppedCount, 372);
 }
 
 TEST_F(ReceiveLoop, WithoutWaitingAndWithoutMasterAStepReturnsAtOnce) {
@@ -227,7 +244,7 @@ TEST_F(ReceiveLoop, WaitingTakesAWholeQueuedUpdateWithoutSleeping) {
     const double before = harness.host().sysTime();
     step();
     EXPECT_EQ(harness.host().sysTime(), before);
-    EXPECT_EQ(slave.link.updateCount, 1);
+    EXPECT_EQ(slave.Link().updateCount, 1);
     EXPECT_EQ(countReceived(wire::kAck), 1);
 }
 
@@ -254,7 +271,7 @@ TEST_F(ReceiveLoop, WrongLengthIsReadPastAndReportedOnce) {
     sendHeader(wire::kEnd, 4);
     step();
     EXPECT_EQ(countReceived(wire::kAck), 1) << "the update completes in the same step";
-    EXPECT_EQ(slave.link.updateCount, 1);
+    EXPECT_EQ(slave.Link().updateCount, 1);
     EXPECT_FALSE(harness.logged("ReceiveMessage() error"));
     int reports = 0;
     for (const auto& text : logTexts())
@@ -302,25 +319,25 @@ TEST_F(Statistics, LineShowsLossMeanDelayAndJitterThenResets) {
     // Offsets 20 and 60 ms: mean 40, standard deviation 20.
     EXPECT_EQ(lastLine(),
               "Pkts: 4 lost: 1 (25.0 %) dropped: 0 ( 0.0 %) 2 upd/sec mean_delay=40.0 ms jitter=20.0 ms rms");
-    EXPECT_EQ(slave.link.firstSeq, -1);
-    EXPECT_EQ(slave.link.lostCount, 0);
-    EXPECT_EQ(slave.link.updateCount, 0);
-    EXPECT_EQ(slave.link.delaySum, 0.0);
-    EXPECT_EQ(slave.link.delaySquareSum, 0.0);
-    EXPECT_EQ(slave.link.lastSeq, 14) << "kept across intervals";
-    EXPECT_EQ(slave.lastReportTime, harness.host().sysTime());
+    EXPECT_EQ(slave.Link().firstSeq, -1);
+    EXPECT_EQ(slave.Link().lostCount, 0);
+    EXPECT_EQ(slave.Link().updateCount, 0);
+    EXPECT_EQ(slave.Link().delaySum, 0.0);
+    EXPECT_EQ(slave.Link().delaySquareSum, 0.0);
+    EXPECT_EQ(slave.Link().lastSeq, 14) << "kept across intervals";
+    EXPECT_EQ(slave.LastReportTime(), harness.host().sysTime());
 }
 
 TEST_F(Statistics, IntervalEndsOnlyAfterMoreThanOneSecond) {
     Helmecho& slave = start("debug = 1\n");
-    const double opened = slave.lastReportTime;
+    const double opened = slave.LastReportTime();
     harness.host().setSysTime(opened + 1.0);
     step();
-    EXPECT_EQ(slave.lastReportTime, opened);
+    EXPECT_EQ(slave.LastReportTime(), opened);
     EXPECT_EQ(countReceived(wire::kHello), 0);
     harness.host().setSysTime(opened + 1.0 + 1e-6);
     step();
-    EXPECT_GT(slave.lastReportTime, opened);
+    EXPECT_GT(slave.LastReportTime(), opened);
     EXPECT_EQ(countReceived(wire::kHello), 1);
 }
 

@@ -10,7 +10,7 @@ TEST_F(SlaveConfigMistakes, AHostNameIsLookedUpAndSubscribedTo) {
     writeConfig("masterIP = localhost\nmasterPort = " + std::to_string(master.port()) + "\n");
     Helmecho& slave = harness.load();
     harness.host().startSimulation();
-    EXPECT_EQ(ntohl(slave.masterAddr.sin_addr.s_addr), INADDR_LOOPBACK);
+    EXPECT_EQ(ntohl(slave.MasterAddress().sin_addr.s_addr), INADDR_LOOPBACK);
     EXPECT_EQ(countReceived(wire::kHello), 1);
     EXPECT_TRUE(logTexts().empty());
 }
@@ -32,9 +32,9 @@ TEST_F(SlaveConfigMistakes, AnAddressThatIsNoAddressIsToldAndNothingIsSent) {
 TEST_F(SlaveConfigMistakes, UnknownKeysAndUnreadableValuesAreToldWithWhatIsUsed) {
     writeConfig("masterPrt = 41000\nmasterPort = abc\nelevaton = 10\nazimuth = 10deg\nswitchFocus = 1\n");
     Helmecho& slave = harness.load();
-    EXPECT_EQ(ntohs(slave.masterAddr.sin_port), 40000);
-    EXPECT_EQ(slave.settings.azimuth, 0.0);
-    EXPECT_EQ(slave.settings.switchFocus, 1);
+    EXPECT_EQ(ntohs(slave.MasterAddress().sin_port), 40000);
+    EXPECT_EQ(slave.Settings().azimuth, 0.0);
+    EXPECT_EQ(slave.Settings().switchFocus, 1);
     EXPECT_EQ(logTexts(), (std::vector<std::string>{
                               "masterPort = abc: not a whole number, using the default 40000",
                               "azimuth = 10deg: not a number, using the default 0",

@@ -48,7 +48,7 @@ protected:
         }
         writeConfig("masterIP = 127.0.0.1\nmasterPort = " + std::to_string(master.port()) + "\n" + extraConfig);
         Helmecho& slave = harness.load();
-        slavePort = LocalPort(static_cast<int>(slave.udp.Handle()));
+        slavePort = LocalPort(static_cast<int>(slave.Socket().Handle()));
         harness.host().setSimMJD(kBaseMjd);
         harness.host().startSimulation();
         step();

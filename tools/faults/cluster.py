@@ -52,6 +52,29 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def prepare_host(folder, role, config):
+    """A host's folder: Config/ with the module's configuration, Scenarios/."""
+    (folder / "Config").mkdir(parents=True, exist_ok=True)
+    (folder / "Scenarios").mkdir(exist_ok=True)
+    module = "Helmcast" if role == "master" else "Helmecho"
+    (folder / "Config" / f"{module}.cfg").write_text(config)
+
+
+def simhost_command(bin_dir, root, role, scenario_file, duration, keys=(), dump_every=None):
+    """A simhost running the master's module (role "master") or the slave's,
+    in real time, dumping its state every `dump_every` seconds; `keys` are
+    (time, scan code) or (time, scan code, with Alt) taps."""
+    module = "Helmcast.so" if role == "master" else "Helmecho.so"
+    command = [str(bin_dir / "simhost"), "--root", ".", "--module", str(bin_dir / module),
+               "--scenario", str(scenario_file), "--duration", str(duration),
+               "--classes", str(root / "config" / "Vessels"), "--module-dir", str(bin_dir),
+               "--realtime", "--quiet", "--dump", "state.json", "--dump-every", str(dump_every or DUMP_EVERY)]
+    for key in keys:
+        at, code, alt = (tuple(key) + (False,))[:3]
+        command += ["--key", f"{at}:{code:#x}:tap" + (":alt" if alt else "")]
+    return command
+
+
 @dataclass
 class Instance:
     """One process of a host (a restarted host is a second instance)."""
@@ -159,13 +182,8 @@ class ScenarioRun:
         return process
 
     def _start(self, instance):
-        module = "Helmcast.so" if instance.role == "master" else "Helmecho.so"
-        command = [str(self.bin / "simhost"), "--root", ".", "--module", str(self.bin / module),
-                   "--scenario", instance.scenario_file, "--duration", str(instance.duration),
-                   "--classes", str(self.root / "config" / "Vessels"), "--module-dir", str(self.bin),
-                   "--realtime", "--quiet", "--dump", "state.json", "--dump-every", str(instance.dump_every)]
-        for at, code, alt in instance.keys:
-            command += ["--key", f"{at}:{code:#x}:tap" + (":alt" if alt else "")]
+        command = simhost_command(self.bin, self.root, instance.role, instance.scenario_file, instance.duration,
+                                  instance.keys, instance.dump_every)
         instance.started = time.time()
         instance.process = self._spawn(command, instance.folder, instance.folder / "simhost.out")
         self.instances.append(instance)

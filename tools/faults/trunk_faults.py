@@ -27,7 +27,7 @@ import time
 from collections import Counter
 from pathlib import Path
 
-from cluster import DUMP_EVERY, Instance, free_port
+from cluster import DUMP_EVERY, Instance, free_port, prepare_host, simhost_command
 from datagram_recorder import Recorder, compare
 from following import MAX_POSITION_ERROR_M, compare_run
 
@@ -112,16 +112,8 @@ class TrunkRun:
 
     def host(self, role, scenario, duration, config, keys=()):
         folder = self.out / role
-        (folder / "Config").mkdir(parents=True, exist_ok=True)
-        (folder / "Scenarios").mkdir(exist_ok=True)
-        module = "Helmcast" if role == "master" else "Helmecho"
-        (folder / "Config" / f"{module}.cfg").write_text(config)
-        command = [str(self.bin / "simhost"), "--root", ".", "--module", str(self.bin / f"{module}.so"),
-                   "--scenario", str(ROOT / "scenarios" / scenario), "--duration", str(duration),
-                   "--classes", str(ROOT / "config" / "Vessels"), "--module-dir", str(self.bin),
-                   "--realtime", "--quiet", "--dump", "state.json", "--dump-every", str(DUMP_EVERY)]
-        for at, code in keys:
-            command += ["--key", f"{at}:{code:#x}:tap"]
+        prepare_host(folder, role, config)
+        command = simhost_command(self.bin, ROOT, role, ROOT / "scenarios" / scenario, duration, keys)
         instance = Instance(role, folder, scenario, duration, list(keys), started=time.time())
         instance.process = self.spawn(command, folder, "simhost.out")
         return instance
