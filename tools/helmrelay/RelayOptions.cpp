@@ -84,14 +84,14 @@ bool ApplyTrunk(const std::map<std::string, Given>& given, RelayOptions& options
     const auto listen = given.find("trunklisten");
     if (nearEnd == given.end() && listen == given.end()) return true;
     if (nearEnd != given.end() && listen != given.end()) {
-        error = "a relay is one end of a trunk: --trunk (far end) or --trunk-listen (nearEnd end), not both";
+        error = "a relay is one end of a trunk: --trunk (far end) or --trunk-listen (near end), not both";
         return false;
     }
     TrunkSettings& trunk = options.trunk;
     if (nearEnd != given.end()) {
         trunk.role = TrunkSettings::Role::kFar;
         if (given.count("master") != 0) {
-            error = "the far end of a trunk takes the nearEnd end as its master: no MASTER with --trunk";
+            error = "the far end of a trunk takes the near end as its master: no MASTER with --trunk";
             return false;
         }
         if (!ParseMasterAddress(nearEnd->second.value, trunk.address, error)) {
