@@ -35,7 +35,7 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
     if (!relay_.Open(settings, error)) return;
     // Room for a whole queued update of many vessels, as the peers have.
     int size = kPeerBuffer;
-    ::setsockopt(relay_.fd(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
+    ::setsockopt(upstreamFd(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
 
     relay_.Step(now_);  // its Hello
     if (master_) {
@@ -73,7 +73,7 @@ RelayHarness::RelayHarness(int clients, int masterPort) {
     for (int round = 0; round < 10 && !ready_; ++round) {
         queue(update);
         for (int i = 0; i < 5; ++i) {
-            WaitReadable(relay_.fd(), 5);
+            WaitReadable(upstreamFd(), 5);
             relay_.Step(now_);
         }
         drainPeers(0, 0.0);

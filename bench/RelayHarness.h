@@ -23,7 +23,7 @@ public:
     // The relay subscribed to its master (played here) and every peer said hello.
     bool ready() const { return ready_; }
     int listenFd() const { return static_cast<int>(relay_.ListenSocket().Handle()); }
-    int upstreamFd() const { return relay_.fd(); }
+    int upstreamFd() const { return static_cast<int>(relay_.Socket().Handle()); }
     const std::vector<sockaddr_in>& peerAddresses() const { return addresses_; }
 
     // As the master sends it: the update at the relay's socket, numbered

@@ -1,7 +1,6 @@
 // The watch as one client of a master played by a test socket on loopback:
 // subscription, renewal, acknowledgement, and a junk flood around the updates.
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <cmath>
 #include <limits>
@@ -53,8 +52,8 @@ private:
 // Services the watch until the queued datagrams are read (bounded).
 void Drain(LinkWatch& watch, double now) {
     for (int i = 0; i < 50; ++i) {
-        pollfd readable{watch.fd(), POLLIN, 0};
-        if (::poll(&readable, 1, i == 0 ? 200 : 20) <= 0) return;
+        UdpSocket::Waiting readable{&watch.Socket()};
+        if (UdpSocket::WaitReadable(&readable, 1, i == 0 ? 200 : 20) <= 0) return;
         watch.Service(now);
     }
 }

@@ -1,7 +1,6 @@
 // The relay between a master and slaves played by test sockets on loopback,
 // on a clock the test sets: what goes down, what goes up, what is refused.
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <vector>
 
@@ -62,9 +61,8 @@ protected:
     void step() {
         relay_.Step(now_);
         for (int i = 0; i < 20; ++i) {
-            pollfd readable[2] = {{relay_.fd(), POLLIN, 0},
-                                  {static_cast<int>(relay_.ListenSocket().Handle()), POLLIN, 0}};
-            if (::poll(readable, 2, 20) <= 0) return;
+            UdpSocket::Waiting readable[2] = {{&relay_.Socket()}, {&relay_.ListenSocket()}};
+            if (UdpSocket::WaitReadable(readable, 2, 20) <= 0) return;
             relay_.Step(now_);
         }
     }

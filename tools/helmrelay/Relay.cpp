@@ -1,7 +1,5 @@
 #include "Relay.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -67,15 +65,12 @@ void Relay::Step(double now) {
 }
 
 void Relay::Wait(double seconds) const {
-    const UdpSocket* trunk = trunk_.Socket();
-    pollfd readable[3] = {{fd(), POLLIN, 0},
-                          {static_cast<int>(port_.Socket().Handle()), POLLIN, 0},
-                          {trunk != nullptr ? static_cast<int>(trunk->Handle()) : -1, POLLIN, 0}};
-    ::poll(readable, 3, static_cast<int>(std::clamp(seconds * 1000.0, 0.0, 1000.0)));
+    UdpSocket::Waiting sockets[3] = {{&Socket()}, {&port_.Socket()}, {trunk_.Socket()}};
+    UdpSocket::WaitReadable(sockets, 3, static_cast<int>(std::clamp(seconds * 1000.0, 0.0, 1000.0)));
 }
 
-bool Relay::onMessage(const uint8_t* datagram, int length, double now) {
-    const bool taken = LinkWatch::onMessage(datagram, length, now);
+bool Relay::OnMessage(const uint8_t* datagram, int length, double now) {
+    const bool taken = LinkWatch::OnMessage(datagram, length, now);
     const LinkTally::Take take = LastTake();
     // Copies and numbers too old to judge stop here; every new number goes
     // on, also one of an update already behind, so that the slaves count

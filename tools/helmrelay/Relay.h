@@ -62,7 +62,7 @@ public:
     RelaySnapshot WholeSnapshot(double now) const;
 
 protected:
-    bool onMessage(const uint8_t* datagram, int length, double now) override;
+    bool OnMessage(const uint8_t* datagram, int length, double now) override;
 
 private:
     void TakeClientDatagrams(double now);

@@ -92,6 +92,6 @@ void TrunkFar::TakeData(const Arrival& arrival, double now, MasterSubscription::
             ++figures_.notMessages;
             continue;
         }
-        listener.onMessage(message.data(), length, now);
+        listener.OnMessage(message.data(), length, now);
     }
 }

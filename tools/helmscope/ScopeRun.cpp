@@ -1,7 +1,5 @@
 #include "ScopeRun.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -27,8 +25,8 @@ int RunScope(const ScopeOptions& options) {
         if (loop.FrameDue(now)) loop.Draw(StatusScreen(watch.Snapshot(now), "helmscope"), now);
         const double wake = loop.Wake(watch.NextRenewal());
         const int timeoutMs = static_cast<int>(std::clamp((wake - now) * 1000.0, 0.0, 1000.0));
-        pollfd readable{watch.fd(), POLLIN, 0};
-        ::poll(&readable, 1, timeoutMs);
+        UdpSocket::Waiting readable{&watch.Socket()};
+        UdpSocket::WaitReadable(&readable, 1, timeoutMs);
         now = SteadySeconds();
     }
     watch.Service(now);

@@ -6,7 +6,7 @@
 
 bool LinkWatch::Open(const sockaddr_in& master, std::string& error) {
     opened_ = false;
-    return subscription_.open(master, error);
+    return subscription_.Open(master, error);
 }
 
 void LinkWatch::Service(double now) {
@@ -14,11 +14,11 @@ void LinkWatch::Service(double now) {
         opened_ = true;
         openedAt_ = now;
     }
-    subscription_.renew(now);
-    subscription_.pump(*this, now);
+    subscription_.Renew(now);
+    subscription_.Pump(*this, now);
 }
 
-bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
+bool LinkWatch::OnMessage(const uint8_t* datagram, int length, double now) {
     wire::Header header;
     std::memcpy(&header, datagram, sizeof header);
     const LinkTally::Take take = tally_.take(header.seq, header.type, length, now);
@@ -31,11 +31,11 @@ bool LinkWatch::onMessage(const uint8_t* datagram, int length, double now) {
 
 LinkSnapshot LinkWatch::Snapshot(double now) const {
     LinkSnapshot s;
-    s.master = AddressText(subscription_.master());
+    s.master = AddressText(subscription_.Master());
     s.watchedSeconds = opened_ ? now - openedAt_ : 0.0;
     s.link = tally_.figures(now);
-    s.ignored = subscription_.ignored();
-    s.acknowledgements = subscription_.acknowledgements();
+    s.ignored = subscription_.Ignored();
+    s.acknowledgements = subscription_.Acknowledgements();
     s.simulation = picture_.simulation();
     s.vessels = picture_.vessels(now);
     return s;

@@ -15,11 +15,11 @@
 class LinkWatch : protected MasterSubscription::Listener {
 public:
     bool Open(const sockaddr_in& master, std::string& error);
-    int fd() const { return subscription_.fd(); }
+    const UdpSocket& Socket() const { return subscription_.Socket(); }
 
     // Hello when due, then whatever is queued. `now` on a steady clock, s.
     void Service(double now);
-    double NextRenewal() const { return subscription_.nextRenewal(); }
+    double NextRenewal() const { return subscription_.NextRenewal(); }
 
     LinkSnapshot Snapshot(double now) const;
 
@@ -28,12 +28,12 @@ protected:
     // pictured, and true when taken in (an EndMessage is then acknowledged).
     // A program that forwards the master's datagrams overrides this and
     // calls it.
-    bool onMessage(const uint8_t* datagram, int length, double now) override;
-    // How the message just passed to onMessage was judged (a forwarder
+    bool OnMessage(const uint8_t* datagram, int length, double now) override;
+    // How the message just passed to OnMessage was judged (a forwarder
     // passes on every new number, also those of an update already behind).
     LinkTally::Take LastTake() const { return lastTake_; }
-    // See MasterSubscription::sendToMaster.
-    void SendToMaster(const uint8_t* message, int length) { subscription_.sendToMaster(message, length); }
+    // See MasterSubscription::SendToMaster.
+    void SendToMaster(const uint8_t* message, int length) { subscription_.SendToMaster(message, length); }
 
 private:
     MasterSubscription subscription_;

@@ -1,10 +1,5 @@
 #include "MasterSubscription.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstddef>
 #include <cstring>
 
@@ -19,76 +14,59 @@ bool OnLoopback(const sockaddr_in& address) { return (ntohl(address.sin_addr.s_a
 
 }  // namespace
 
-MasterSubscription::~MasterSubscription() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool MasterSubscription::open(const sockaddr_in& master, std::string& error) {
-    if (fd_ >= 0) ::close(fd_);
+bool MasterSubscription::Open(const sockaddr_in& master, std::string& error) {
     master_ = master;
-    fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd_ < 0) {
-        error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
-        return false;
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(OnLoopback(master) ? INADDR_LOOPBACK : INADDR_ANY);
-    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        error = std::string("cannot bind a UDP socket: ") + std::strerror(errno);
-        return false;
-    }
+    SocketSettings settings;
+    settings.local = OnLoopback(master) ? LoopbackAddressOn(0) : AnyLocalAddress(0);
     // A smaller buffer than asked for only means losses under load, which
     // the figures then show.
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+    settings.receiveBuffer = kReceiveBuffer;
+    const SocketSetup setup = socket_.Open(settings);
+    if (setup.failed != SocketStep::kDone) {
+        error = "cannot bind a UDP socket: " + socket_.ErrorText(setup.error);
+        socket_.Close();
+        return false;
+    }
     // One byte more than the largest message, so a longer datagram shows.
     buffer_.assign(wire::kMaxDatagram + 1, 0);
     return true;
 }
 
-void MasterSubscription::send(int32_t type) {
+void MasterSubscription::Send(int32_t type) {
     wire::HeaderRecord record{};
     record.header.type = type;
-    sendToMaster(reinterpret_cast<const uint8_t*>(&record), sizeof record);
+    SendToMaster(reinterpret_cast<const uint8_t*>(&record), sizeof record);
 }
 
-void MasterSubscription::sendToMaster(const uint8_t* message, int length) {
-    if (fd_ < 0 || length < static_cast<int>(sizeof(wire::Header)) || length > wire::kMaxDatagram) return;
+void MasterSubscription::SendToMaster(const uint8_t* message, int length) {
+    if (!socket_.IsOpen() || length < static_cast<int>(sizeof(wire::Header)) || length > wire::kMaxDatagram) return;
     outgoing_.assign(message, message + length);
     const int32_t seq = sequence_;
     std::memcpy(outgoing_.data() + offsetof(wire::Header, seq), &seq, sizeof seq);
     sequence_ = static_cast<int32_t>(static_cast<uint32_t>(sequence_) + 1u);
     // A lost message is made good by the next one, as a slave's are.
-    ::sendto(fd_, outgoing_.data(), outgoing_.size(), 0, reinterpret_cast<const sockaddr*>(&master_), sizeof master_);
+    socket_.SendTo(outgoing_.data(), static_cast<int>(outgoing_.size()), master_);
 }
 
-void MasterSubscription::renew(double now) {
-    if (fd_ < 0 || !subscription_.HelloDue(now)) return;
-    send(wire::kHello);
+void MasterSubscription::Renew(double now) {
+    if (!socket_.IsOpen() || !subscription_.HelloDue(now)) return;
+    Send(wire::kHello);
     subscription_.HelloSaid(now);
 }
 
-int MasterSubscription::pump(Listener& listener, double now) {
-    if (fd_ < 0) return 0;
+int MasterSubscription::Pump(Listener& listener, double now) {
+    if (!socket_.IsOpen()) return 0;
     int read = 0;
     while (read < kMaxDatagramsPerPump) {
         sockaddr_in from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t received = ::recvfrom(fd_, buffer_.data(), buffer_.size(), MSG_DONTWAIT | MSG_TRUNC,
-                                            reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (received < 0) {
-            if (errno == EINTR) continue;
-            break;  // nothing more queued, or a failed receive: the next pump tries again
-        }
+        // A datagram longer than any message shows as one byte longer than that.
+        const int length = socket_.ReceiveOne(buffer_.data(), wire::kMaxDatagram, from);
+        if (length < 0) break;  // nothing more queued, or a failed receive: the next pump tries again
         ++read;
         if (from.sin_addr.s_addr != master_.sin_addr.s_addr || from.sin_port != master_.sin_port) {
             ++ignored_.foreign;
             continue;
         }
-        // MSG_TRUNC gives the datagram's real length: one cut to the buffer
-        // is longer than any message.
-        const int length = received > static_cast<ssize_t>(buffer_.size()) ? static_cast<int>(buffer_.size())
-                                                                           : static_cast<int>(received);
         const wire::Rejection why = wire::CheckDatagram(buffer_.data(), length);
         if (why != wire::Rejection::kNone) {
             ++ignored_.notMessages;
@@ -97,8 +75,8 @@ int MasterSubscription::pump(Listener& listener, double now) {
         }
         int32_t type;
         std::memcpy(&type, buffer_.data(), sizeof type);
-        if (listener.onMessage(buffer_.data(), length, now) && Subscription::AckOwedFor(type)) {
-            send(wire::kAck);
+        if (listener.OnMessage(buffer_.data(), length, now) && Subscription::AckOwedFor(type)) {
+            Send(wire::kAck);
             ++acks_;
         }
     }

@@ -5,13 +5,12 @@
 // applied values are numbers) before a listener sees it.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "Subscription.h"
+#include "UdpSocket.h"
 #include "WireCheck.h"
 
 struct IgnoredDatagrams {
@@ -30,40 +29,35 @@ public:
         virtual ~Listener() = default;
         // A message of the master; true when it is taken in (so that an
         // EndMessage taken in is acknowledged).
-        virtual bool onMessage(const uint8_t* datagram, int length, double now) = 0;
+        virtual bool OnMessage(const uint8_t* datagram, int length, double now) = 0;
     };
-
-    MasterSubscription() = default;
-    ~MasterSubscription();
-    MasterSubscription(const MasterSubscription&) = delete;
-    MasterSubscription& operator=(const MasterSubscription&) = delete;
 
     // A socket on loopback for a master on loopback, on all local addresses
     // otherwise; the system chooses the port.
-    bool open(const sockaddr_in& master, std::string& error);
-    int fd() const { return fd_; }
-    const sockaddr_in& master() const { return master_; }
+    bool Open(const sockaddr_in& master, std::string& error);
+    const UdpSocket& Socket() const { return socket_; }
+    const sockaddr_in& Master() const { return master_; }
 
     // Sends the HelloMessage when one is due.
-    void renew(double now);
-    double nextRenewal() const { return subscription_.NextHelloSeconds(); }
+    void Renew(double now);
+    double NextRenewal() const { return subscription_.NextHelloSeconds(); }
 
     // Reads what is queued now (at most kMaxDatagramsPerPump); the number read.
-    int pump(Listener& listener, double now);
+    int Pump(Listener& listener, double now);
 
     // A message of this client to the master, numbered by this client's
     // own counter like its Hellos and Acks (a relay passes its slaves' key
     // events upstream this way). Nothing is sent for fewer bytes than a
     // header or more than the largest message.
-    void sendToMaster(const uint8_t* message, int length);
+    void SendToMaster(const uint8_t* message, int length);
 
-    const IgnoredDatagrams& ignored() const { return ignored_; }
-    int64_t acknowledgements() const { return acks_; }
+    const IgnoredDatagrams& Ignored() const { return ignored_; }
+    int64_t Acknowledgements() const { return acks_; }
 
 private:
-    void send(int32_t type);
+    void Send(int32_t type);
 
-    int fd_ = -1;
+    NativeUdpSocket socket_;
     sockaddr_in master_{};
     int32_t sequence_ = 0;  // this client's own numbering
     Subscription subscription_;
