@@ -4,11 +4,12 @@
 #include "TrunkNear.h"
 
 struct RelayTrunk::Ends {
+    RelayEvents& events;
     std::unique_ptr<TrunkNear> near;
     std::unique_ptr<TrunkFar> far;
 };
 
-RelayTrunk::RelayTrunk(RelayEvents& events) : events_(events), ends_(std::make_unique<Ends>()) {}
+RelayTrunk::RelayTrunk(RelayEvents& events) : ends_(std::make_unique<Ends>(Ends{events, nullptr, nullptr})) {}
 
 RelayTrunk::~RelayTrunk() = default;
 
@@ -17,10 +18,10 @@ bool RelayTrunk::Open(const TrunkSettings& settings, std::string& error) {
         case TrunkSettings::Role::kNone:
             return true;
         case TrunkSettings::Role::kNear:
-            ends_->near = std::make_unique<TrunkNear>(events_);
+            ends_->near = std::make_unique<TrunkNear>(ends_->events);
             return ends_->near->Open(settings, error);
         case TrunkSettings::Role::kFar:
-            ends_->far = std::make_unique<TrunkFar>(events_);
+            ends_->far = std::make_unique<TrunkFar>(ends_->events);
             return ends_->far->Open(settings, error);
     }
     return true;

@@ -45,6 +45,5 @@ public:
 
 private:
     struct Ends;
-    RelayEvents& events_;
     std::unique_ptr<Ends> ends_;
 };

@@ -5,7 +5,7 @@
 
 struct RelayTrunk::Ends {};
 
-RelayTrunk::RelayTrunk(RelayEvents& events) : events_(events), ends_(std::make_unique<Ends>()) {}
+RelayTrunk::RelayTrunk(RelayEvents&) : ends_(std::make_unique<Ends>()) {}
 
 RelayTrunk::~RelayTrunk() = default;
 
