@@ -84,9 +84,9 @@ public:
     virtual int SendBatch(SocketHandle socket, const OutgoingDatagram* datagrams, int count,
                           SocketTransfer& first) const = 0;
 
-    // Waits up to timeoutMs for any of `sockets` (all valid, at least one)
-    // to become ready and marks those that are; the number ready, 0 when
-    // the time ran out or the wait was interrupted, -1 when it failed.
+    // Waits up to timeoutMs for any of `sockets` (all valid) to become ready
+    // and marks those that are; the number ready, 0 when the time ran out or
+    // the wait was interrupted, -1 when it failed. With none it only sleeps.
     virtual int Poll(SocketReadiness* sockets, size_t count, int timeoutMs) const = 0;
 
     virtual bool AddressInUse(int error) const = 0;

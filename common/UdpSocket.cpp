@@ -1,9 +1,7 @@
 #include "UdpSocket.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -224,13 +222,13 @@ int UdpSocket::WaitReadable(Waiting* sockets, size_t count, int timeoutMs) {
     size_t n = 0;
     for (size_t i = 0; i < count; ++i) {
         const UdpSocket* socket = sockets[i].socket;
-        if (socket == nullptr || !socket->IsOpen()) continue;
+        if (socket == nullptr) continue;
         calls = socket->calls_;
-        polled[n++] = SocketReadiness{socket->handle_, false, false};
+        if (socket->IsOpen()) polled[n++] = SocketReadiness{socket->handle_, false, false};
     }
+    if (calls == nullptr) return 0;
     if (n == 0) {
-        // Windows refuses to poll nothing: the wait is a sleep then.
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        calls->Poll(nullptr, 0, timeoutMs);
         return 0;
     }
     const int ready = calls->Poll(polled, n, timeoutMs);

@@ -142,8 +142,9 @@ public:
     int SendBatch(const OutgoingDatagram* datagrams, int count, SocketTransfer& first);
 
     // Waits up to timeoutMs until any of `sockets` has something to read and
-    // marks those that have; null and closed ones are left out (with none
-    // left it only sleeps). The number readable, 0 when the time ran out.
+    // marks those that have; null and closed ones are left out (with only
+    // closed ones it sleeps, with only null ones it returns at once). The
+    // number readable, 0 when the time ran out.
     static int WaitReadable(Waiting* sockets, size_t count, int timeoutMs);
     // Waits up to timeoutMs until a send would find room.
     bool WaitWritable(int timeoutMs) const;

@@ -120,6 +120,11 @@ public:
     }
 
     int Poll(SocketReadiness* sockets, size_t count, int timeoutMs) const override {
+        // WSAPoll refuses to wait for nothing.
+        if (count == 0) {
+            Sleep(static_cast<DWORD>(timeoutMs));
+            return 0;
+        }
         std::vector<WSAPOLLFD>& polled = Scratch(count);
         for (size_t i = 0; i < count; ++i) {
             polled[i].fd = sockets[i].socket;
