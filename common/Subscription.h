@@ -24,6 +24,8 @@ public:
         said_ = true;
         last_ = now;
     }
+    // When the last Hello was said (the time given at construction before any).
+    double LastHelloSeconds() const { return last_; }
     // When the next Hello falls due (a moment after the renewal time, since
     // it is due only once that has passed): for a loop's wait.
     double NextHelloSeconds() const { return said_ ? last_ + protocol::kHelloRenewalSeconds + 1e-3 : -1.0e300; }

@@ -306,11 +306,13 @@ void Helmcast::drain() {
     // What is queued now, within the socket's bounds: a flood arriving
     // meanwhile cannot hold the step.
     ReceiveQueued(udp);
-    while (const UdpSocket::Datagram* datagram = udp.Next()) take(*datagram);
+    // One reading of the host's clock for the whole drain.
+    const double now = oapiGetSysTime();
+    while (const UdpSocket::Datagram* datagram = udp.Next()) take(*datagram, now);
     logDepartures();
 }
 
-void Helmcast::take(const UdpSocket::Datagram& datagram) {
+void Helmcast::take(const UdpSocket::Datagram& datagram, double now) {
     const sockaddr_in& from = datagram.from;
     // Only the kinds a master takes are built; the others are not even read.
     const int32_t type = wire::TypeOf(datagram.bytes, datagram.length);
@@ -323,7 +325,6 @@ void Helmcast::take(const UdpSocket::Datagram& datagram) {
         return;
     }
     const Endpoint sender = EndpointOf(from);
-    const double now = oapiGetSysTime();
     switch (message->type()) {
         case wire::kHello:
             // A client's Hello changes nothing; anyone else's is answered with
@@ -334,7 +335,7 @@ void Helmcast::take(const UdpSocket::Datagram& datagram) {
         case wire::kAck:
             switch (clients.Ack(sender, now)) {
                 case ClientTable::AckVerdict::kConfirmed:
-                    confirmed(sender);
+                    confirmed(sender, now);
                     break;
                 case ClientTable::AckVerdict::kRefused:
                     refused.Count(from.sin_addr.s_addr, from.sin_port);
@@ -358,33 +359,35 @@ void Helmcast::take(const UdpSocket::Datagram& datagram) {
     }
 }
 
-void Helmcast::confirmed(const Endpoint& from) {
-    if (!settings.debug || !clientLineAllowed(from, "subscribed")) return;
+void Helmcast::confirmed(const Endpoint& from, double now) {
+    if (!settings.debug || !clientLineAllowed(from, "subscribed", now)) return;
     const sockaddr_in address = AddressOf(from);
     LOG("Client %s:%d subscribed", inet_ntoa(address.sin_addr), ntohs(address.sin_port));
 }
 
-bool Helmcast::clientLineAllowed(const Endpoint& about, const char* what) {
-    if (clientLines.Take(oapiGetSysTime())) return true;
+bool Helmcast::clientLineAllowed(const Endpoint& about, const char* what, double now) {
+    if (clientLines.Take(now)) return true;
     clientLinesHeld.Count(about.address, about.port, what);
     return false;
 }
 
 void Helmcast::logDepartures() {
-    for (const ClientTable::Departure& left : clients.TakeDepartures()) {
-        if (!settings.debug) continue;
+    const std::vector<ClientTable::Departure> departures = clients.TakeDepartures();
+    if (departures.empty() || !settings.debug) return;
+    const double now = oapiGetSysTime();
+    for (const ClientTable::Departure& left : departures) {
         switch (left.why) {
             case ClientTable::Leaving::kSilent:
-                if (clientLineAllowed(left.client.endpoint, "timed out"))
+                if (clientLineAllowed(left.client.endpoint, "timed out", now))
                     LOG("Client #%d timed out", static_cast<int>(left.position));
                 break;
             case ClientTable::Leaving::kFewAcks:
-                if (clientLineAllowed(left.client.endpoint, "too few acknowledgements"))
+                if (clientLineAllowed(left.client.endpoint, "too few acknowledgements", now))
                     LOG("Client %s acknowledges too few updates: unconfirmed until it answers again",
                         EndpointText(left.client.endpoint).c_str());
                 break;
             case ClientTable::Leaving::kDisplaced:
-                if (clientLineAllowed(left.client.endpoint, "displaced"))
+                if (clientLineAllowed(left.client.endpoint, "displaced", now))
                     LOG("Client %s acknowledges too few updates: its place goes to a newcomer",
                         EndpointText(left.client.endpoint).c_str());
                 break;

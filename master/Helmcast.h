@@ -63,14 +63,14 @@ private:
     bool allAcknowledged() const;
     bool anyAwaited() const;
     void drain();
-    void take(const UdpSocket::Datagram& datagram);
-    void confirmed(const Endpoint& from);
+    void take(const UdpSocket::Datagram& datagram, double now);
+    void confirmed(const Endpoint& from, double now);
     void reportRejections();
     void showStatus() const;
     void dropSilentClients();
     void logDepartures();
     // A line about one client, unless they come faster than a few a second.
-    bool clientLineAllowed(const Endpoint& about, const char* what);
+    bool clientLineAllowed(const Endpoint& about, const char* what, double now);
     void readConfiguration();
     bool openSocket(int masterPort);
     void closeSocket();

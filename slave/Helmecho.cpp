@@ -464,8 +464,7 @@ void Helmecho::endStatisticsInterval() {
     if (settings.debug) logStatistics();
 
     link.StartInterval();
-    lastReportTime = oapiGetSysTime();
-    subscription.HelloSaid(lastReportTime);
+    subscription.HelloSaid(oapiGetSysTime());
 }
 
 void Helmecho::logStatistics() {

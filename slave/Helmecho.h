@@ -67,7 +67,8 @@ public:
     const UdpSocket& Socket() const { return udp; }
     const LinkCounters& Link() const { return link; }
     int32_t PrevBacklog() const { return prevBacklog; }
-    double LastReportTime() const { return lastReportTime; }
+    // The statistics interval's start, host system time: the subscription's last renewal.
+    double LastReportTime() const { return subscription.LastHelloSeconds(); }
     const sockaddr_in& MasterAddress() const { return masterAddr; }
     bool MasterKnown() const { return masterKnown; }
     const SlaveSettings& Settings() const { return settings; }
@@ -76,7 +77,6 @@ private:
     UdpSocket udp;
     LinkCounters link;  // this statistics interval
     int32_t prevBacklog = kSocketReceiveBuffer;
-    double lastReportTime = 0.0;  // the statistics interval's start, host system time
     sockaddr_in masterAddr;
     bool masterKnown = true;
     SlaveSettings settings;
