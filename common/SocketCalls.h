@@ -84,6 +84,21 @@ public:
     virtual int SendBatch(SocketHandle socket, const OutgoingDatagram* datagrams, int count,
                           SocketTransfer& first) const = 0;
 
+protected:
+    // SendBatch where the platform has no call for many: one SendTo each,
+    // up to the first that fails.
+    int SendEach(SocketHandle socket, const OutgoingDatagram* datagrams, int count, SocketTransfer& first) const {
+        for (int i = 0; i < count; ++i) {
+            const SocketTransfer sent = SendTo(socket, datagrams[i].bytes, datagrams[i].length, *datagrams[i].to);
+            if (sent.outcome != SocketOutcome::kDone) {
+                if (i == 0) first = sent;
+                return i;
+            }
+        }
+        return count;
+    }
+
+public:
     // Waits up to timeoutMs for any of `sockets` (all valid) to become ready
     // and marks those that are; the number ready, 0 when the time ran out or
     // the wait was interrupted, -1 when it failed. With none it only sleeps.

@@ -109,14 +109,7 @@ public:
     // each (the stand-in host batches them itself within a host callback).
     int SendBatch(SocketHandle socket, const OutgoingDatagram* datagrams, int count,
                   SocketTransfer& first) const override {
-        for (int i = 0; i < count; ++i) {
-            const SocketTransfer sent = SendTo(socket, datagrams[i].bytes, datagrams[i].length, *datagrams[i].to);
-            if (sent.outcome != SocketOutcome::kDone) {
-                if (i == 0) first = sent;
-                return i;
-            }
-        }
-        return count;
+        return SendEach(socket, datagrams, count, first);
     }
 
     int Poll(SocketReadiness* sockets, size_t count, int timeoutMs) const override {

@@ -135,14 +135,7 @@ public:
             return sent;
         }
 #else
-        for (int i = 0; i < count; ++i) {
-            const SocketTransfer sent = SendTo(socket, datagrams[i].bytes, datagrams[i].length, *datagrams[i].to);
-            if (sent.outcome != SocketOutcome::kDone) {
-                if (i == 0) first = sent;
-                return i;
-            }
-        }
-        return count;
+        return SendEach(socket, datagrams, count, first);
 #endif
     }
 
