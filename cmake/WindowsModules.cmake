@@ -14,8 +14,8 @@
 #   differ between the two) and the SDK's static library is compiled from its
 #   source. Its DLLs are a compile and link check only: GCC's C++ ABI is not
 #   the host's.
-# The module sources are taken by folder: every .cpp of common/ and master/
-# (Helmcast), of common/ and slave/ (Helmecho).
+# The module sources are taken by folder: every .cpp of common/'s folders and
+# master/ (Helmcast), of common/'s folders and slave/ (Helmecho).
 if(NOT HELM_ORBITER_SDK)
   message(FATAL_ERROR "Set HELM_ORBITER_SDK to the host SDK folder (Orbitersdk)")
 endif()
@@ -37,7 +37,8 @@ else()
 endif()
 
 set(HELM_WINDOWS_DIR ${CMAKE_SOURCE_DIR}/cmake/windows)
-file(GLOB HELM_COMMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/common/*.cpp)
+# The .cpp files of common/'s folders (its socket/posix/ calls are not Windows').
+file(GLOB HELM_COMMON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/common/*/*.cpp)
 file(GLOB HELM_MASTER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/master/*.cpp)
 file(GLOB HELM_SLAVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/slave/*.cpp)
 
@@ -86,7 +87,7 @@ endif()
 # stand-ins of simhost/sdk is on the path.
 function(helm_windows_includes target)
   target_include_directories(${target} SYSTEM PRIVATE ${HELM_WINSDK_EMULATION} ${HELM_ORBITER_SDK}/include)
-  target_include_directories(${target} PRIVATE ${HELM_EASYHOOK} ${CMAKE_SOURCE_DIR}/common)
+  target_include_directories(${target} PRIVATE ${HELM_EASYHOOK} ${HELM_COMMON_DIRS})
   target_include_directories(${target} AFTER PRIVATE ${CMAKE_SOURCE_DIR}/simhost/sdk/xr)
 endfunction()
 

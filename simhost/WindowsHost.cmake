@@ -7,7 +7,7 @@
 # keyboard hooks and the loader are left out.
 add_library(simhost_sdk INTERFACE)
 target_include_directories(simhost_sdk INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/sdk ${CMAKE_CURRENT_SOURCE_DIR}/sdk/xr)
-# Tells common/Platform.h to take these stand-ins over Windows' own headers.
+# Tells common/module/Platform.h to take these stand-ins over Windows' own headers.
 target_compile_definitions(simhost_sdk INTERFACE HELM_STANDIN_HOST)
 
 # The POSIX stand-ins of what Windows has, and their Windows counterparts.

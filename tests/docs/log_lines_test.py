@@ -32,7 +32,7 @@ def joined(literals):
 def formats(source_dir):
     found = {}
     for folder in ("common", "master", "slave"):
-        for path in sorted((source_dir / folder).glob("*.cpp")):
+        for path in sorted((source_dir / folder).rglob("*.cpp")):
             text = path.read_text(encoding="utf-8")
             for number, pattern in enumerate(PATTERNS):
                 # Returned texts count only where a socket step's line is chosen.

@@ -1,6 +1,6 @@
 // The one place where bytes of the trunk are read: every length, count,
 // index and kind that came over the network is judged here before anything
-// uses it, as common/WireCheck judges the master's messages.
+// uses it, as common/protocol/WireCheck judges the master's messages.
 #pragma once
 
 #include <cstdint>
