@@ -235,24 +235,22 @@ bool Helmecho::fromMaster(const sockaddr_in& from) const {
 }
 
 Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
-    // The cheapest judgement first: a stranger's datagram is not even read.
+    // Sender, bytes and number are judged before anything is built: a
+    // stranger's datagram is not even read, and a copy or a late datagram
+    // costs no decoding.
     const sockaddr_in& from = datagram.from;
-    if (!fromMaster(from)) {
-        foreign.Count(from.sin_addr.s_addr, from.sin_port);
-        return nullptr;
-    }
-    // Then its bytes, then its number (in the header), and only then is it
-    // built: a copy or a late datagram costs no decoding.
-    Rejection why = ReceivedMessages::Check(datagram.bytes, datagram.length);
-    if (why != Rejection::kNone) {
-        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
-        return nullptr;
-    }
-    wire::Header header;
-    std::memcpy(&header, datagram.bytes, sizeof header);
-    const MasterTakeIn::Outcome taken = takeIn.Take(header.seq, header.type, stepTime);
+    const MasterTakeIn::Outcome taken =
+        takeIn.Admit(EndpointOf(masterAddr), EndpointOf(from), datagram.bytes, datagram.length, stepTime);
     if (taken.restarted) restartNumbering();
+    Rejection why = Rejection::kNone;
     switch (taken.verdict) {
+        case MasterTakeIn::Verdict::kForeign:
+            foreign.Count(from.sin_addr.s_addr, from.sin_port);
+            return nullptr;
+        case MasterTakeIn::Verdict::kNotMessage:
+            // Told, with an unknown type's own line, where messages are built.
+            why = taken.rejection;
+            break;
         case MasterTakeIn::Verdict::kDuplicate:
             ++link.duplicateCount;
             return nullptr;
@@ -261,15 +259,15 @@ Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
             return nullptr;
         case MasterTakeIn::Verdict::kLate:
             // It arrived, only too late to apply: not lost.
-            countSequence(header.seq, taken);
+            countSequence(taken);
             ++link.staleCount;
             return nullptr;
         case MasterTakeIn::Verdict::kFresh:
+            // Every number taken counts once, also one that a backlog
+            // discard takes: the loss figure tells what the link lost.
+            countSequence(taken);
             break;
     }
-    // Every number taken counts once, also one that a backlog discard
-    // takes: the loss figure tells what the link lost.
-    countSequence(header.seq, taken);
     Message* message = received.Build(datagram.bytes, datagram.length, why);
     if (message == nullptr) rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
     return message;
@@ -282,7 +280,8 @@ void Helmecho::restartNumbering() {
     link.firstSeq = -1;
 }
 
-void Helmecho::countSequence(int32_t seq, const MasterTakeIn::Outcome& taken) {
+void Helmecho::countSequence(const MasterTakeIn::Outcome& taken) {
+    const int32_t seq = taken.seq;
     if (link.firstSeq == -1) {
         link.firstSeq = seq;
         link.lastSeq = seq;

@@ -97,7 +97,7 @@ private:
     Message* admit(const UdpSocket::Datagram& datagram);
     bool fromMaster(const sockaddr_in& from) const;
     void restartNumbering();
-    void countSequence(int32_t seq, const MasterTakeIn::Outcome& taken);
+    void countSequence(const MasterTakeIn::Outcome& taken);
     void reportSkipped();
     void dispatch(Message& message);
     void synchroniseTime(const StartMessage& start);

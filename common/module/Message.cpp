@@ -211,17 +211,15 @@ Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
 }
 
 Message* ReceivedMessages::Take(const uint8_t* datagram, int length, Rejection& why) {
-    if (!Checked(datagram, length, why)) return nullptr;
+    why = wire::CheckDatagram(datagram, length);
     return Build(datagram, length, why);
 }
 
-Rejection ReceivedMessages::Check(const uint8_t* datagram, int length) {
-    Rejection why = Rejection::kNone;
-    Checked(datagram, length, why);
-    return why;
-}
-
 Message* ReceivedMessages::Build(const uint8_t* datagram, int length, Rejection& why) {
+    if (why != Rejection::kNone) {
+        if (why == Rejection::kUnknownType) ReportUnknownType(ReadInt32(datagram, offsetof(wire::Header, type)));
+        return nullptr;
+    }
     switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
 #define HELM_REFILL_CASE(name, code, Record, Class) \
     case wire::name:                                \

@@ -208,11 +208,11 @@ public:
     // The datagram's message, checked and built as CreateMessage builds it;
     // null, and why, when it is not a message.
     Message* Take(const uint8_t* datagram, int length, Rejection& why);
-    // The two halves, for a receiver that judges the header between them:
-    // the protocol core's checks of the bytes (kNone: a message of its
-    // type), then the build with the receipt fix-up and what only this host
-    // can judge (null, and why, when its values cannot be applied here).
-    static Rejection Check(const uint8_t* datagram, int length);
+    // The second half, for a receiver that judged the datagram first by the
+    // protocol core's checks (MasterTakeIn): `why` is that judgement. A
+    // message (kNone) is built with its receipt fix-up and what only this
+    // host can judge (null, and why, when its values cannot be applied
+    // here); anything else is null, an unknown type told in the log.
     Message* Build(const uint8_t* datagram, int length, Rejection& why);
 
 private:

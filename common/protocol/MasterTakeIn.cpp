@@ -1,9 +1,33 @@
 #include "MasterTakeIn.h"
 
+#include <cstring>
+
 #include "WireRecords.h"
+
+MasterTakeIn::Outcome MasterTakeIn::Screen(const Endpoint& master, const Endpoint& from, const uint8_t* datagram,
+                                           int length) {
+    Outcome outcome;
+    if (from != master) {
+        outcome.verdict = Verdict::kForeign;
+        return outcome;
+    }
+    outcome.rejection = wire::CheckDatagram(datagram, length);
+    if (outcome.rejection != wire::Rejection::kNone) outcome.verdict = Verdict::kNotMessage;
+    return outcome;
+}
+
+MasterTakeIn::Outcome MasterTakeIn::Admit(const Endpoint& master, const Endpoint& from, const uint8_t* datagram,
+                                          int length, double now) {
+    const Outcome screened = Screen(master, from, datagram, length);
+    if (screened.verdict != Verdict::kFresh) return screened;
+    wire::Header header;
+    std::memcpy(&header, datagram, sizeof header);
+    return Take(header.seq, header.type, now);
+}
 
 MasterTakeIn::Outcome MasterTakeIn::Take(int32_t seq, int32_t type, double now) {
     Outcome outcome;
+    outcome.seq = seq;
     bool wasEmpty = window_.empty();
     int32_t previousNewest = window_.newest();
     SequenceWindow::Verdict verdict = window_.Take(seq);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "Endpoint.h"
 #include "MasterTakeIn.h"
 #include "SequenceWindow.h"
 #include "WireRecords.h"
@@ -69,6 +70,33 @@ TEST(MasterTakeIn, LateNumbersDoNotKeepAnOldNumberingAliveAndLossIsToldPerNumber
         }
     }
     EXPECT_EQ(restartedAt, 21) << "the first number more than a second after the last fresh one";
+}
+
+TEST(MasterTakeIn, AdmitsBySenderThenBytesThenNumberAndOnlyAMessageSpendsANumber) {
+    MasterTakeIn takeIn;
+    using V = MasterTakeIn::Verdict;
+    const Endpoint master{0x0100007fu, 0x1a2bu};
+    const Endpoint stranger{0x0100007fu, 0x1a2cu};
+    wire::StartRecord start{};
+    start.header.type = wire::kStart;
+    start.header.seq = 7;
+    start.mjd = 51544.5;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&start);
+    const int length = static_cast<int>(sizeof start);
+
+    EXPECT_EQ(takeIn.Admit(master, stranger, bytes, length, 0.0).verdict, V::kForeign);
+    // Not even the bytes of a stranger are judged: a null datagram is safe.
+    EXPECT_EQ(takeIn.Admit(master, stranger, nullptr, 0, 0.0).verdict, V::kForeign);
+    const MasterTakeIn::Outcome cut = takeIn.Admit(master, master, bytes, length - 1, 0.0);
+    EXPECT_EQ(cut.verdict, V::kNotMessage);
+    EXPECT_EQ(cut.rejection, wire::Rejection::kWrongLength);
+
+    // Neither took number 7: the master's own message does, once.
+    const MasterTakeIn::Outcome first = takeIn.Admit(master, master, bytes, length, 0.0);
+    EXPECT_EQ(first.verdict, V::kFresh);
+    EXPECT_EQ(first.seq, 7);
+    EXPECT_TRUE(first.first);
+    EXPECT_EQ(takeIn.Admit(master, master, bytes, length, 0.0).verdict, V::kDuplicate);
 }
 
 }  // namespace

@@ -37,6 +37,10 @@ LinkTally::Take LinkTally::take(int32_t seq, int32_t type, int length, double no
             return Take::kLate;
         case MasterTakeIn::Verdict::kFresh:
             break;
+        case MasterTakeIn::Verdict::kForeign:
+        case MasterTakeIn::Verdict::kNotMessage:
+            // Screened out before a number is judged (MasterSubscription).
+            break;
     }
     countNumber(taken);
     countUpdate(seq, type, length, now);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "MasterTakeIn.h"
 #include "WireRecords.h"
 
 namespace {
@@ -63,14 +64,16 @@ int MasterSubscription::Pump(Listener& listener, double now) {
         const int length = socket_.ReceiveOne(buffer_.data(), wire::kMaxDatagram, from);
         if (length < 0) break;  // nothing more queued, or a failed receive: the next pump tries again
         ++read;
-        if (from.sin_addr.s_addr != master_.sin_addr.s_addr || from.sin_port != master_.sin_port) {
+        // The slave's screen: sender, then bytes; the listener judges the number.
+        const MasterTakeIn::Outcome screened =
+            MasterTakeIn::Screen(EndpointOf(master_), EndpointOf(from), buffer_.data(), length);
+        if (screened.verdict == MasterTakeIn::Verdict::kForeign) {
             ++ignored_.foreign;
             continue;
         }
-        const wire::Rejection why = wire::CheckDatagram(buffer_.data(), length);
-        if (why != wire::Rejection::kNone) {
+        if (screened.verdict == MasterTakeIn::Verdict::kNotMessage) {
             ++ignored_.notMessages;
-            ignored_.lastRejection = why;
+            ignored_.lastRejection = screened.rejection;
             continue;
         }
         int32_t type;
