@@ -194,14 +194,14 @@ void Helmcast::runUpdate() {
     start.record().mjd = oapiGetSimMJD();
     start.record().simStep = oapiGetSimStep();
     start.record().timeAccel = oapiGetTimeAcceleration();
-    SendToClients(udp.Handle(), clients.Receivers(), start);
+    SendToClients(udp, clients.Receivers(), start);
 
     FocusMessage focus;
     VESSEL* focusVessel = oapiGetFocusInterface();
     wire::CopyName(focus.record().vesselName, focusVessel != nullptr ? focusVessel->GetName() : "");
-    SendToClients(udp.Handle(), clients.Receivers(), focus);
+    SendToClients(udp, clients.Receivers(), focus);
 
-    SendToClients(udp.Handle(), clients.Receivers(), outgoingKeys);
+    SendToClients(udp, clients.Receivers(), outgoingKeys);
     ResetOutgoingKeys();
 
     // The count is read again after each vessel: a vessel's callbacks may add some.
@@ -210,7 +210,7 @@ void Helmcast::runUpdate() {
     // The end also answers the Hellos of addresses not yet confirmed: one
     // datagram the size of their Hello, the same bytes as every client's.
     EndMessage end;
-    SendToClients(udp.Handle(), clients.Receivers(), clients.TakeAnswers(), end);
+    SendToClients(udp, clients.Receivers(), clients.TakeAnswers(), end);
 
     // The clients of this update are awaited; those confirmed during its
     // receive phase are not.
@@ -226,25 +226,25 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
 
     std::unique_ptr<Message> dynamicState(CaptureVesselMessage(handle));
     if (dynamicState) {
-        SendToClients(udp.Handle(), clients.Receivers(), *dynamicState);
+        SendToClients(udp, clients.Receivers(), *dynamicState);
     } else if (unsupportedVersionReported.insert(iface->GetName()).second) {
         LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(),
             static_cast<short>(iface->Version()));
     }
 
     VesselExtraMessage extra(handle);
-    SendToClients(udp.Handle(), clients.Receivers(), extra);
+    SendToClients(udp, clients.Receivers(), extra);
 
     if (wantsScenarioText(*iface)) sendScenarioText(handle, *iface);
 
     AirfoilMessage airfoil(handle);
-    SendToClients(udp.Handle(), clients.Receivers(), airfoil);
+    SendToClients(udp, clients.Receivers(), airfoil);
 
     AnimationMessage animation(handle);
-    SendToClients(udp.Handle(), clients.Receivers(), animation);
+    SendToClients(udp, clients.Receivers(), animation);
 
     XRMessage xr(handle);
-    if (xr.xrValid) SendToClients(udp.Handle(), clients.Receivers(), xr);
+    if (xr.xrValid) SendToClients(udp, clients.Receivers(), xr);
 }
 
 bool Helmcast::wantsScenarioText(VESSEL& iface) const {
@@ -260,7 +260,7 @@ void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
     switch (text->capture) {
         case VesselStateMessage::TextCapture::kDone:
             textFileReported = false;
-            SendToClients(udp.Handle(), clients.Receivers(), *text);
+            SendToClients(udp, clients.Receivers(), *text);
             break;
         case VesselStateMessage::TextCapture::kTooLong:
             if (oversizedTextReported.insert(iface.GetName()).second) {

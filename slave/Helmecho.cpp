@@ -130,7 +130,7 @@ void Helmecho::resolveMaster(const char* masterIP) {
 }
 
 void Helmecho::sendToMaster(Message& message) {
-    if (masterKnown) SendToMaster(udp.Handle(), masterAddr, message);
+    if (masterKnown) SendToMaster(udp, masterAddr, message);
 }
 
 void Helmecho::openSocket() {
@@ -139,10 +139,8 @@ void Helmecho::openSocket() {
         LOG(SocketStepFormat(setup.failed), setup.error);
         return;
     }
-    sockaddr_in local;
-    std::memset(&local, 0, sizeof local);
-    int length = sizeof local;
-    if (getsockname(udp.Handle(), reinterpret_cast<sockaddr*>(&local), &length) == 0 && settings.debug) {
+    const sockaddr_in local = udp.LocalAddress();  // port 0: the system could not say
+    if (settings.debug && local.sin_port != 0) {
         LOG("Bound to %s:%d", inet_ntoa(local.sin_addr), ntohs(local.sin_port));
     }
 }

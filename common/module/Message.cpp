@@ -232,25 +232,6 @@ Message* ReceivedMessages::Build(const uint8_t* datagram, int length, Rejection&
     }
 }
 
-ReceivedDatagram ReceiveDatagram(SOCKET s) {
-    ReceivedDatagram result;
-    std::memset(&result.from, 0, sizeof result.from);
-    // Read straight into the stack; the message object copies only the
-    // datagram's own bytes.
-    alignas(8) uint8_t receiveBuffer[wire::kMaxDatagram];
-    int fromLength = static_cast<int>(sizeof result.from);
-    const int received = recvfrom(s, reinterpret_cast<char*>(receiveBuffer), static_cast<int>(sizeof receiveBuffer), 0,
-                                  reinterpret_cast<sockaddr*>(&result.from), &fromLength);
-    if (received == SOCKET_ERROR) {
-        LOG("recvfrom() error: %d", WSAGetLastError());
-        return result;
-    }
-    result.length = received;
-    result.message.reset(CreateMessage(receiveBuffer, received, result.rejection));
-    result.status = result.message ? ReceivedDatagram::Status::kMessage : ReceivedDatagram::Status::kRejected;
-    return result;
-}
-
 bool ReceiveQueued(UdpSocket& socket) {
     const UdpSocket::ReceiveResult result = socket.Receive();
     if (result.error == 0) return true;
@@ -264,29 +245,15 @@ bool ReceiveQueued(UdpSocket& socket) {
     return false;
 }
 
-Message* ReceiveMessage(SOCKET s) { return ReceiveDatagram(s).message.release(); }
-
-Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength) {
-    ReceivedDatagram received = ReceiveDatagram(s);
-    if (from != nullptr && fromLength != nullptr && received.status != ReceivedDatagram::Status::kFailed) {
-        const int copied =
-            *fromLength < static_cast<int>(sizeof received.from) ? *fromLength : static_cast<int>(sizeof received.from);
-        if (copied > 0) std::memcpy(from, &received.from, static_cast<size_t>(copied));
-        *fromLength = static_cast<int>(sizeof received.from);
-    }
-    return received.message.release();
-}
-
 int SendLength(const Message& message) {
     const int length = message.size();
     return length < 0 ? 0 : length;
 }
 
-void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message, int length) {
-    if (length > 0) {
-        sendto(s, reinterpret_cast<const char*>(message.payload()), length, 0, reinterpret_cast<const sockaddr*>(&to),
-               static_cast<int>(sizeof to));
-    }
+void SendDatagram(UdpSocket& socket, const sockaddr_in& to, const Message& message, int length) {
+    // A datagram the system refuses is lost as one the link loses; the
+    // receivers' loss figures tell it.
+    if (length > 0) socket.SendTo(message.payload(), length, to);
 }
 
 void AdvanceSendSequence() {
@@ -294,10 +261,10 @@ void AdvanceSendSequence() {
     sendSequence = static_cast<int32_t>(static_cast<uint32_t>(sendSequence) + 1u);
 }
 
-void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message) {
+void SendToMaster(UdpSocket& socket, const sockaddr_in& masterAddr, Message& message) {
     message.setSeq(sendSequence);
     AdvanceSendSequence();
-    SendDatagram(s, masterAddr, message, SendLength(message));
+    SendDatagram(socket, masterAddr, message, SendLength(message));
 }
 
 // ---- Keyboard sharing ----

@@ -221,44 +221,27 @@ private:
 #undef HELM_RECEIVED_SLOT
 };
 
-// One datagram taken off the socket and what it turned out to be. Only a
-// failed receive leaves the datagram queue as it was; a rejected datagram
-// has been consumed, and the reader goes on with the next.
-struct ReceivedDatagram {
-    enum class Status { kMessage, kRejected, kFailed };
-    Status status = Status::kFailed;
-    std::unique_ptr<Message> message;  // for kMessage
-    Rejection rejection = Rejection::kNone;
-    int length = 0;  // bytes taken off the socket
-    sockaddr_in from;
-};
-ReceivedDatagram ReceiveDatagram(SOCKET s);
-
 // Takes what is queued on a module's socket into its inbox (see UdpSocket.h);
 // a failed read is logged "recvfrom() error: %d", at most once a second.
 // False when a read failed.
 bool ReceiveQueued(UdpSocket& socket);
 
-// Reads one datagram; null when it was no message or the receive failed.
-// The master's form reports the sender.
-Message* ReceiveMessage(SOCKET s);
-Message* ReceiveMessage(SOCKET s, sockaddr_in* from, int* fromLength);
 // One message to every client, one `seq` value for all copies.
 // `clients` is any sequence of entries for which AddressOf gives the
 // address: plain addresses, or the master's client table.
 template <class Clients = std::vector<sockaddr_in>>
-void SendToClients(SOCKET s, const Clients& clients, Message& message);
+void SendToClients(UdpSocket& socket, const Clients& clients, Message& message);
 // The same message, with the same `seq`, to two lists.
 template <class Clients, class Others>
-void SendToClients(SOCKET s, const Clients& clients, const Others& others, Message& message);
+void SendToClients(UdpSocket& socket, const Clients& clients, const Others& others, Message& message);
 inline const sockaddr_in& AddressOf(const sockaddr_in& client) { return client; }
 // The parts of a send to many: the bytes a message sends, one datagram to
 // one address, and the counter's step once the message went to everyone.
 int SendLength(const Message& message);
-void SendDatagram(SOCKET s, const sockaddr_in& to, const Message& message, int length);
+void SendDatagram(UdpSocket& socket, const sockaddr_in& to, const Message& message, int length);
 void AdvanceSendSequence();
 // One message to the master, with the next `seq` value.
-void SendToMaster(SOCKET s, const sockaddr_in& masterAddr, Message& message);
+void SendToMaster(UdpSocket& socket, const sockaddr_in& masterAddr, Message& message);
 
 // ---- Keyboard sharing ----
 // Filled by the keyboard hook; after each send every entry is zeroed, so no
@@ -294,19 +277,19 @@ HELM_EXPORT LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam);
 
 // ---- Template members ----
 template <class Clients>
-void SendToClients(SOCKET s, const Clients& clients, Message& message) {
+void SendToClients(UdpSocket& socket, const Clients& clients, Message& message) {
     const int length = SendLength(message);
     message.setSeq(sendSequence);  // the same number for every copy
-    for (const auto& client : clients) SendDatagram(s, AddressOf(client), message, length);
+    for (const auto& client : clients) SendDatagram(socket, AddressOf(client), message, length);
     AdvanceSendSequence();
 }
 
 template <class Clients, class Others>
-void SendToClients(SOCKET s, const Clients& clients, const Others& others, Message& message) {
+void SendToClients(UdpSocket& socket, const Clients& clients, const Others& others, Message& message) {
     const int length = SendLength(message);
     message.setSeq(sendSequence);
-    for (const auto& client : clients) SendDatagram(s, AddressOf(client), message, length);
-    for (const auto& other : others) SendDatagram(s, AddressOf(other), message, length);
+    for (const auto& client : clients) SendDatagram(socket, AddressOf(client), message, length);
+    for (const auto& other : others) SendDatagram(socket, AddressOf(other), message, length);
     AdvanceSendSequence();
 }
 

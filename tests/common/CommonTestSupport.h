@@ -107,23 +107,29 @@ inline OBJHANDLE MakeVessel(const char* name, const char* rbody = "Earth") {
 
 // ---- Loopback sockets ----
 
+// A module's socket on a port of 127.0.0.1, and raw reads and sends beside it.
 class UdpSocket {
 public:
     UdpSocket() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        s_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in local = LoopbackAddress(0);
-        EXPECT_EQ(0, bind(static_cast<int>(s_), reinterpret_cast<sockaddr*>(&local), sizeof local));
-        int length = sizeof address_;
-        EXPECT_EQ(0, getsockname(s_, reinterpret_cast<sockaddr*>(&address_), &length));
+        SocketSettings settings;
+        settings.local = LoopbackAddressOn(0);
+        EXPECT_EQ(SocketStep::kDone, socket_.Open(settings).failed);
+        address_ = socket_.LocalAddress();
+        s_ = socket_.Handle();
     }
-    ~UdpSocket() { closesocket(s_); }
     UdpSocket(const UdpSocket&) = delete;
     UdpSocket& operator=(const UdpSocket&) = delete;
 
+    ::UdpSocket& socket() { return socket_; }
     SOCKET handle() const { return s_; }
     const sockaddr_in& address() const { return address_; }
+    // The next datagram as the modules take them in (through the inbox),
+    // waiting a bounded while for one.
+    const ::UdpSocket::Datagram* next() {
+        if (waitPending() == 0) return nullptr;
+        ReceiveQueued(socket_);
+        return socket_.Next();
+    }
 
     // Bytes queued (all datagrams), waiting a bounded while for the first.
     unsigned long waitPending(int attempts = 2000) const {
@@ -151,6 +157,7 @@ public:
     }
 
 private:
+    ::UdpSocket socket_;
     SOCKET s_ = INVALID_SOCKET;
     sockaddr_in address_{};
 };

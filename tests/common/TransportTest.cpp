@@ -1,6 +1,8 @@
 // The transport over real loopback sockets: sequence numbers, fan-out,
-// receive with and without the sender's address, receive errors.
+// receive through the modules' socket with the sender's address, receive
+// errors.
 #include "CommonTestSupport.h"
+#include "ScriptedSocketCalls.h"
 
 namespace {
 
@@ -13,9 +15,9 @@ TEST_F(Transport, WithoutClientsTheCounterStillAdvances) {
     UdpSocket master;
     StartMessage start;
     const int32_t before = sendSequence;
-    SendToClients(master.handle(), {}, start);
+    SendToClients(master.socket(), {}, start);
     EXPECT_EQ(before + 1, sendSequence);
-    SendToClients(master.handle(), {}, start);
+    SendToClients(master.socket(), {}, start);
     EXPECT_EQ(before + 2, sendSequence);
 }
 
@@ -25,7 +27,7 @@ TEST_F(Transport, OneClientGetsTheBytesWithTheCurrentSequence) {
     start.record().mjd = 60000.25;
     start.record().timeAccel = 10.0;
     const int32_t before = sendSequence;
-    SendToClients(master.handle(), {client.address()}, start);
+    SendToClients(master.socket(), {client.address()}, start);
     std::vector<uint8_t> got = client.readRaw();
     ASSERT_EQ(32u, got.size());
     EXPECT_EQ(0, Get<int32_t>(got.data(), 0));
@@ -41,10 +43,10 @@ TEST_F(Transport, ThreeClientsGetTheSameSequenceAndTheNextMessageTheNext) {
     const std::vector<sockaddr_in> clients = {a.address(), b.address(), c.address()};
     const int32_t first = sendSequence;
     EndMessage end;
-    SendToClients(master.handle(), clients, end);
+    SendToClients(master.socket(), clients, end);
     FocusMessage focus;
     std::strcpy(focus.record().vesselName, "Alpha");
-    SendToClients(master.handle(), clients, focus);
+    SendToClients(master.socket(), clients, focus);
     for (UdpSocket* s : {&a, &b, &c}) {
         std::vector<uint8_t> one = s->readRaw();
         ASSERT_EQ(8u, one.size());
@@ -64,8 +66,8 @@ TEST_F(Transport, SendToMasterCarriesConsecutiveSequences) {
     HelloMessage hello;
     AckMessage ack;
     const int32_t before = sendSequence;
-    SendToMaster(slave.handle(), master.address(), hello);
-    SendToMaster(slave.handle(), master.address(), ack);
+    SendToMaster(slave.socket(), master.address(), hello);
+    SendToMaster(slave.socket(), master.address(), ack);
     std::vector<uint8_t> one = master.readRaw();
     std::vector<uint8_t> two = master.readRaw();
     ASSERT_EQ(8u, one.size());
@@ -80,15 +82,14 @@ TEST_F(Transport, SendToMasterCarriesConsecutiveSequences) {
 TEST_F(Transport, MasterReceiveReportsTheSender) {
     UdpSocket master, slave;
     HelloMessage hello;
-    SendToMaster(slave.handle(), master.address(), hello);
-    ASSERT_GT(master.waitPending(), 0u);
-    sockaddr_in from{};
-    int fromLength = sizeof from;
-    std::unique_ptr<Message> m(ReceiveMessage(master.handle(), &from, &fromLength));
-    ASSERT_NE(nullptr, dynamic_cast<HelloMessage*>(m.get()));
-    EXPECT_EQ(16, fromLength);
-    EXPECT_EQ(slave.address().sin_port, from.sin_port);
-    EXPECT_EQ(htonl(INADDR_LOOPBACK), from.sin_addr.s_addr);
+    SendToMaster(slave.socket(), master.address(), hello);
+    const ::UdpSocket::Datagram* datagram = master.next();
+    ASSERT_NE(nullptr, datagram);
+    ReceivedMessages received;
+    Rejection why;
+    ASSERT_NE(nullptr, dynamic_cast<HelloMessage*>(received.Take(datagram->bytes, datagram->length, why)));
+    EXPECT_EQ(slave.address().sin_port, datagram->from.sin_port);
+    EXPECT_EQ(htonl(INADDR_LOOPBACK), datagram->from.sin_addr.s_addr);
 }
 
 TEST_F(Transport, SlaveReceiveBuildsTheMessage) {
@@ -96,10 +97,12 @@ TEST_F(Transport, SlaveReceiveBuildsTheMessage) {
     KeyboardMessage keys;
     keys.record().keyCount = 1;
     keys.record().keys[0] = wire::KeyEntry{0, 0x41, 0x001E0001};
-    SendToClients(master.handle(), {slave.address()}, keys);
-    ASSERT_GT(slave.waitPending(), 0u);
-    std::unique_ptr<Message> m(ReceiveMessage(slave.handle()));
-    KeyboardMessage* k = dynamic_cast<KeyboardMessage*>(m.get());
+    SendToClients(master.socket(), {slave.address()}, keys);
+    const ::UdpSocket::Datagram* datagram = slave.next();
+    ASSERT_NE(nullptr, datagram);
+    ReceivedMessages received;
+    Rejection why;
+    KeyboardMessage* k = dynamic_cast<KeyboardMessage*>(received.Take(datagram->bytes, datagram->length, why));
     ASSERT_NE(nullptr, k);
     EXPECT_EQ(1, k->record().keyCount);
     EXPECT_EQ(0x001E0001, k->record().keys[0].keyFlags);
@@ -113,10 +116,12 @@ TEST_F(Transport, LargestTextThatFitsOneDatagramTravelsWhole) {
     std::strcpy(text->record().vesselName, "Big");
     text->record().textLength = 65451;
     for (int i = 0; i < 65451; ++i) text->record().text[i] = static_cast<char>('a' + i % 26);
-    SendToClients(master.handle(), {slave.address()}, *text);
-    ASSERT_GT(slave.waitPending(), 0u);
-    std::unique_ptr<Message> m(ReceiveMessage(slave.handle()));
-    VesselStateMessage* got = dynamic_cast<VesselStateMessage*>(m.get());
+    SendToClients(master.socket(), {slave.address()}, *text);
+    const ::UdpSocket::Datagram* datagram = slave.next();
+    ASSERT_NE(nullptr, datagram);
+    auto received = std::make_unique<ReceivedMessages>();
+    Rejection why;
+    auto* got = dynamic_cast<VesselStateMessage*>(received->Take(datagram->bytes, datagram->length, why));
     ASSERT_NE(nullptr, got);
     EXPECT_EQ(65507, got->size());
     EXPECT_EQ(0, std::memcmp(text->record().text, got->record().text, 65451));
@@ -126,14 +131,24 @@ TEST_F(Transport, MalformedDatagramGivesNullWithoutLogLine) {
     UdpSocket master, slave;
     helmtest::Bytes start(0, 31);
     master.sendRaw(slave.address(), start.data(), start.size());
-    ASSERT_GT(slave.waitPending(), 0u);
-    EXPECT_EQ(nullptr, ReceiveMessage(slave.handle()));
+    const ::UdpSocket::Datagram* datagram = slave.next();
+    ASSERT_NE(nullptr, datagram);
+    ReceivedMessages received;
+    Rejection why;
+    EXPECT_EQ(nullptr, received.Take(datagram->bytes, datagram->length, why));
+    EXPECT_EQ(Rejection::kWrongLength, why);
     EXPECT_EQ("", logText());
 }
 
-TEST_F(Transport, ReceiveErrorIsLoggedWithItsCode) {
-    EXPECT_EQ(nullptr, ReceiveMessage(INVALID_SOCKET));
+TEST_F(Transport, ReceiveErrorIsLoggedWithItsCodeOnceASecond) {
+    ScriptedSocketCalls failing(0, 10038);
+    ::UdpSocket socket(failing);
+    ASSERT_EQ(SocketStep::kDone, socket.Open(SocketSettings{}).failed);
+    EXPECT_FALSE(ReceiveQueued(socket));
+    EXPECT_FALSE(ReceiveQueued(socket));
     const std::string log = logText();
+    EXPECT_EQ(log.find("recvfrom() error"), log.rfind("recvfrom() error"))
+        << "the second within the second is not told";
     EXPECT_NE(std::string::npos, log.find("Message.cpp")) << log;
     EXPECT_NE(std::string::npos, log.find("recvfrom() error: 10038")) << log;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Loopback.h"
+#include "ScriptedSocketCalls.h"
 #include "UdpSocket.h"
 
 namespace {
@@ -123,47 +124,8 @@ INSTANTIATE_TEST_SUITE_P(Flavours, SocketLayer, ::testing::Values(&WinsockCalls(
                              return info.param == &WinsockCalls() ? "WindowsSocketsNames" : "Posix";
                          });
 
-// Every receive reports a reset until `resets` have been reported, then one
-// datagram of `length` bytes, then nothing.
-class ResettingCalls final : public SocketCalls {
-public:
-    explicit ResettingCalls(int resets) : resets_(resets) {}
-    int Create(SocketHandle& socket) const override {
-        socket = 7;
-        return 0;
-    }
-    void Close(SocketHandle) const override {}
-    int KeepExclusive(SocketHandle) const override { return 0; }
-    int Bind(SocketHandle, const sockaddr_in&) const override { return 0; }
-    int SetBuffer(SocketHandle, SocketBuffer, int) const override { return 0; }
-    int IgnoreResets(SocketHandle) const override { return 0; }
-    int SetNonBlocking(SocketHandle) const override { return 0; }
-    int LocalAddress(SocketHandle, sockaddr_in&) const override { return 0; }
-    SocketTransfer ReceiveFrom(SocketHandle, uint8_t* buffer, int, sockaddr_in& from) const override {
-        if (reported_ < resets_) {
-            ++reported_;
-            return {SocketOutcome::kReset, 0, 10054};
-        }
-        if (delivered_) return {SocketOutcome::kNothingQueued, 0, 10035};
-        delivered_ = true;
-        buffer[0] = 42;
-        from.sin_port = htons(4321);
-        return {SocketOutcome::kDone, 1, 0};
-    }
-    SocketTransfer SendTo(SocketHandle, const uint8_t*, int, const sockaddr_in&) const override { return {}; }
-    int SendBatch(SocketHandle, const OutgoingDatagram*, int count, SocketTransfer&) const override { return count; }
-    int Poll(SocketReadiness*, size_t, int) const override { return 0; }
-    bool AddressInUse(int) const override { return false; }
-    std::string ErrorText(int) const override { return "made up"; }
-
-private:
-    int resets_;
-    mutable int reported_ = 0;
-    mutable bool delivered_ = false;
-};
-
 TEST(SocketLayerResets, ArePassedOverAndAStreamOfThemStillEndsTheRead) {
-    ResettingCalls few(3);
+    ScriptedSocketCalls few(3);
     UdpSocket one(few);
     ASSERT_EQ(one.Open(SocketSettings{}).failed, SocketStep::kDone);
     uint8_t buffer[8];
@@ -171,7 +133,7 @@ TEST(SocketLayerResets, ArePassedOverAndAStreamOfThemStillEndsTheRead) {
     EXPECT_EQ(one.ReceiveOne(buffer, sizeof buffer, from), 1);
     EXPECT_EQ(ntohs(from.sin_port), 4321);
 
-    ResettingCalls again(3);
+    ScriptedSocketCalls again(3);
     UdpSocket inbox(again);
     ASSERT_EQ(inbox.Open(SocketSettings{}).failed, SocketStep::kDone);
     const UdpSocket::ReceiveResult result = inbox.Receive();
@@ -179,7 +141,7 @@ TEST(SocketLayerResets, ArePassedOverAndAStreamOfThemStillEndsTheRead) {
     EXPECT_EQ(inbox.HeldDatagrams(), 1u);
     ASSERT_NE(inbox.Next(), nullptr);
 
-    ResettingCalls endless(1 << 30);
+    ScriptedSocketCalls endless(1 << 30);
     UdpSocket flooded(endless);
     ASSERT_EQ(flooded.Open(SocketSettings{}).failed, SocketStep::kDone);
     EXPECT_EQ(flooded.ReceiveOne(buffer, sizeof buffer, from), -1);
