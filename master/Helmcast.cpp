@@ -156,13 +156,10 @@ void Helmcast::clbkSimulationStart(RenderMode) {
             LOG("Vessel #%d: name=%s class=%s", static_cast<int>(i), vessel->GetName(), vessel->GetClassNameA());
         }
     }
-    InstallKeyboardHook(kMasterModuleFile);
+    sharedKeyboard.Install(kMasterModuleFile);
 }
 
-void Helmcast::clbkSimulationEnd() {
-    UnhookWindowsHookEx(keyboardHook);
-    keyboardHook = nullptr;
-}
+void Helmcast::clbkSimulationEnd() { sharedKeyboard.Remove(); }
 
 void Helmcast::clbkPostStep(double, double, double) {
     if (!serverReady) return;
@@ -201,8 +198,8 @@ void Helmcast::runUpdate() {
     wire::CopyName(focus.record().vesselName, focusVessel != nullptr ? focusVessel->GetName() : "");
     SendToClients(udp, clients.Receivers(), focus);
 
-    SendToClients(udp, clients.Receivers(), outgoingKeys);
-    ResetOutgoingKeys();
+    SendToClients(udp, clients.Receivers(), sharedKeyboard.Recorded());
+    sharedKeyboard.Sent();
 
     // The count is read again after each vessel: a vessel's callbacks may add some.
     for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) sendVessel(oapiGetVesselByIndex(i));
@@ -352,7 +349,7 @@ void Helmcast::take(const UdpSocket::Datagram& datagram, double now) {
                     strangerKeys.Count(from.sin_addr.s_addr, from.sin_port, "keys");
                 break;
             }
-            if (settings.readOnly == 0) ReplayKeys(static_cast<KeyboardMessage&>(*message));
+            if (settings.readOnly == 0) sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message));
             break;
         default:
             break;

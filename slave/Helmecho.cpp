@@ -154,25 +154,22 @@ void Helmecho::clbkSimulationStart(RenderMode) {
     HelloMessage hello;
     sendToMaster(hello);
 
-    if (settings.sendKeys) InstallKeyboardHook(kSlaveModuleFile);
+    if (settings.sendKeys) sharedKeyboard.Install(kSlaveModuleFile);
 
     oapiCameraSetCockpitDir(settings.azimuth * kPi / 180.0, settings.elevation * kPi / 180.0, false);
 }
 
 void Helmecho::clbkSimulationEnd() {
     RemoveVesselHook();
-    if (settings.sendKeys) {
-        UnhookWindowsHookEx(keyboardHook);
-        keyboardHook = nullptr;
-    }
+    sharedKeyboard.Remove();
 }
 
 void Helmecho::clbkPreStep(double, double, double) {}
 
 void Helmecho::clbkPostStep(double, double, double) {
     if (settings.sendKeys) {
-        sendToMaster(outgoingKeys);
-        ResetOutgoingKeys();
+        sendToMaster(sharedKeyboard.Recorded());
+        sharedKeyboard.Sent();
     }
 
     applyingMasterState = true;
@@ -344,7 +341,7 @@ void Helmecho::dispatch(Message& message) {
             break;
         }
         case wire::kKeyboard:
-            ReplayKeys(static_cast<KeyboardMessage&>(message), &keyOrder);
+            sharedKeyboard.Replay(static_cast<KeyboardMessage&>(message), &keyOrder);
             break;
         case wire::kVesselExtra:
             ApplyVesselExtra(static_cast<VesselExtraMessage&>(message));
@@ -427,7 +424,7 @@ void Helmecho::applyBacklogRule() {
             // still replayed, in order, once.
             Message* message = admit(*datagram);
             if (message != nullptr && message->type() == wire::kKeyboard)
-                ReplayKeys(static_cast<KeyboardMessage&>(*message), &keyOrder);
+                sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message), &keyOrder);
         }
     }
     prevBacklog = backlog;

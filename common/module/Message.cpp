@@ -269,28 +269,32 @@ void SendToMaster(UdpSocket& socket, const sockaddr_in& masterAddr, Message& mes
 
 // ---- Keyboard sharing ----
 
-KeyboardMessage outgoingKeys;
-HHOOK keyboardHook = nullptr;
-unsigned char keyState[256] = {};
+SharedKeyboard sharedKeyboard;
 
-void ResetOutgoingKeys() {
-    wire::KeyboardRecord& keys = outgoingKeys.record();
+void SharedKeyboard::Install(const char* moduleFileName) {
+    hook_ = SetWindowsHookExA(WH_KEYBOARD, hookproc, GetModuleHandleA(moduleFileName), 0);
+    if (hook_ == nullptr) LOG("Unable to install keyboard hook");
+}
+
+void SharedKeyboard::Remove() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    hook_ = nullptr;
+    Sent();
+    std::memset(keyState_, 0, sizeof keyState_);
+}
+
+void SharedKeyboard::Sent() {
+    wire::KeyboardRecord& keys = recorded_.record();
     keys.keyCount = 0;
     std::memset(keys.keys, 0, sizeof keys.keys);
 }
 
-void InstallKeyboardHook(const char* moduleFileName) {
-    keyboardHook = SetWindowsHookExA(WH_KEYBOARD, hookproc, GetModuleHandleA(moduleFileName), 0);
-    if (keyboardHook == nullptr) LOG("Unable to install keyboard hook");
-}
-
-void RecordKey(int code, WPARAM wParam, LPARAM lParam) {
+void SharedKeyboard::Record(int code, WPARAM wParam, LPARAM lParam) {
     if (code < 0) return;
-    wire::KeyboardRecord& keys = outgoingKeys.record();
+    wire::KeyboardRecord& keys = recorded_.record();
     const int32_t n = wire::CutCount(keys.keyCount, wire::kMaxKeys);
     // The hook may see one event twice (looked at, then removed); only the
-    // last event of this batch counts as the same one. Entries behind it are
-    // left over from earlier batches and say nothing about this event.
+    // last event of this batch counts as the same one.
     const wire::KeyEntry event{code, static_cast<int32_t>(wParam), static_cast<int32_t>(lParam)};
     if (n > 0) {
         const wire::KeyEntry& last = keys.keys[n - 1];
@@ -301,6 +305,22 @@ void RecordKey(int code, WPARAM wParam, LPARAM lParam) {
     if (n >= wire::kMaxKeys) return;
     keys.keys[n] = event;
     keys.keyCount = n + 1;
+}
+
+void SharedKeyboard::Replay(const KeyboardMessage& message, KeyOrder* order) {
+    const wire::KeyboardRecord& keys = message.record();
+    const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t flags = static_cast<uint32_t>(keys.keys[i].keyFlags);
+        const DWORD key = (flags >> kScanCodeShift) & kScanCodeMask;
+        if (order != nullptr && !order->Take(key, message.seq())) continue;
+        // The transition bit alone tells a release, whatever the context bit
+        // (Alt held) says.
+        const bool down = (flags & kTransitionBit) == 0;
+        keyState_[key] = down ? kKeyDown : 0;
+        VESSEL* focus = oapiGetFocusInterface();
+        if (focus != nullptr) focus->SendBufferedKey(key, down, reinterpret_cast<char*>(keyState_));
+    }
 }
 
 bool KeyOrder::Take(uint32_t scanCode, int32_t seq) {
@@ -316,23 +336,7 @@ void KeyOrder::Reset() {
     std::memset(last_, 0, sizeof last_);
 }
 
-void ReplayKeys(const KeyboardMessage& message, KeyOrder* order) {
-    const wire::KeyboardRecord& keys = message.record();
-    const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
-    for (int32_t i = 0; i < count; ++i) {
-        const uint32_t flags = static_cast<uint32_t>(keys.keys[i].keyFlags);
-        const DWORD key = (flags >> kScanCodeShift) & kScanCodeMask;
-        if (order != nullptr && !order->Take(key, message.seq())) continue;
-        // The transition bit alone tells a release, whatever the context bit
-        // (Alt held) says.
-        const bool down = (flags & kTransitionBit) == 0;
-        keyState[key] = down ? kKeyDown : 0;
-        VESSEL* focus = oapiGetFocusInterface();
-        if (focus != nullptr) focus->SendBufferedKey(key, down, reinterpret_cast<char*>(keyState));
-    }
-}
-
 LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam) {
-    RecordKey(code, wParam, lParam);
-    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+    sharedKeyboard.Record(code, wParam, lParam);
+    return CallNextHookEx(sharedKeyboard.Hook(), code, wParam, lParam);
 }

@@ -244,18 +244,6 @@ void AdvanceSendSequence();
 void SendToMaster(UdpSocket& socket, const sockaddr_in& masterAddr, Message& message);
 
 // ---- Keyboard sharing ----
-// Filled by the keyboard hook; after each send every entry is zeroed, so no
-// old key travels behind the count.
-extern KeyboardMessage outgoingKeys;
-void ResetOutgoingKeys();
-extern HHOOK keyboardHook;
-extern unsigned char keyState[256];
-
-// Installs the system-wide keyboard hook of the module file `moduleFileName`
-// ("Helmcast.dll" or "Helmecho.dll"); logs "Unable to install keyboard hook"
-// on failure.
-void InstallKeyboardHook(const char* moduleFileName);
-void RecordKey(int code, WPARAM wParam, LPARAM lParam);
 // Which key events of one sender have been replayed, by the message's
 // number: on a link that reorders, a key's release must not be followed by
 // its older press (the key would stay down).
@@ -270,9 +258,48 @@ private:
     int32_t last_[256] = {};
     bool seen_[256] = {};
 };
-// Replays the message's key events on the focus vessel; with `order`, an
-// event older than one already replayed for the same key is dropped.
-void ReplayKeys(const KeyboardMessage& message, KeyOrder* order = nullptr);
+
+// The module's keyboard hook, the events it recorded and the keys replayed.
+//
+// Threads: the system calls the hook procedure (hookproc) on the thread that
+// reads the host's window messages, which is the thread that runs the
+// host's simulation steps. So events are recorded between two steps, never
+// during one, and the step reads, sends and clears them without a lock.
+// Where the system also runs a global hook inside other programs, each has
+// its own copy of this state, which nothing there sends.
+class SharedKeyboard {
+public:
+    // Installs the system-wide hook of the module file `moduleFileName`
+    // ("Helmcast.dll" or "Helmecho.dll"); logs "Unable to install keyboard
+    // hook" on failure.
+    void Install(const char* moduleFileName);
+    // Removes the hook, and forgets what it recorded and which replayed keys
+    // are down: a new simulation starts with none.
+    void Remove();
+    bool Installed() const { return hook_ != nullptr; }
+    HHOOK Hook() const { return hook_; }
+
+    // One event as the hook sees it; the 17th of a batch is lost.
+    void Record(int code, WPARAM wParam, LPARAM lParam);
+    // The events recorded since the last Sent(); the send numbers it.
+    KeyboardMessage& Recorded() { return recorded_; }
+    // After each send every entry is zeroed, so no old key travels behind
+    // the count.
+    void Sent();
+
+    // Replays the message's key events on the focus vessel; with `order`,
+    // an event older than one already replayed for the same key is dropped.
+    void Replay(const KeyboardMessage& message, KeyOrder* order = nullptr);
+    // Whether a replayed key is down (the state the focus vessel is given).
+    bool Down(uint32_t scanCode) const { return keyState_[scanCode & 0xFFu] != 0; }
+
+private:
+    KeyboardMessage recorded_;
+    HHOOK hook_ = nullptr;
+    unsigned char keyState_[256] = {};
+};
+// The one per module: a hook procedure has no context but its module's.
+extern SharedKeyboard sharedKeyboard;
 HELM_EXPORT LRESULT CALLBACK hookproc(int code, WPARAM wParam, LPARAM lParam);
 
 // ---- Template members ----

@@ -16,14 +16,10 @@ class Keyboard : public helmtest::HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        std::memset(static_cast<void*>(&outgoingKeys.record().keys), 0, sizeof outgoingKeys.record().keys);
-        outgoingKeys.record().keyCount = 0;
-        std::memset(keyState, 0, sizeof keyState);
-        keyboardHook = nullptr;
+        sharedKeyboard.Remove();
     }
     void TearDown() override {
-        if (keyboardHook != nullptr) UnhookWindowsHookEx(keyboardHook);
-        keyboardHook = nullptr;
+        sharedKeyboard.Remove();
         HostTest::TearDown();
     }
     OBJHANDLE focusVessel() {
@@ -37,11 +33,11 @@ protected:
         for (int32_t f : flags) m->record().keys[m->record().keyCount++] = wire::KeyEntry{0, 0x41, f};
         return m;
     }
-    const wire::KeyboardRecord& keys() const { return outgoingKeys.record(); }
+    const wire::KeyboardRecord& keys() const { return sharedKeyboard.Recorded().record(); }
 };
 
 TEST_F(Keyboard, SeventeenthEventOfABatchIsLost) {
-    for (int i = 0; i < 17; ++i) RecordKey(0, 0x41 + i, Press(0x10 + i));
+    for (int i = 0; i < 17; ++i) sharedKeyboard.Record(0, 0x41 + i, Press(0x10 + i));
     EXPECT_EQ(16, keys().keyCount);
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(0x41 + i, keys().keys[i].virtualKey);
@@ -50,37 +46,36 @@ TEST_F(Keyboard, SeventeenthEventOfABatchIsLost) {
 }
 
 TEST_F(Keyboard, NegativeCodesAreNotRecorded) {
-    RecordKey(-1, 0x41, Press(0x1E));
+    sharedKeyboard.Record(-1, 0x41, Press(0x1E));
     EXPECT_EQ(0, keys().keyCount);
-    RecordKey(3, 0x41, Press(0x1E));  // looked-at events count too
+    sharedKeyboard.Record(3, 0x41, Press(0x1E));  // looked-at events count too
     EXPECT_EQ(1, keys().keyCount);
     EXPECT_EQ(3, keys().keys[0].hookCode);
 }
 
 TEST_F(Keyboard, OnlyTheLastEventOfTheBatchIsADuplicate) {
-    RecordKey(0, 0x41, Press(0x1E));
-    RecordKey(0, 0x41, Press(0x1E));  // the same event seen twice
+    sharedKeyboard.Record(0, 0x41, Press(0x1E));
+    sharedKeyboard.Record(0, 0x41, Press(0x1E));  // the same event seen twice
     EXPECT_EQ(1, keys().keyCount);
-    RecordKey(0, 0x42, Press(0x30));
-    RecordKey(0, 0x41, Press(0x1E));  // pressed again after another key
+    sharedKeyboard.Record(0, 0x42, Press(0x30));
+    sharedKeyboard.Record(0, 0x41, Press(0x1E));  // pressed again after another key
     EXPECT_EQ(3, keys().keyCount);
 
-    // After a send, the same key pressed again is a new event, though the old
-    // entry 0 still holds it.
-    outgoingKeys.record().keyCount = 0;
-    RecordKey(0, 0x41, Press(0x1E));
+    // After a send, the same key pressed again is a new event.
+    sharedKeyboard.Sent();
+    sharedKeyboard.Record(0, 0x41, Press(0x1E));
     EXPECT_EQ(1, keys().keyCount);
     EXPECT_EQ(Press(0x1E), keys().keys[0].keyFlags);
     // And a different event after a send lands in entry 0.
-    outgoingKeys.record().keyCount = 0;
-    RecordKey(0, 0x44, Press(0x20));
+    sharedKeyboard.Sent();
+    sharedKeyboard.Record(0, 0x44, Press(0x20));
     EXPECT_EQ(1, keys().keyCount);
     EXPECT_EQ(0x44, keys().keys[0].virtualKey);
 }
 
 TEST_F(Keyboard, ReplayPressesAndReleasesOnTheFocusVessel) {
     OBJHANDLE pilot = focusVessel();
-    ReplayKeys(*Batch({Press(0x1E), Release(0x1E), Press(0x30)}));
+    sharedKeyboard.Replay(*Batch({Press(0x1E), Release(0x1E), Press(0x30)}));
     std::vector<Host::ReceivedKey> got = Host::instance().keysReceivedBy(pilot);
     ASSERT_EQ(3u, got.size());
     EXPECT_EQ(0x1Eu, got[0].key);
@@ -89,40 +84,45 @@ TEST_F(Keyboard, ReplayPressesAndReleasesOnTheFocusVessel) {
     EXPECT_FALSE(got[1].down);
     EXPECT_EQ(0x30u, got[2].key);
     EXPECT_TRUE(got[2].down);
-    EXPECT_EQ(0, keyState[0x1E]);
-    EXPECT_EQ(0x80, keyState[0x30]);
+    EXPECT_FALSE(sharedKeyboard.Down(0x1E));
+    EXPECT_TRUE(sharedKeyboard.Down(0x30));
 }
 
 TEST_F(Keyboard, ReleaseWithAltHeldIsReplayedAsARelease) {
     OBJHANDLE pilot = focusVessel();
-    ReplayKeys(*Batch({Press(0x20), AltRelease(0x20)}));
+    sharedKeyboard.Replay(*Batch({Press(0x20), AltRelease(0x20)}));
     std::vector<Host::ReceivedKey> got = Host::instance().keysReceivedBy(pilot);
     ASSERT_EQ(2u, got.size());
     EXPECT_TRUE(got[0].down);
     EXPECT_EQ(0x20u, got[1].key);
     EXPECT_FALSE(got[1].down);
-    EXPECT_EQ(0, keyState[0x20]);
+    EXPECT_FALSE(sharedKeyboard.Down(0x20));
     // The transition bit alone decides.
-    ReplayKeys(*Batch({static_cast<int32_t>(0x80000001u | (0x22u << 16))}));
+    sharedKeyboard.Replay(*Batch({static_cast<int32_t>(0x80000001u | (0x22u << 16))}));
     got = Host::instance().keysReceivedBy(pilot);
     ASSERT_EQ(3u, got.size());
     EXPECT_FALSE(got[2].down);
 }
 
 TEST_F(Keyboard, EmptyBatchChangesNothing) {
+    sharedKeyboard.Replay(*Batch({Press(0x1E)}));  // before the vessel: nothing received
     OBJHANDLE pilot = focusVessel();
-    keyState[0x1E] = 0x80;
     std::unique_ptr<KeyboardMessage> empty = Batch({Release(0x1E)});
     empty->record().keyCount = 0;
-    ReplayKeys(*empty);
+    sharedKeyboard.Replay(*empty);
     EXPECT_TRUE(Host::instance().keysReceivedBy(pilot).empty());
-    EXPECT_EQ(0x80, keyState[0x1E]);
+    EXPECT_TRUE(sharedKeyboard.Down(0x1E));
 }
 
 TEST_F(Keyboard, WithoutFocusVesselTheKeyStateStillFollows) {
     ASSERT_EQ(nullptr, oapiGetFocusInterface());
-    ReplayKeys(*Batch({Press(0x25)}));
-    EXPECT_EQ(0x80, keyState[0x25]);
+    sharedKeyboard.Replay(*Batch({Press(0x25)}));
+    EXPECT_TRUE(sharedKeyboard.Down(0x25));
+    // A simulation's end forgets it, and what was recorded and not yet sent.
+    sharedKeyboard.Record(0, 0x41, Press(0x1E));
+    sharedKeyboard.Remove();
+    EXPECT_FALSE(sharedKeyboard.Down(0x25));
+    EXPECT_EQ(0, keys().keyCount);
 }
 
 TEST_F(Keyboard, ReplayNeverReadsPastSixteenEntries) {
@@ -130,7 +130,7 @@ TEST_F(Keyboard, ReplayNeverReadsPastSixteenEntries) {
     KeyboardMessage overfull;
     for (int i = 0; i < 16; ++i) overfull.record().keys[i] = wire::KeyEntry{0, 0x41, Press(0x02)};
     overfull.record().keyCount = 1000;  // built locally, not through the receive path
-    ReplayKeys(overfull);
+    sharedKeyboard.Replay(overfull);
     EXPECT_EQ(16u, Host::instance().keysReceivedBy(pilot).size());
 }
 
@@ -150,8 +150,8 @@ TEST_F(Keyboard, HookRecordsEventsAndPassesEveryOneOn) {
     olderHookCalls = 0;
     HHOOK older = SetWindowsHookExA(WH_KEYBOARD, OlderHook, GetModuleHandleA("Helmcast.dll"), 0);
     ASSERT_NE(nullptr, older);
-    InstallKeyboardHook("Helmcast.dll");
-    ASSERT_NE(nullptr, keyboardHook);
+    sharedKeyboard.Install("Helmcast.dll");
+    ASSERT_TRUE(sharedKeyboard.Installed());
     EXPECT_EQ(std::string::npos, logText().find("Unable to install keyboard hook"));
 
     simhost::KeyEvent press;
@@ -175,7 +175,7 @@ TEST_F(Keyboard, HookRecordsEventsAndPassesEveryOneOn) {
     EXPECT_FALSE(got[1].down);
 
     // What was recorded replays as it was typed.
-    ReplayKeys(*Batch({keys().keys[0].keyFlags, keys().keys[1].keyFlags}));
+    sharedKeyboard.Replay(*Batch({keys().keys[0].keyFlags, keys().keys[1].keyFlags}));
     got = Host::instance().keysReceivedBy(pilot);
     ASSERT_EQ(4u, got.size());
     EXPECT_EQ(0x1Eu, got[2].key);

@@ -61,7 +61,7 @@ double Read(AnimationMessage& m) {
 
 double Read(KeyboardMessage& m) {
     Require(m.record().keyCount >= 0 && m.record().keyCount <= wire::kMaxKeys);
-    ReplayKeys(m);
+    sharedKeyboard.Replay(m);
     double sum = 0;
     for (int32_t i = 0; i < m.record().keyCount; ++i) sum += m.record().keys[i].keyFlags;
     return sum;

@@ -67,7 +67,7 @@ Helmcast& LoadMaster(const Setup& setup) {
     fuzz::StartAfresh();
     fuzz::WriteConfig(kMasterConfigFile, setup.text);
     sendSequence = 0;
-    ResetOutgoingKeys();
+    sharedKeyboard.Sent();
     fuzz::Host().attachInProcessModule(kMasterModuleFile, &InitModule, &ExitModule);
     auto* master = dynamic_cast<Helmcast*>(fuzz::Host().registeredModules().back());
     // One vessel of each kind of update: text synchronised, version 1, XR.

@@ -88,7 +88,7 @@ Helmecho& LoadSlave(uint8_t configuration) {
     fuzz::WriteConfig(kSlaveConfigFile, Configuration(configuration));
     // The module's globals as a fresh load of its library would have them.
     sendSequence = 0;
-    ResetOutgoingKeys();
+    sharedKeyboard.Sent();
     fuzz::Host().attachInProcessModule(kSlaveModuleFile, &InitModule, &ExitModule);
     auto* slave = dynamic_cast<Helmecho*>(fuzz::Host().registeredModules().back());
     if (slave == nullptr || !slave->Socket().IsOpen()) {
