@@ -160,32 +160,42 @@ void ApplyVesselExtra(const VesselExtraMessage& message) {
     for (DWORD i = 0; i < radios; ++i) vessel->SetNavChannel(i, r.navChannels[i]);
 }
 
-MirrorOutcome ApplyVessel(VesselMessage& message, MirrorLimits& limits) {
-    wire::VesselRecord& r = message.record();
+namespace {
+
+// The host's calls for each kind of state.
+OBJHANDLE Create(const char* name, const char* className, VESSELSTATUS& status) {
+    return oapiCreateVessel(name, className, status);
+}
+OBJHANDLE Create(const char* name, const char* className, VESSELSTATUS2& status) {
+    return oapiCreateVesselEx(name, className, &status);
+}
+void SetState(VESSEL& vessel, VESSELSTATUS& status) { vessel.DefSetState(&status); }
+void SetState(VESSEL& vessel, VESSELSTATUS2& status) { vessel.DefSetStateEx(&status); }
+
+// A vessel of the master's given its state: made when this host has none of
+// that name (within the limits), else set.
+template <class Record, class Status>
+MirrorOutcome Mirror(Record& r, Status& status, MirrorLimits& limits) {
     OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
     if (handle == nullptr) {
         const MirrorOutcome may = MayCreate(r.className, limits);
         if (may != MirrorOutcome::kCreated) return may;
-        if (oapiCreateVessel(r.vesselName, r.className, message.status) != nullptr) ++limits.created;
+        if (Create(r.vesselName, r.className, status) != nullptr) ++limits.created;
         return MirrorOutcome::kCreated;
     }
     VESSEL* vessel = oapiGetVesselInterface(handle);
-    if (vessel != nullptr) vessel->DefSetState(&message.status);
+    if (vessel != nullptr) SetState(*vessel, status);
     return MirrorOutcome::kSet;
 }
 
+}  // namespace
+
+MirrorOutcome ApplyVessel(VesselMessage& message, MirrorLimits& limits) {
+    return Mirror(message.record(), message.status, limits);
+}
+
 MirrorOutcome ApplyVessel2(Vessel2Message& message, MirrorLimits& limits) {
-    wire::Vessel2Record& r = message.record();
-    OBJHANDLE handle = oapiGetVesselByName(r.vesselName);
-    if (handle == nullptr) {
-        const MirrorOutcome may = MayCreate(r.className, limits);
-        if (may != MirrorOutcome::kCreated) return may;
-        if (oapiCreateVesselEx(r.vesselName, r.className, &message.status2) != nullptr) ++limits.created;
-        return MirrorOutcome::kCreated;
-    }
-    VESSEL* vessel = oapiGetVesselInterface(handle);
-    if (vessel != nullptr) vessel->DefSetStateEx(&message.status2);
-    return MirrorOutcome::kSet;
+    return Mirror(message.record(), message.status2, limits);
 }
 
 void ApplyFocus(FocusMessage& message) {

@@ -138,16 +138,26 @@ void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd
     position.z += dt * velocity.z;
 }
 
+namespace {
+
+// What both kinds of state take on receipt: decoded, this host's handles
+// for the names, carried forward to this host's date.
+template <class Status, class WireStatus, class Record>
+void ReceiveStatus(Status& status, const WireStatus& in, Record& r, void (*decode)(const WireStatus&, Status&)) {
+    std::memset(static_cast<void*>(&status), 0, sizeof status);
+    decode(in, status);
+    status.rbody = LocalObject(in.rbody, r.rbodyName);
+    status.base = LocalObject(in.base, r.baseName);
+    CarryForward(status.rpos, status.rvel, r.mjd);
+}
+
+}  // namespace
+
 VesselMessage::VesselMessage(const uint8_t* datagram, int length, Received) : status() { TakeIn(datagram, length); }
 
 void VesselMessage::TakeIn(const uint8_t* datagram, int length) {
     RecordMessage::TakeIn(datagram, length);
-    wire::VesselRecord& r = record();
-    std::memset(static_cast<void*>(&status), 0, sizeof status);
-    wire::DecodeStatus(r.status, status);
-    status.rbody = LocalObject(r.status.rbody, r.rbodyName);
-    status.base = LocalObject(r.status.base, r.baseName);
-    CarryForward(status.rpos, status.rvel, r.mjd);
+    ReceiveStatus(status, record().status, record(), wire::DecodeStatus);
 }
 
 Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received)
@@ -158,10 +168,7 @@ Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received)
 void Vessel2Message::TakeIn(const uint8_t* datagram, int length) {
     RecordMessage::TakeIn(datagram, length);
     wire::Vessel2Record& r = record();
-    std::memset(static_cast<void*>(&status2), 0, sizeof status2);
-    wire::DecodeStatus2(r.status2, status2);
-    status2.rbody = LocalObject(r.status2.rbody, r.rbodyName);
-    status2.base = LocalObject(r.status2.base, r.baseName);
+    ReceiveStatus(status2, r.status2, r, wire::DecodeStatus2);
     status2.fuel = fuel;
     status2.thruster = thrusters;
     status2.dockinfo = docks;
@@ -179,7 +186,6 @@ void Vessel2Message::TakeIn(const uint8_t* datagram, int length) {
         docks[i].ridx = r.dockInfo[i].ridx;
         docks[i].rvessel = r.dockInfo[i].rvessel != 0 ? oapiGetVesselByName(r.dockVesselNames[i]) : nullptr;
     }
-    CarryForward(status2.rpos, status2.rvel, r.mjd);
 }
 
 // ---- Transport ----
