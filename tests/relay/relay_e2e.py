@@ -28,7 +28,7 @@ sys.path.insert(0, str(SOURCE / "tests" / "tools"))
 
 import evidence  # noqa: E402
 import outcome  # noqa: E402
-from cluster import DUMP_EVERY, Instance, free_port, prepare_host, simhost_command  # noqa: E402
+from cluster import DUMP_EVERY, free_port, start_host  # noqa: E402
 from following import MAX_POSITION_ERROR_M, compare_run, load_snapshots  # noqa: E402
 
 TEXT_CLASSES = "Shuttle2 Capsule1"
@@ -57,12 +57,7 @@ class Cluster:
 
     def host(self, role, name, scenario, duration, config, keys=()):
         """A simhost with the master's or the slave's module, started now."""
-        folder = self.work / name
-        prepare_host(folder, role, config)
-        command = simhost_command(self.bin, SOURCE, role, SOURCE / "scenarios" / scenario, duration, keys)
-        instance = Instance(role, folder, scenario, duration, list(keys), started=time.time())
-        instance.process = self._spawn(command, folder, "simhost.out")
-        return instance
+        return start_host(self._spawn, self.bin, SOURCE, self.work / name, role, scenario, duration, config, keys)
 
     def master(self, duration, keys=()):
         config = f"debug = 1\nmasterPort = {self.master_port}\nmaxUpdateRate = 30\ntextSyncClasses = {TEXT_CLASSES}\n"

@@ -75,6 +75,16 @@ def simhost_command(bin_dir, root, role, scenario_file, duration, keys=(), dump_
     return command
 
 
+def start_host(spawn, bin_dir, root, folder, role, scenario, duration, config, keys=()):
+    """A simhost with the master's or the slave's module in `folder`, on a
+    scenario of scenarios/, started now by `spawn(command, folder, output)`."""
+    prepare_host(folder, role, config)
+    command = simhost_command(bin_dir, root, role, root / "scenarios" / scenario, duration, keys)
+    instance = Instance(role, folder, scenario, duration, list(keys), started=time.time())
+    instance.process = spawn(command, folder, "simhost.out")
+    return instance
+
+
 @dataclass
 class Instance:
     """One process of a host (a restarted host is a second instance)."""

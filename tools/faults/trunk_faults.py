@@ -27,7 +27,7 @@ import time
 from collections import Counter
 from pathlib import Path
 
-from cluster import DUMP_EVERY, Instance, free_port, prepare_host, simhost_command
+from cluster import DUMP_EVERY, free_port, start_host
 from datagram_recorder import Recorder, compare
 from following import MAX_POSITION_ERROR_M, compare_run
 
@@ -111,12 +111,7 @@ class TrunkRun:
         return process
 
     def host(self, role, scenario, duration, config, keys=()):
-        folder = self.out / role
-        prepare_host(folder, role, config)
-        command = simhost_command(self.bin, ROOT, role, ROOT / "scenarios" / scenario, duration, keys)
-        instance = Instance(role, folder, scenario, duration, list(keys), started=time.time())
-        instance.process = self.spawn(command, folder, "simhost.out")
-        return instance
+        return start_host(self.spawn, self.bin, ROOT, self.out / role, role, scenario, duration, config, keys)
 
     def relay(self, name, args, seconds):
         command = [str(self.bin / "helmrelay")] + args + ["--seconds", str(seconds), "--json"]
