@@ -43,7 +43,7 @@ HELM_EXPORT const bool XRVesselCtrlFlag = true;
 
 Helmcast::Helmcast(HINSTANCE instance) : oapi::Module(instance) {}
 
-Helmcast::~Helmcast() { closeSocket(); }
+Helmcast::~Helmcast() { CloseSocket(); }
 
 void Helmcast::clbkPreStep(double, double, double) {}
 
@@ -59,7 +59,7 @@ std::vector<std::string> SplitClassList(const char* value) {
     return names;
 }
 
-void Helmcast::readConfiguration() {
+void Helmcast::ReadConfiguration() {
     ConfigFile config(kMasterConfigFile);
     settings = MasterSettings();
     // Read in this order; "debug" first, so its own line shows only when set.
@@ -114,7 +114,7 @@ void Helmcast::readConfiguration() {
     for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
 }
 
-bool Helmcast::openSocket(int masterPort) {
+bool Helmcast::OpenSocket(int masterPort) {
     // Only the low 16 bits of the configured port count.
     const SocketSetup setup = udp.Open(static_cast<uint16_t>(masterPort), true);
     if (setup.failed == SocketStep::kDone) return true;
@@ -126,27 +126,27 @@ bool Helmcast::openSocket(int masterPort) {
     return false;
 }
 
-void Helmcast::closeSocket() { udp.Close(); }
+void Helmcast::CloseSocket() { udp.Close(); }
 
-void Helmcast::initServer() {
+void Helmcast::InitServer() {
     serverReady = false;
-    readConfiguration();
+    ReadConfiguration();
 
     // A failed attempt leaves no socket behind to hold the port or leak.
-    closeSocket();
-    if (!openSocket(settings.masterPort)) {
-        closeSocket();
+    CloseSocket();
+    if (!OpenSocket(settings.masterPort)) {
+        CloseSocket();
         return;
     }
     if (settings.debug) LOG("UDP server created");
     serverReady = true;
 }
 
-void Helmcast::saveScenario() { oapiSaveScenario(kSyncScenarioName, ""); }
+void Helmcast::SaveScenario() { oapiSaveScenario(kSyncScenarioName, ""); }
 
 void Helmcast::clbkSimulationStart(RenderMode) {
-    if (!serverReady) initServer();
-    saveScenario();
+    if (!serverReady) InitServer();
+    SaveScenario();
     lastSaveTime = oapiGetSysTime();
     lastUpdateTime = oapiGetSysTime();
     if (settings.debug) {
@@ -165,7 +165,7 @@ void Helmcast::clbkPostStep(double, double, double) {
     if (!serverReady) return;
 
     if (oapiGetSysTime() - lastSaveTime > kSaveInterval) {
-        saveScenario();
+        SaveScenario();
         lastSaveTime = oapiGetSysTime();
     }
 
@@ -176,15 +176,15 @@ void Helmcast::clbkPostStep(double, double, double) {
     if (!(now - lastUpdateTime > interval)) {
         // Between updates too: a newcomer's Hello is answered by the next
         // update's end, and its Ack confirms it for the update after that.
-        drain();
-        reportRejections();
+        Drain();
+        ReportRejections();
         return;
     }
     lastUpdateTime = now;
-    runUpdate();
+    RunUpdate();
 }
 
-void Helmcast::runUpdate() {
+void Helmcast::RunUpdate() {
     // Clients confirmed since the last update get this one whole.
     clients.Join();
     StartMessage start;
@@ -202,7 +202,7 @@ void Helmcast::runUpdate() {
     sharedKeyboard.Sent();
 
     // The count is read again after each vessel: a vessel's callbacks may add some.
-    for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) sendVessel(oapiGetVesselByIndex(i));
+    for (int i = 0; i < static_cast<int>(oapiGetVesselCount()); ++i) SendVessel(oapiGetVesselByIndex(i));
 
     // The end also answers the Hellos of addresses not yet confirmed: one
     // datagram the size of their Hello, the same bytes as every client's.
@@ -212,12 +212,12 @@ void Helmcast::runUpdate() {
     // The clients of this update are awaited; those confirmed during its
     // receive phase are not.
     clients.EndSent(oapiGetSysTime());
-    receivePhase();
-    showStatus();
-    dropSilentClients();
+    ReceivePhase();
+    ShowStatus();
+    DropSilentClients();
 }
 
-void Helmcast::sendVessel(OBJHANDLE handle) {
+void Helmcast::SendVessel(OBJHANDLE handle) {
     VESSEL* iface = oapiGetVesselInterface(handle);
     if (iface == nullptr) return;
 
@@ -232,7 +232,7 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
     VesselExtraMessage extra(handle);
     SendToClients(udp, clients.Receivers(), extra);
 
-    if (wantsScenarioText(*iface)) sendScenarioText(handle, *iface);
+    if (WantsScenarioText(*iface)) SendScenarioText(handle, *iface);
 
     AirfoilMessage airfoil(handle);
     SendToClients(udp, clients.Receivers(), airfoil);
@@ -244,7 +244,7 @@ void Helmcast::sendVessel(OBJHANDLE handle) {
     if (xr.xrValid) SendToClients(udp, clients.Receivers(), xr);
 }
 
-bool Helmcast::wantsScenarioText(VESSEL& iface) const {
+bool Helmcast::WantsScenarioText(VESSEL& iface) const {
     const char* className = iface.GetClassNameA();
     if (className == nullptr) return false;
     const bool listed = std::any_of(textSyncClasses.begin(), textSyncClasses.end(),
@@ -252,7 +252,7 @@ bool Helmcast::wantsScenarioText(VESSEL& iface) const {
     return listed && static_cast<short>(iface.Version()) >= 2;
 }
 
-void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
+void Helmcast::SendScenarioText(OBJHANDLE handle, VESSEL& iface) {
     std::unique_ptr<VesselStateMessage> text(new VesselStateMessage(handle));
     switch (text->capture) {
         case VesselStateMessage::TextCapture::kDone:
@@ -274,42 +274,42 @@ void Helmcast::sendScenarioText(OBJHANDLE handle, VESSEL& iface) {
     }
 }
 
-void Helmcast::receivePhase() {
+void Helmcast::ReceivePhase() {
     for (int waits = 0;;) {
-        drain();
+        Drain();
         if (settings.waitForClients && clients.Clients().empty()) oapiSetPause(true);
-        if (!settings.waitForACK || !anyAwaited() || allAcknowledged()) break;
+        if (!settings.waitForACK || !AnyAwaited() || AllAcknowledged()) break;
         Sleep(1);
         if (++waits >= kMaxAckWaits) break;
     }
-    reportRejections();
+    ReportRejections();
 }
 
-bool Helmcast::anyAwaited() const {
+bool Helmcast::AnyAwaited() const {
     const auto& all = clients.Clients();
     return std::any_of(all.begin(), all.end(), [](const ClientTable::Client& client) {
         return client.acksThisUpdate != ClientTable::kNotAwaited;
     });
 }
 
-bool Helmcast::allAcknowledged() const {
+bool Helmcast::AllAcknowledged() const {
     const auto& all = clients.Clients();
     return std::all_of(all.begin(), all.end(), [](const ClientTable::Client& client) {
         return client.acksThisUpdate == ClientTable::kNotAwaited || client.acksThisUpdate >= 1;
     });
 }
 
-void Helmcast::drain() {
+void Helmcast::Drain() {
     // What is queued now, within the socket's bounds: a flood arriving
     // meanwhile cannot hold the step.
     ReceiveQueued(udp);
     // One reading of the host's clock for the whole drain.
     const double now = oapiGetSysTime();
-    while (const UdpSocket::Datagram* datagram = udp.Next()) take(*datagram, now);
-    logDepartures();
+    while (const UdpSocket::Datagram* datagram = udp.Next()) Take(*datagram, now);
+    LogDepartures();
 }
 
-void Helmcast::take(const UdpSocket::Datagram& datagram, double now) {
+void Helmcast::Take(const UdpSocket::Datagram& datagram, double now) {
     const sockaddr_in& from = datagram.from;
     // Only the kinds a master takes are built; the others are not even read.
     const int32_t type = wire::TypeOf(datagram.bytes, datagram.length);
@@ -332,7 +332,7 @@ void Helmcast::take(const UdpSocket::Datagram& datagram, double now) {
         case wire::kAck:
             switch (clients.Ack(sender, now)) {
                 case ClientTable::AckVerdict::kConfirmed:
-                    confirmed(sender, now);
+                    Confirmed(sender, now);
                     break;
                 case ClientTable::AckVerdict::kRefused:
                     refused.Count(from.sin_addr.s_addr, from.sin_port);
@@ -356,35 +356,35 @@ void Helmcast::take(const UdpSocket::Datagram& datagram, double now) {
     }
 }
 
-void Helmcast::confirmed(const Endpoint& from, double now) {
-    if (!settings.debug || !clientLineAllowed(from, "subscribed", now)) return;
+void Helmcast::Confirmed(const Endpoint& from, double now) {
+    if (!settings.debug || !ClientLineAllowed(from, "subscribed", now)) return;
     const sockaddr_in address = AddressOf(from);
     LOG("Client %s:%d subscribed", inet_ntoa(address.sin_addr), ntohs(address.sin_port));
 }
 
-bool Helmcast::clientLineAllowed(const Endpoint& about, const char* what, double now) {
+bool Helmcast::ClientLineAllowed(const Endpoint& about, const char* what, double now) {
     if (clientLines.Take(now)) return true;
     clientLinesHeld.Count(about.address, about.port, what);
     return false;
 }
 
-void Helmcast::logDepartures() {
+void Helmcast::LogDepartures() {
     const std::vector<ClientTable::Departure> departures = clients.TakeDepartures();
     if (departures.empty() || !settings.debug) return;
     const double now = oapiGetSysTime();
     for (const ClientTable::Departure& left : departures) {
         switch (left.why) {
             case ClientTable::Leaving::kSilent:
-                if (clientLineAllowed(left.client.endpoint, "timed out", now))
+                if (ClientLineAllowed(left.client.endpoint, "timed out", now))
                     LOG("Client #%d timed out", static_cast<int>(left.position));
                 break;
             case ClientTable::Leaving::kFewAcks:
-                if (clientLineAllowed(left.client.endpoint, "too few acknowledgements", now))
+                if (ClientLineAllowed(left.client.endpoint, "too few acknowledgements", now))
                     LOG("Client %s acknowledges too few updates: unconfirmed until it answers again",
                         EndpointText(left.client.endpoint).c_str());
                 break;
             case ClientTable::Leaving::kDisplaced:
-                if (clientLineAllowed(left.client.endpoint, "displaced", now))
+                if (ClientLineAllowed(left.client.endpoint, "displaced", now))
                     LOG("Client %s acknowledges too few updates: its place goes to a newcomer",
                         EndpointText(left.client.endpoint).c_str());
                 break;
@@ -392,7 +392,7 @@ void Helmcast::logDepartures() {
     }
 }
 
-void Helmcast::reportRejections() {
+void Helmcast::ReportRejections() {
     const double now = oapiGetSysTime();
     LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams that are no message");
     LOG_REPORT_IF_DUE(notAllowed, now, "Ignored Hellos from addresses that allowedClients does not admit");
@@ -406,11 +406,11 @@ void Helmcast::reportRejections() {
     LOG_REPORT_IF_DUE(refused, now, what);
 }
 
-void Helmcast::showStatus() const {
+void Helmcast::ShowStatus() const {
     // The line is shown only with debug; without it, it is not built either.
     if (!settings.debug) return;
     char line[kStatusLineSize];
-    if (!anyAwaited()) {
+    if (!AnyAwaited()) {
         std::snprintf(line, sizeof line, "NO CLIENTS");
     } else {
         size_t used = static_cast<size_t>(std::snprintf(line, sizeof line, "CLIENTS:"));
@@ -431,7 +431,7 @@ void Helmcast::showStatus() const {
     if (debugString != nullptr) std::snprintf(debugString, kStatusLineSize, "%s", line);
 }
 
-void Helmcast::dropSilentClients() {
+void Helmcast::DropSilentClients() {
     clients.DropSilent(oapiGetSysTime());
-    logDepartures();
+    LogDepartures();
 }

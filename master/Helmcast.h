@@ -53,28 +53,28 @@ public:
 private:
     // Reads "Helmcast.cfg" and opens the server socket; serverReady tells
     // whether it all worked.
-    void initServer();
+    void InitServer();
 
-    void runUpdate();
-    void sendVessel(OBJHANDLE vessel);
-    void sendScenarioText(OBJHANDLE vessel, VESSEL& iface);
-    bool wantsScenarioText(VESSEL& iface) const;
-    void receivePhase();
-    bool allAcknowledged() const;
-    bool anyAwaited() const;
-    void drain();
-    void take(const UdpSocket::Datagram& datagram, double now);
-    void confirmed(const Endpoint& from, double now);
-    void reportRejections();
-    void showStatus() const;
-    void dropSilentClients();
-    void logDepartures();
+    void RunUpdate();
+    void SendVessel(OBJHANDLE vessel);
+    void SendScenarioText(OBJHANDLE vessel, VESSEL& iface);
+    bool WantsScenarioText(VESSEL& iface) const;
+    void ReceivePhase();
+    bool AllAcknowledged() const;
+    bool AnyAwaited() const;
+    void Drain();
+    void Take(const UdpSocket::Datagram& datagram, double now);
+    void Confirmed(const Endpoint& from, double now);
+    void ReportRejections();
+    void ShowStatus() const;
+    void DropSilentClients();
+    void LogDepartures();
     // A line about one client, unless they come faster than a few a second.
-    bool clientLineAllowed(const Endpoint& about, const char* what, double now);
-    void readConfiguration();
-    bool openSocket(int masterPort);
-    void closeSocket();
-    void saveScenario();
+    bool ClientLineAllowed(const Endpoint& about, const char* what, double now);
+    void ReadConfiguration();
+    bool OpenSocket(int masterPort);
+    void CloseSocket();
+    void SaveScenario();
 
     // Vessels whose scenario text was too long for a datagram: reported once.
     std::set<std::string> oversizedTextReported;

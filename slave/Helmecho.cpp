@@ -60,7 +60,7 @@ HELM_EXPORT const bool XRVesselCtrlFlag = true;
 // ---- Construction ----
 
 Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
-    readConfiguration();
+    ReadConfiguration();
 
     // The master's address is known whatever becomes of the socket, so that
     // every later send has a defined target.
@@ -70,13 +70,13 @@ Helmecho::Helmecho(HINSTANCE instance) : oapi::Module(instance) {
     masterAddr.sin_port = htons(static_cast<uint16_t>(settings.masterPort));
 
     // Windows Sockets are started by the socket setup, which name lookups need.
-    openSocket();
-    resolveMaster(settings.masterIP);
+    OpenSocket();
+    ResolveMaster(settings.masterIP);
 }
 
 Helmecho::~Helmecho() = default;
 
-void Helmecho::readConfiguration() {
+void Helmecho::ReadConfiguration() {
     ConfigFile config(kSlaveConfigFile);
     // Read in this order; "debug" first, so its own line shows only when set.
     const ConfigKey keys[] = {
@@ -106,7 +106,7 @@ void Helmecho::readConfiguration() {
     for (const std::string& problem : config.Problems()) LOG("%s", problem.c_str());
 }
 
-void Helmecho::resolveMaster(const char* masterIP) {
+void Helmecho::ResolveMaster(const char* masterIP) {
     // A dotted address as before; "255.255.255.255" is one too, though
     // inet_addr cannot tell it from a failure.
     masterAddr.sin_addr.s_addr = inet_addr(masterIP);
@@ -129,11 +129,11 @@ void Helmecho::resolveMaster(const char* masterIP) {
         masterIP);
 }
 
-void Helmecho::sendToMaster(Message& message) {
-    if (masterKnown) SendToMaster(udp, masterAddr, message);
+void Helmecho::SendToMaster(Message& message) {
+    if (masterKnown) ::SendToMaster(udp, masterAddr, message);
 }
 
-void Helmecho::openSocket() {
+void Helmecho::OpenSocket() {
     const SocketSetup setup = udp.Open(0, false);  // the system chooses the port
     if (setup.failed != SocketStep::kDone) {
         LOG(SocketStepFormat(setup.failed), setup.error);
@@ -152,7 +152,7 @@ void Helmecho::clbkSimulationStart(RenderMode) {
     InstallVesselHook();
 
     HelloMessage hello;
-    sendToMaster(hello);
+    SendToMaster(hello);
 
     if (settings.sendKeys) sharedKeyboard.Install(kSlaveModuleFile);
 
@@ -168,17 +168,17 @@ void Helmecho::clbkPreStep(double, double, double) {}
 
 void Helmecho::clbkPostStep(double, double, double) {
     if (settings.sendKeys) {
-        sendToMaster(sharedKeyboard.Recorded());
+        SendToMaster(sharedKeyboard.Recorded());
         sharedKeyboard.Sent();
     }
 
     applyingMasterState = true;
     ReceiveUpdate();
     applyingMasterState = false;
-    reportSkipped();
+    ReportSkipped();
 
     // The statistics interval is the subscription's: a Hello renews it at its end.
-    if (subscription.HelloDue(oapiGetSysTime())) endStatisticsInterval();
+    if (subscription.HelloDue(oapiGetSysTime())) EndStatisticsInterval();
 }
 
 // ---- Receive loop ----
@@ -193,24 +193,24 @@ void Helmecho::ReceiveUpdate() {
     stepInterval = stepTime > previousStep && stepTime - previousStep < 1.0 ? stepTime - previousStep : 0.0;
     if (!ReceiveQueued(udp)) LOG("ReceiveMessage() error");
     size_t skipped = 0;
-    while (const UdpSocket::Datagram* datagram = nextDatagram()) {
-        Message* message = admit(*datagram);
+    while (const UdpSocket::Datagram* datagram = NextDatagram()) {
+        Message* message = Admit(*datagram);
         if (message == nullptr) {
             if (++skipped >= UdpSocket::kMaxHeldDatagrams) return;
             continue;
         }
         const bool endOfUpdate = message->type() == wire::kEnd;
-        dispatch(*message);
+        Dispatch(*message);
 
         if (endOfUpdate) {
             AckMessage ack;
-            sendToMaster(ack);
+            SendToMaster(ack);
             return;
         }
     }
 }
 
-const UdpSocket::Datagram* Helmecho::nextDatagram() {
+const UdpSocket::Datagram* Helmecho::NextDatagram() {
     const UdpSocket::Datagram* datagram = udp.Next();
     if (datagram != nullptr || !settings.waitForMaster) return datagram;
     for (int sleeps = 0; sleeps < kMaxWaitSleeps; ++sleeps) {
@@ -225,18 +225,18 @@ const UdpSocket::Datagram* Helmecho::nextDatagram() {
     return nullptr;
 }
 
-bool Helmecho::fromMaster(const sockaddr_in& from) const {
+bool Helmecho::FromMaster(const sockaddr_in& from) const {
     return from.sin_addr.s_addr == masterAddr.sin_addr.s_addr && from.sin_port == masterAddr.sin_port;
 }
 
-Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
+Message* Helmecho::Admit(const UdpSocket::Datagram& datagram) {
     // Sender, bytes and number are judged before anything is built: a
     // stranger's datagram is not even read, and a copy or a late datagram
     // costs no decoding.
     const sockaddr_in& from = datagram.from;
     const MasterTakeIn::Outcome taken =
         takeIn.Admit(EndpointOf(masterAddr), EndpointOf(from), datagram.bytes, datagram.length, stepTime);
-    if (taken.restarted) restartNumbering();
+    if (taken.restarted) RestartNumbering();
     Rejection why = Rejection::kNone;
     switch (taken.verdict) {
         case MasterTakeIn::Verdict::kForeign:
@@ -254,13 +254,13 @@ Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
             return nullptr;
         case MasterTakeIn::Verdict::kLate:
             // It arrived, only too late to apply: not lost.
-            countSequence(taken);
+            CountSequence(taken);
             ++link.staleCount;
             return nullptr;
         case MasterTakeIn::Verdict::kFresh:
             // Every number taken counts once, also one that a backlog
             // discard takes: the loss figure tells what the link lost.
-            countSequence(taken);
+            CountSequence(taken);
             break;
     }
     Message* message = received.Build(datagram.bytes, datagram.length, why);
@@ -268,14 +268,14 @@ Message* Helmecho::admit(const UdpSocket::Datagram& datagram) {
     return message;
 }
 
-void Helmecho::restartNumbering() {
+void Helmecho::RestartNumbering() {
     if (settings.debug) LOG("The master's numbering starts afresh");
     keyOrder.Reset();
     slew.Reset();
     link.firstSeq = -1;
 }
 
-void Helmecho::countSequence(const MasterTakeIn::Outcome& taken) {
+void Helmecho::CountSequence(const MasterTakeIn::Outcome& taken) {
     const int32_t seq = taken.seq;
     if (link.firstSeq == -1) {
         link.firstSeq = seq;
@@ -291,7 +291,7 @@ void Helmecho::countSequence(const MasterTakeIn::Outcome& taken) {
     }
 }
 
-void Helmecho::reportSkipped() {
+void Helmecho::ReportSkipped() {
     const double now = oapiGetSysTime();
     LOG_REPORT_IF_DUE(foreign, now, "Ignored datagrams from a sender that is not the master");
     LOG_REPORT_IF_DUE(rejected, now, "Ignored datagrams of the master that are no message");
@@ -305,25 +305,25 @@ void Helmecho::reportSkipped() {
     LOG_REPORT_IF_DUE(unsafeClasses, now, "Vessels not created, their class names are no safe file names");
 }
 
-void Helmecho::dispatch(Message& message) {
+void Helmecho::Dispatch(Message& message) {
     switch (message.type()) {
         case wire::kStart:
-            synchroniseTime(static_cast<StartMessage&>(message));
+            SynchroniseTime(static_cast<StartMessage&>(message));
             break;
         case wire::kEnd:
             ++link.updateCount;
-            applyBacklogRule();
+            ApplyBacklogRule();
             break;
         case wire::kVessel: {
             auto& vessel = static_cast<VesselMessage&>(message);
-            if (capturedNearOurDate(vessel.record().mjd))
-                mirrored(ApplyVessel(vessel, mirrors), vessel.record().vesselName, vessel.record().className);
+            if (CapturedNearOurDate(vessel.record().mjd))
+                Mirrored(ApplyVessel(vessel, mirrors), vessel.record().vesselName, vessel.record().className);
             break;
         }
         case wire::kVessel2: {
             auto& vessel = static_cast<Vessel2Message&>(message);
-            if (capturedNearOurDate(vessel.record().mjd))
-                mirrored(ApplyVessel2(vessel, mirrors), vessel.record().vesselName, vessel.record().className);
+            if (CapturedNearOurDate(vessel.record().mjd))
+                Mirrored(ApplyVessel2(vessel, mirrors), vessel.record().vesselName, vessel.record().className);
             break;
         }
         case wire::kAirfoil:
@@ -337,7 +337,7 @@ void Helmecho::dispatch(Message& message) {
             break;
         case wire::kVesselState: {
             auto& text = static_cast<VesselStateMessage&>(message);
-            if (capturedNearOurDate(text.record().mjd)) applyScenarioText(text);
+            if (CapturedNearOurDate(text.record().mjd)) ApplyScenarioText(text);
             break;
         }
         case wire::kKeyboard:
@@ -354,7 +354,7 @@ void Helmecho::dispatch(Message& message) {
     }
 }
 
-void Helmecho::mirrored(MirrorOutcome outcome, const char* vesselName, const char* className) {
+void Helmecho::Mirrored(MirrorOutcome outcome, const char* vesselName, const char* className) {
     switch (outcome) {
         case MirrorOutcome::kTooMany:
             tooManyVessels.Count(masterAddr.sin_addr.s_addr, masterAddr.sin_port, "maxVessels");
@@ -376,7 +376,7 @@ void Helmecho::mirrored(MirrorOutcome outcome, const char* vesselName, const cha
     }
 }
 
-bool Helmecho::capturedNearOurDate(double capturedMjd) {
+bool Helmecho::CapturedNearOurDate(double capturedMjd) {
     // Admitted dates lie a finite number of seconds from ours.
     const double offset = (capturedMjd - oapiGetSimMJD()) * kSecondsPerDay;
     if (!DateFollower::BeyondCarry(offset, oapiGetTimeAcceleration())) return true;
@@ -384,7 +384,7 @@ bool Helmecho::capturedNearOurDate(double capturedMjd) {
     return false;
 }
 
-void Helmecho::synchroniseTime(const StartMessage& start) {
+void Helmecho::SynchroniseTime(const StartMessage& start) {
     // Admitted dates lie a finite number of seconds from ours.
     const wire::StartRecord& r = start.record();
     const double offset = (r.mjd - oapiGetSimMJD()) * kSecondsPerDay;
@@ -409,7 +409,7 @@ void Helmecho::synchroniseTime(const StartMessage& start) {
     oapiSetTimeAcceleration(settings.slewDate ? slew.Steer(now, remaining, r.timeAccel) : r.timeAccel);
 }
 
-void Helmecho::applyBacklogRule() {
+void Helmecho::ApplyBacklogRule() {
     // What is queued now, in the socket's inbox: a real backlog whatever
     // the platform's FIONREAD would have counted.
     ReceiveQueued(udp);
@@ -419,10 +419,10 @@ void Helmecho::applyBacklogRule() {
     if (backlog > prevBacklog) {
         // The inbox bounds the discards even if the master keeps sending.
         while (const UdpSocket::Datagram* datagram = udp.Next()) {
-            if (fromMaster(datagram->from)) ++link.droppedCount;
+            if (FromMaster(datagram->from)) ++link.droppedCount;
             // States are replaced by the next update; keys are events and are
             // still replayed, in order, once.
-            Message* message = admit(*datagram);
+            Message* message = Admit(*datagram);
             if (message != nullptr && message->type() == wire::kKeyboard)
                 sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message), &keyOrder);
         }
@@ -430,7 +430,7 @@ void Helmecho::applyBacklogRule() {
     prevBacklog = backlog;
 }
 
-void Helmecho::applyScenarioText(VesselStateMessage& message) {
+void Helmecho::ApplyScenarioText(VesselStateMessage& message) {
     switch (ApplyVesselState(message)) {
         case TextApplication::kFileUnavailable:
             if (!textFileReported) {
@@ -452,16 +452,16 @@ void Helmecho::applyScenarioText(VesselStateMessage& message) {
 
 // ---- Statistics ----
 
-void Helmecho::endStatisticsInterval() {
+void Helmecho::EndStatisticsInterval() {
     HelloMessage hello;
-    sendToMaster(hello);
-    if (settings.debug) logStatistics();
+    SendToMaster(hello);
+    if (settings.debug) LogStatistics();
 
     link.StartInterval();
     subscription.HelloSaid(oapiGetSysTime());
 }
 
-void Helmecho::logStatistics() {
+void Helmecho::LogStatistics() {
     const LinkStatistics s = ComputeLinkStatistics(link);
     LOG("Pkts: %d lost: %d (%4.1f %%) dropped: %d (%4.1f %%) %d upd/sec mean_delay=%4.1f ms jitter=%4.1f ms rms",
         s.packets, link.lostCount, s.lostPercent, link.droppedCount, s.droppedPercent, link.updateCount, s.meanDelayMs,

@@ -81,33 +81,33 @@ private:
     bool masterKnown = true;
     SlaveSettings settings;
 
-    void readConfiguration();
-    void openSocket();
+    void ReadConfiguration();
+    void OpenSocket();
     // masterAddr from masterIP: a dotted address or a host name looked up
     // once; neither leaves masterKnown false and says so.
-    void resolveMaster(const char* masterIP);
+    void ResolveMaster(const char* masterIP);
     // Nothing is sent when the master's address is unknown: a failed lookup
     // must not send to the broadcast address inet_addr answers with.
-    void sendToMaster(Message& message);
+    void SendToMaster(Message& message);
     // The next datagram of this step's receive; null when none came in time.
-    const UdpSocket::Datagram* nextDatagram();
+    const UdpSocket::Datagram* NextDatagram();
     // The message of a datagram the slave may act on; null when it is skipped
     // (not from the master, no message, a copy, part of an older update),
     // which is counted.
-    Message* admit(const UdpSocket::Datagram& datagram);
-    bool fromMaster(const sockaddr_in& from) const;
-    void restartNumbering();
-    void countSequence(const MasterTakeIn::Outcome& taken);
-    void reportSkipped();
-    void dispatch(Message& message);
-    void synchroniseTime(const StartMessage& start);
-    void mirrored(MirrorOutcome outcome, const char* vesselName, const char* className);
+    Message* Admit(const UdpSocket::Datagram& datagram);
+    bool FromMaster(const sockaddr_in& from) const;
+    void RestartNumbering();
+    void CountSequence(const MasterTakeIn::Outcome& taken);
+    void ReportSkipped();
+    void Dispatch(Message& message);
+    void SynchroniseTime(const StartMessage& start);
+    void Mirrored(MirrorOutcome outcome, const char* vesselName, const char* className);
     // False, and counted, for a state captured at a date we have not taken.
-    bool capturedNearOurDate(double capturedMjd);
-    void applyBacklogRule();
-    void applyScenarioText(VesselStateMessage& message);
-    void endStatisticsInterval();
-    void logStatistics();
+    bool CapturedNearOurDate(double capturedMjd);
+    void ApplyBacklogRule();
+    void ApplyScenarioText(VesselStateMessage& message);
+    void EndStatisticsInterval();
+    void LogStatistics();
 
     // The temporary text file failed: said once until it works again.
     bool textFileReported = false;
