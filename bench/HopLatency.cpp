@@ -126,8 +126,10 @@ double Percentile(std::vector<double> values, double fraction) {
     return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
 }
 
-void ReportAdded(benchmark::State& state, const std::string& hop, const Latencies& through, const std::string& base,
-                 const Latencies& baseline) {
+void ReportAdded(benchmark::State& state, const std::vector<Bytes>& update, const std::string& hop,
+                 const Latencies& through, const std::string& base, const Latencies& baseline) {
+    state.counters["vessels"] = static_cast<double>(state.range(0));
+    state.counters["datagrams"] = static_cast<double>(update.size());
     state.counters["samples"] = static_cast<double>(through.us.size());
     for (const auto& [name, fraction] : {std::pair<std::string, double>{"median", 0.5}, {"p99", 0.99}}) {
         const double withHop = Percentile(through.us, fraction), without = Percentile(baseline.us, fraction);

@@ -18,8 +18,7 @@ namespace bench {
 namespace {
 
 void RelayLatency(benchmark::State& state) {
-    const int vessels = static_cast<int>(state.range(0));
-    const std::vector<Bytes> update = RecordedUpdate(vessels);
+    const std::vector<Bytes> update = RecordedUpdate(static_cast<int>(state.range(0)));
     UdpPeer master, slave;
     StampArrivals(slave);
     const int listenPort = FreePort();
@@ -40,9 +39,7 @@ void RelayLatency(benchmark::State& state) {
         through = Measure(master, slave, relayUpstream, listenPort, update, sequence);
         direct = Measure(master, slave, slave.address(), 0, update, sequence);
     }
-    state.counters["vessels"] = vessels;
-    state.counters["datagrams"] = static_cast<double>(update.size());
-    ReportAdded(state, "relay", through, "direct", direct);
+    ReportAdded(state, update, "relay", through, "direct", direct);
 }
 
 BENCHMARK(RelayLatency)->Arg(10)->ArgName("vessels")->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -19,8 +19,7 @@ namespace bench {
 namespace {
 
 void TrunkLatency(benchmark::State& state) {
-    const int vessels = static_cast<int>(state.range(0));
-    const std::vector<Bytes> update = RecordedUpdate(vessels);
+    const std::vector<Bytes> update = RecordedUpdate(static_cast<int>(state.range(0)));
     const std::string key = std::string(HELM_BENCH_BIN_DIR) + "/../bench-trunk.key";
     std::ofstream(key) << "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\n";
     UdpPeer master, slave;
@@ -54,9 +53,7 @@ void TrunkLatency(benchmark::State& state) {
         slave.sendTo(relayPort, &slaveHello, sizeof slaveHello);
         plain = Measure(master, slave, upstream, relayPort, update, sequence);
     }
-    state.counters["vessels"] = vessels;
-    state.counters["datagrams"] = static_cast<double>(update.size());
-    ReportAdded(state, "trunk", trunk, "relay", plain);
+    ReportAdded(state, update, "trunk", trunk, "relay", plain);
 }
 
 BENCHMARK(TrunkLatency)->Arg(10)->ArgName("vessels")->Iterations(1)->Unit(benchmark::kMillisecond);
