@@ -10,6 +10,7 @@
 
 #include "FuzzArguments.h"
 #include "SeedMessages.h"
+#include "TestKeys.h"
 #include "TestPaths.h"
 #include "TestVessels.h"
 
@@ -112,11 +113,7 @@ void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent
                 Host().advanceSysTime(event.seconds());
                 break;
             case ScriptEvent::Kind::kKey: {
-                simhost::KeyEvent key;
-                key.scanCode = static_cast<DWORD>(event.scanCode());
-                key.virtualKey = 0x41;
-                key.down = event.keyDown();
-                Host().deliverKey(key);
+                Host().deliverKey(Key(static_cast<DWORD>(event.scanCode()), 0x41, event.keyDown()));
                 ++keysTyped;
                 break;
             }
