@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "FuzzArguments.h"
+#include "Message.h"
 #include "SeedMessages.h"
 #include "TestKeys.h"
 #include "TestPaths.h"
@@ -89,8 +90,15 @@ void StepHost(double seconds) {
     Host().step(warp * seconds > kMaxSimulatedStep ? kMaxSimulatedStep / warp : seconds);
 }
 
-void WriteConfig(const char* fileName, const std::string& text) {
-    std::ofstream(workspace / "Config" / fileName, std::ios::binary) << text;
+oapi::Module* LoadModule(const char* moduleFile, void (*initModule)(HINSTANCE), void (*exitModule)(HINSTANCE),
+                         const char* configFile, const std::string& config) {
+    StartAfresh();
+    std::ofstream(workspace / "Config" / configFile, std::ios::binary) << config;
+    sendSequence = 0;
+    sharedKeyboard.Sent();
+    Host().attachInProcessModule(moduleFile, initModule, exitModule);
+    const std::vector<oapi::Module*> modules = Host().registeredModules();
+    return modules.empty() ? nullptr : modules.back();
 }
 
 OBJHANDLE AddVessel(const char* name, const char* className, double radius) {
