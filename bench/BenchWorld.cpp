@@ -2,7 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+
+#include "TestVessels.h"
 
 namespace bench {
 
@@ -23,20 +24,14 @@ void ResetHost(const TempWorkspace& workspace) {
 std::vector<OBJHANDLE> AddVessels(int count) {
     std::vector<OBJHANDLE> vessels;
     const std::vector<std::string>& classes = BundledClasses();
-    char earth[] = "Earth";
     for (int i = 0; i < count; ++i) {
-        VESSELSTATUS2 status;
-        std::memset(static_cast<void*>(&status), 0, sizeof status);
-        status.version = 2;
-        status.rbody = oapiGetObjectByName(earth);
         // Spread over a range of circular orbits so that no two overlap.
         const double radius = 6.8e6 + 1.0e4 * i;
-        status.rpos = _V(radius, 0, 0);
-        status.rvel = _V(0, 7.6e3 * std::sqrt(6.8e6 / radius), 0);
         char name[16];
         std::snprintf(name, sizeof name, "V%03d", i);
         const std::string& className = classes[static_cast<size_t>(i) % classes.size()];
-        vessels.push_back(oapiCreateVesselEx(name, className.c_str(), &status));
+        vessels.push_back(
+            CreateVesselAt(name, className, _V(radius, 0, 0), _V(0, 7.6e3 * std::sqrt(6.8e6 / radius), 0)));
     }
     return vessels;
 }

@@ -30,5 +30,12 @@ using Clock = std::chrono::steady_clock;
 inline double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
+// The seconds `work` takes.
+template <class Work>
+double Timed(Work&& work) {
+    const Clock::time_point start = Clock::now();
+    work();
+    return Seconds(start, Clock::now());
+}
 
 }  // namespace bench

@@ -13,6 +13,13 @@
 namespace bench {
 namespace {
 
+// A message the master's update builds on the stack.
+template <class M>
+void OnTheStack(OBJHANDLE vessel) {
+    M message(vessel);
+    benchmark::DoNotOptimize(message.payload());
+}
+
 // The message of `kind` for `vessel`, built as the master's update builds it
 // (the dynamic state on the heap, the others on the stack).
 void CaptureOne(Kind kind, OBJHANDLE vessel) {
@@ -22,26 +29,14 @@ void CaptureOne(Kind kind, OBJHANDLE vessel) {
             benchmark::DoNotOptimize(message.get());
             break;
         }
-        case Kind::kExtra: {
-            VesselExtraMessage message(vessel);
-            benchmark::DoNotOptimize(message.payload());
-            break;
-        }
-        case Kind::kAirfoil: {
-            AirfoilMessage message(vessel);
-            benchmark::DoNotOptimize(message.payload());
-            break;
-        }
-        case Kind::kAnimation: {
-            AnimationMessage message(vessel);
-            benchmark::DoNotOptimize(message.payload());
-            break;
-        }
-        case Kind::kXR: {
-            XRMessage message(vessel);
-            benchmark::DoNotOptimize(message.payload());
-            break;
-        }
+        case Kind::kExtra:
+            return OnTheStack<VesselExtraMessage>(vessel);
+        case Kind::kAirfoil:
+            return OnTheStack<AirfoilMessage>(vessel);
+        case Kind::kAnimation:
+            return OnTheStack<AnimationMessage>(vessel);
+        case Kind::kXR:
+            return OnTheStack<XRMessage>(vessel);
         case Kind::kText: {
             // The master keeps the text message on the heap: 64 KiB.
             std::unique_ptr<VesselStateMessage> message(new VesselStateMessage(vessel));

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "WireRecords.h"
 
@@ -123,6 +124,20 @@ double Percentile(std::vector<double> values, double fraction) {
     if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());
     return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
+}
+
+void ReportAdded(benchmark::State& state, const std::vector<Bytes>& update, const std::string& hop,
+                 const Latencies& through, const std::string& base, const Latencies& baseline) {
+    state.counters["vessels"] = static_cast<double>(state.range(0));
+    state.counters["datagrams"] = static_cast<double>(update.size());
+    state.counters["samples"] = static_cast<double>(through.us.size());
+    for (const auto& [name, fraction] : {std::pair<std::string, double>{"median", 0.5}, {"p99", 0.99}}) {
+        const double withHop = Percentile(through.us, fraction), without = Percentile(baseline.us, fraction);
+        state.counters[hop + "_" + name + "_us"] = withHop;
+        state.counters[base + "_" + name + "_us"] = without;
+        state.counters["added_" + name + "_us"] = withHop - without;
+    }
+    state.counters["lost"] = static_cast<double>(through.lost + baseline.lost);
 }
 
 bool Subscribed(const UdpPeer& master, sockaddr_in& upstream) {

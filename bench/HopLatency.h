@@ -7,6 +7,8 @@
 #include <netinet/in.h>
 #include <sys/types.h>
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +43,13 @@ void StampArrivals(const UdpPeer& slave);
 Latencies Measure(const UdpPeer& master, const UdpPeer& slave, const sockaddr_in& target, int ackPort,
                   std::vector<Bytes> update, int32_t& sequence);
 double Percentile(std::vector<double> values, double fraction);
+// The counters of `through`, a hop's latencies, against `baseline`'s over
+// the same `update`: the median and 99th percentile of each (named
+// `hop`_median_us, `base`_p99_us, ...), what the hop adds (added_...), the
+// hop's samples, what both lost, the update's datagrams and its vessels
+// (the benchmark's argument).
+void ReportAdded(benchmark::State& state, const std::vector<Bytes>& update, const std::string& hop,
+                 const Latencies& through, const std::string& base, const Latencies& baseline);
 // Where a relay subscribed from (its Hello to `master`): to play the master to it.
 bool Subscribed(const UdpPeer& master, sockaddr_in& upstream);
 bool WaitReadable(int fd, int ms);

@@ -3,8 +3,8 @@
 // the same clients from the same socket, measured in turns in one loop.
 #include <benchmark/benchmark.h>
 
-#include "AllocationCounter.h"
 #include "MasterModule.h"
+#include "Measure.h"
 
 namespace bench {
 namespace {
@@ -33,20 +33,10 @@ void MasterUpdate(benchmark::State& state) {
         // The slaves' acknowledgements of the previous update wait for the
         // receive phase, as they would.
         bench.acknowledge();
-        const HeapCounts before = HeapSnapshot();
-        const Clock::time_point start = Clock::now();
-        bench.update();
-        const Clock::time_point end = Clock::now();
-        heap += HeapSnapshot() - before;
-        const double module = Seconds(start, end);
-        state.SetIterationTime(module);
-        moduleSeconds += module;
+        MeasureModule(state, moduleSeconds, heap, [&] { bench.update(); });
         missing += static_cast<double>(perUpdate) - static_cast<double>(bench.drainPeers());
 
-        const Clock::time_point baseStart = Clock::now();
-        SendToEach(bench.masterFd(), bench.recorded(), bench.peerAddresses());
-        const Clock::time_point baseEnd = Clock::now();
-        baselineSeconds += Seconds(baseStart, baseEnd);
+        baselineSeconds += Timed([&] { SendToEach(bench.masterFd(), bench.recorded(), bench.peerAddresses()); });
         missing += static_cast<double>(perUpdate) - static_cast<double>(bench.drainPeers());
     }
     const double n = static_cast<double>(state.iterations());
@@ -55,9 +45,7 @@ void MasterUpdate(benchmark::State& state) {
     state.counters["datagrams"] = static_cast<double>(perUpdate);
     state.counters["baseline_us"] = n > 0 ? baselineSeconds / n * 1e6 : 0.0;
     state.counters["ratio"] = baselineSeconds > 0 ? moduleSeconds / baselineSeconds : 0.0;
-    state.counters["alloc_bytes"] = n > 0 ? static_cast<double>(heap.bytesRequested) / n : 0.0;
-    state.counters["allocs"] = n > 0 ? static_cast<double>(heap.allocations) / n : 0.0;
-    state.counters["growth_bytes"] = n > 0 ? static_cast<double>(heap.growth) / n : 0.0;
+    ReportHeap(state, heap);
     // Datagrams a peer should have had and did not (a full receive buffer
     // would make the numbers meaningless).
     state.counters["missing"] = missing;

@@ -82,9 +82,7 @@ void MasterUnderHelloFlood(benchmark::State& state) {
     auto update = [&](bool flooded) {
         bench.acknowledge();
         if (flooded) flood.queue(bench.port());
-        const Clock::time_point start = Clock::now();
-        bench.update();
-        const double seconds = Seconds(start, Clock::now());
+        const double seconds = Timed([&] { bench.update(); });
         missing += static_cast<double>(perClient * kClients) - static_cast<double>(bench.drainPeers());
         return seconds;
     };

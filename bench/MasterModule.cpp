@@ -80,4 +80,9 @@ size_t MasterBench::drainPeers() const {
     return total;
 }
 
+std::vector<Bytes> RecordedUpdate(int vessels) {
+    MasterBench master(vessels, 1);
+    return master.ready() ? master.recorded() : std::vector<Bytes>();
+}
+
 }  // namespace bench

@@ -46,4 +46,8 @@ private:
     bool ready_ = false;
 };
 
+// One update of the master module with `vessels` vessels, as a client got it
+// (empty when the module was not set up).
+std::vector<Bytes> RecordedUpdate(int vessels);
+
 }  // namespace bench

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "AllocationCounter.h"
+#include "Measure.h"
 #include "SlaveModule.h"
 
 namespace bench {
@@ -28,32 +28,20 @@ inline void RunReceiveLoop(benchmark::State& state, SlaveBench& bench, std::vect
     double pendingBaselineSeconds = 0.0;
     double incomplete = 0.0;
     HeapDelta heap;
+    // A baseline's turn: the same datagrams queued again, read by `receive`.
+    auto baseline = [&](size_t (*receive)(int, size_t), double& seconds) {
+        bench.queue(update);
+        size_t got = 0;
+        seconds += Timed([&] { got = receive(bench.slaveFd(), update.size()); });
+        if (got != update.size()) incomplete += 1.0;
+    };
     for (auto _ : state) {
         bench.queue(update);
-        const HeapCounts before = HeapSnapshot();
-        const Clock::time_point start = Clock::now();
-        bench.receive();
-        const Clock::time_point end = Clock::now();
-        heap += HeapSnapshot() - before;
-        const double module = Seconds(start, end);
-        state.SetIterationTime(module);
-        moduleSeconds += module;
+        MeasureModule(state, moduleSeconds, heap, [&] { bench.receive(); });
         // Taken in whole and acknowledged once, or the numbers say nothing.
         if (bench.drainMaster() != 1 || bench.pending() != 0) incomplete += 1.0;
-
-        bench.queue(update);
-        const Clock::time_point baseStart = Clock::now();
-        const size_t got = ReceiveEach(bench.slaveFd(), update.size());
-        const Clock::time_point baseEnd = Clock::now();
-        baselineSeconds += Seconds(baseStart, baseEnd);
-        if (got != update.size()) incomplete += 1.0;
-
-        bench.queue(update);
-        const Clock::time_point pendingStart = Clock::now();
-        const size_t gotAfterPending = ReceiveEachAfterPending(bench.slaveFd(), update.size());
-        const Clock::time_point pendingEnd = Clock::now();
-        pendingBaselineSeconds += Seconds(pendingStart, pendingEnd);
-        if (gotAfterPending != update.size()) incomplete += 1.0;
+        baseline(ReceiveEach, baselineSeconds);
+        baseline(ReceiveEachAfterPending, pendingBaselineSeconds);
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["datagrams"] = static_cast<double>(update.size());
@@ -61,9 +49,7 @@ inline void RunReceiveLoop(benchmark::State& state, SlaveBench& bench, std::vect
     state.counters["ratio"] = baselineSeconds > 0 ? moduleSeconds / baselineSeconds : 0.0;
     state.counters["pending_baseline_us"] = n > 0 ? pendingBaselineSeconds / n * 1e6 : 0.0;
     state.counters["pending_ratio"] = pendingBaselineSeconds > 0 ? moduleSeconds / pendingBaselineSeconds : 0.0;
-    state.counters["alloc_bytes"] = n > 0 ? static_cast<double>(heap.bytesRequested) / n : 0.0;
-    state.counters["allocs"] = n > 0 ? static_cast<double>(heap.allocations) / n : 0.0;
-    state.counters["growth_bytes"] = n > 0 ? static_cast<double>(heap.growth) / n : 0.0;
+    ReportHeap(state, heap);
     state.counters["incomplete"] = incomplete;
 }
 

@@ -13,12 +13,6 @@
 namespace bench {
 namespace {
 
-// One update of the master module with `vessels` vessels, as a client got it.
-std::vector<Bytes> RecordedUpdate(int vessels) {
-    MasterBench master(vessels, 1);
-    return master.ready() ? master.recorded() : std::vector<Bytes>();
-}
-
 void RelayForward(benchmark::State& state) {
     const int vessels = static_cast<int>(state.range(0));
     const int clients = static_cast<int>(state.range(1));

@@ -18,12 +18,7 @@ namespace bench {
 namespace {
 
 void RelayLatency(benchmark::State& state) {
-    const int vessels = static_cast<int>(state.range(0));
-    std::vector<Bytes> update;
-    {
-        MasterBench recorder(vessels, 1);
-        if (recorder.ready()) update = recorder.recorded();
-    }
+    const std::vector<Bytes> update = RecordedUpdate(static_cast<int>(state.range(0)));
     UdpPeer master, slave;
     StampArrivals(slave);
     const int listenPort = FreePort();
@@ -44,16 +39,7 @@ void RelayLatency(benchmark::State& state) {
         through = Measure(master, slave, relayUpstream, listenPort, update, sequence);
         direct = Measure(master, slave, slave.address(), 0, update, sequence);
     }
-    state.counters["vessels"] = vessels;
-    state.counters["datagrams"] = static_cast<double>(update.size());
-    state.counters["samples"] = static_cast<double>(through.us.size());
-    state.counters["relay_median_us"] = Percentile(through.us, 0.5);
-    state.counters["relay_p99_us"] = Percentile(through.us, 0.99);
-    state.counters["direct_median_us"] = Percentile(direct.us, 0.5);
-    state.counters["direct_p99_us"] = Percentile(direct.us, 0.99);
-    state.counters["added_median_us"] = Percentile(through.us, 0.5) - Percentile(direct.us, 0.5);
-    state.counters["added_p99_us"] = Percentile(through.us, 0.99) - Percentile(direct.us, 0.99);
-    state.counters["lost"] = static_cast<double>(through.lost + direct.lost);
+    ReportAdded(state, update, "relay", through, "direct", direct);
 }
 
 BENCHMARK(RelayLatency)->Arg(10)->ArgName("vessels")->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -19,12 +19,7 @@ namespace bench {
 namespace {
 
 void TrunkLatency(benchmark::State& state) {
-    const int vessels = static_cast<int>(state.range(0));
-    std::vector<Bytes> update;
-    {
-        MasterBench recorder(vessels, 1);
-        if (recorder.ready()) update = recorder.recorded();
-    }
+    const std::vector<Bytes> update = RecordedUpdate(static_cast<int>(state.range(0)));
     const std::string key = std::string(HELM_BENCH_BIN_DIR) + "/../bench-trunk.key";
     std::ofstream(key) << "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\n";
     UdpPeer master, slave;
@@ -58,16 +53,7 @@ void TrunkLatency(benchmark::State& state) {
         slave.sendTo(relayPort, &slaveHello, sizeof slaveHello);
         plain = Measure(master, slave, upstream, relayPort, update, sequence);
     }
-    state.counters["vessels"] = vessels;
-    state.counters["datagrams"] = static_cast<double>(update.size());
-    state.counters["samples"] = static_cast<double>(trunk.us.size());
-    state.counters["trunk_median_us"] = Percentile(trunk.us, 0.5);
-    state.counters["trunk_p99_us"] = Percentile(trunk.us, 0.99);
-    state.counters["relay_median_us"] = Percentile(plain.us, 0.5);
-    state.counters["relay_p99_us"] = Percentile(plain.us, 0.99);
-    state.counters["added_median_us"] = Percentile(trunk.us, 0.5) - Percentile(plain.us, 0.5);
-    state.counters["added_p99_us"] = Percentile(trunk.us, 0.99) - Percentile(plain.us, 0.99);
-    state.counters["lost"] = static_cast<double>(trunk.lost + plain.lost);
+    ReportAdded(state, update, "trunk", trunk, "relay", plain);
 }
 
 BENCHMARK(TrunkLatency)->Arg(10)->ArgName("vessels")->Iterations(1)->Unit(benchmark::kMillisecond);

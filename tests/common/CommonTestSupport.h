@@ -130,6 +130,24 @@ public:
         ReceiveQueued(socket_);
         return socket_.Next();
     }
+    // The next datagram, taken in as the modules take it in: its message
+    // (held here until the next take; null when it is none, and why) and
+    // its sender. One must arrive.
+    struct Taken {
+        Message* message = nullptr;
+        Rejection why = Rejection::kNone;
+        sockaddr_in from{};
+    };
+    Taken take() {
+        Taken taken;
+        const ::UdpSocket::Datagram* datagram = next();
+        EXPECT_NE(nullptr, datagram) << "no datagram arrived";
+        if (datagram == nullptr) return taken;
+        if (received_ == nullptr) received_ = std::make_unique<ReceivedMessages>();
+        taken.message = received_->Take(datagram->bytes, datagram->length, taken.why);
+        taken.from = datagram->from;
+        return taken;
+    }
 
     // Bytes queued (all datagrams), waiting a bounded while for the first.
     unsigned long waitPending(int attempts = 2000) const {
@@ -160,6 +178,7 @@ private:
     ::UdpSocket socket_;
     SOCKET s_ = INVALID_SOCKET;
     sockaddr_in address_{};
+    std::unique_ptr<ReceivedMessages> received_;
 };
 
 }  // namespace helmtest

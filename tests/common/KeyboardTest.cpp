@@ -1,6 +1,7 @@
 // Keyboard sharing: recording through the hook, the batch limit, the
 // duplicate and release rules, replay on the focus vessel.
 #include "CommonTestSupport.h"
+#include "TestKeys.h"
 
 namespace {
 
@@ -154,12 +155,7 @@ TEST_F(Keyboard, HookRecordsEventsAndPassesEveryOneOn) {
     ASSERT_TRUE(sharedKeyboard.Installed());
     EXPECT_EQ(std::string::npos, logText().find("Unable to install keyboard hook"));
 
-    simhost::KeyEvent press;
-    press.scanCode = 0x1E;
-    press.virtualKey = 0x41;
-    simhost::KeyEvent release = press;
-    release.down = false;
-    release.altHeld = true;
+    const simhost::KeyEvent press = Key(0x1E, 0x41), release = Key(0x1E, 0x41, false, true);
     Host::instance().deliverKey(press);
     Host::instance().deliverKey(release);
 

@@ -33,6 +33,17 @@ protected:
         b.putName(256, rbodyName).putName(288, baseName);
         return b;
     }
+    // Neither record, of either version, finds its body or base here.
+    static void expectNoHandles(const Bytes& version1, const Bytes& version2) {
+        std::unique_ptr<Message> m1 = Create(version1);
+        ASSERT_NE(nullptr, As<VesselMessage>(m1));
+        EXPECT_EQ(nullptr, As<VesselMessage>(m1)->status.rbody);
+        EXPECT_EQ(nullptr, As<VesselMessage>(m1)->status.base);
+        std::unique_ptr<Message> m2 = Create(version2);
+        ASSERT_NE(nullptr, As<Vessel2Message>(m2));
+        EXPECT_EQ(nullptr, As<Vessel2Message>(m2)->status2.rbody);
+        EXPECT_EQ(nullptr, As<Vessel2Message>(m2)->status2.base);
+    }
 };
 
 TEST_F(ReceiptFixup, NamesBecomeLocalHandles) {
@@ -55,28 +66,12 @@ TEST_F(ReceiptFixup, NamesBecomeLocalHandles) {
 
 TEST_F(ReceiptFixup, ZeroHandlesStayZeroWhateverTheName) {
     const double now = oapiGetSimMJD();
-    std::unique_ptr<Message> m1 = Create(vessel(now, 0, "Earth", 0, "Cape"));
-    ASSERT_NE(nullptr, As<VesselMessage>(m1));
-    EXPECT_EQ(nullptr, As<VesselMessage>(m1)->status.rbody);
-    EXPECT_EQ(nullptr, As<VesselMessage>(m1)->status.base);
-
-    std::unique_ptr<Message> m2 = Create(vessel2(now, 0, "Earth", 0, "Cape"));
-    ASSERT_NE(nullptr, As<Vessel2Message>(m2));
-    EXPECT_EQ(nullptr, As<Vessel2Message>(m2)->status2.rbody);
-    EXPECT_EQ(nullptr, As<Vessel2Message>(m2)->status2.base);
+    expectNoHandles(vessel(now, 0, "Earth", 0, "Cape"), vessel2(now, 0, "Earth", 0, "Cape"));
 }
 
 TEST_F(ReceiptFixup, UnknownNamesGiveZeroAndTheRecordIsStillDelivered) {
     const double now = oapiGetSimMJD();
-    std::unique_ptr<Message> m1 = Create(vessel(now, 5, "Vulcan", 6, "Nowhere"));
-    ASSERT_NE(nullptr, As<VesselMessage>(m1));
-    EXPECT_EQ(nullptr, As<VesselMessage>(m1)->status.rbody);
-    EXPECT_EQ(nullptr, As<VesselMessage>(m1)->status.base);
-
-    std::unique_ptr<Message> m2 = Create(vessel2(now, 5, "Vulcan", 6, ""));
-    ASSERT_NE(nullptr, As<Vessel2Message>(m2));
-    EXPECT_EQ(nullptr, As<Vessel2Message>(m2)->status2.rbody);
-    EXPECT_EQ(nullptr, As<Vessel2Message>(m2)->status2.base);
+    expectNoHandles(vessel(now, 5, "Vulcan", 6, "Nowhere"), vessel2(now, 5, "Vulcan", 6, ""));
 }
 
 TEST_F(ReceiptFixup, DockingEntriesLookUpOnlyNonZeroHandles) {

@@ -83,13 +83,10 @@ TEST_F(Transport, MasterReceiveReportsTheSender) {
     UdpSocket master, slave;
     HelloMessage hello;
     SendToMaster(slave.socket(), master.address(), hello);
-    const ::UdpSocket::Datagram* datagram = master.next();
-    ASSERT_NE(nullptr, datagram);
-    ReceivedMessages received;
-    Rejection why;
-    ASSERT_NE(nullptr, dynamic_cast<HelloMessage*>(received.Take(datagram->bytes, datagram->length, why)));
-    EXPECT_EQ(slave.address().sin_port, datagram->from.sin_port);
-    EXPECT_EQ(htonl(INADDR_LOOPBACK), datagram->from.sin_addr.s_addr);
+    const UdpSocket::Taken taken = master.take();
+    ASSERT_NE(nullptr, dynamic_cast<HelloMessage*>(taken.message));
+    EXPECT_EQ(slave.address().sin_port, taken.from.sin_port);
+    EXPECT_EQ(htonl(INADDR_LOOPBACK), taken.from.sin_addr.s_addr);
 }
 
 TEST_F(Transport, SlaveReceiveBuildsTheMessage) {
@@ -98,11 +95,7 @@ TEST_F(Transport, SlaveReceiveBuildsTheMessage) {
     keys.record().keyCount = 1;
     keys.record().keys[0] = wire::KeyEntry{0, 0x41, 0x001E0001};
     SendToClients(master.socket(), {slave.address()}, keys);
-    const ::UdpSocket::Datagram* datagram = slave.next();
-    ASSERT_NE(nullptr, datagram);
-    ReceivedMessages received;
-    Rejection why;
-    KeyboardMessage* k = dynamic_cast<KeyboardMessage*>(received.Take(datagram->bytes, datagram->length, why));
+    auto* k = dynamic_cast<KeyboardMessage*>(slave.take().message);
     ASSERT_NE(nullptr, k);
     EXPECT_EQ(1, k->record().keyCount);
     EXPECT_EQ(0x001E0001, k->record().keys[0].keyFlags);
@@ -117,11 +110,7 @@ TEST_F(Transport, LargestTextThatFitsOneDatagramTravelsWhole) {
     text->record().textLength = 65451;
     for (int i = 0; i < 65451; ++i) text->record().text[i] = static_cast<char>('a' + i % 26);
     SendToClients(master.socket(), {slave.address()}, *text);
-    const ::UdpSocket::Datagram* datagram = slave.next();
-    ASSERT_NE(nullptr, datagram);
-    auto received = std::make_unique<ReceivedMessages>();
-    Rejection why;
-    auto* got = dynamic_cast<VesselStateMessage*>(received->Take(datagram->bytes, datagram->length, why));
+    auto* got = dynamic_cast<VesselStateMessage*>(slave.take().message);
     ASSERT_NE(nullptr, got);
     EXPECT_EQ(65507, got->size());
     EXPECT_EQ(0, std::memcmp(text->record().text, got->record().text, 65451));
@@ -131,12 +120,9 @@ TEST_F(Transport, MalformedDatagramGivesNullWithoutLogLine) {
     UdpSocket master, slave;
     helmtest::Bytes start(0, 31);
     master.sendRaw(slave.address(), start.data(), start.size());
-    const ::UdpSocket::Datagram* datagram = slave.next();
-    ASSERT_NE(nullptr, datagram);
-    ReceivedMessages received;
-    Rejection why;
-    EXPECT_EQ(nullptr, received.Take(datagram->bytes, datagram->length, why));
-    EXPECT_EQ(Rejection::kWrongLength, why);
+    const UdpSocket::Taken taken = slave.take();
+    EXPECT_EQ(nullptr, taken.message);
+    EXPECT_EQ(Rejection::kWrongLength, taken.why);
     EXPECT_EQ("", logText());
 }
 

@@ -9,7 +9,9 @@
 #include <iostream>
 
 #include "FuzzArguments.h"
+#include "Message.h"
 #include "SeedMessages.h"
+#include "TestKeys.h"
 #include "TestPaths.h"
 #include "TestVessels.h"
 
@@ -88,8 +90,15 @@ void StepHost(double seconds) {
     Host().step(warp * seconds > kMaxSimulatedStep ? kMaxSimulatedStep / warp : seconds);
 }
 
-void WriteConfig(const char* fileName, const std::string& text) {
-    std::ofstream(workspace / "Config" / fileName, std::ios::binary) << text;
+oapi::Module* LoadModule(const char* moduleFile, void (*initModule)(HINSTANCE), void (*exitModule)(HINSTANCE),
+                         const char* configFile, const std::string& config) {
+    StartAfresh();
+    std::ofstream(workspace / "Config" / configFile, std::ios::binary) << config;
+    sendSequence = 0;
+    sharedKeyboard.Sent();
+    Host().attachInProcessModule(moduleFile, initModule, exitModule);
+    const std::vector<oapi::Module*> modules = Host().registeredModules();
+    return modules.empty() ? nullptr : modules.back();
 }
 
 OBJHANDLE AddVessel(const char* name, const char* className, double radius) {
@@ -112,11 +121,7 @@ void PlayScript(ScriptReader& script, const std::function<void(const ScriptEvent
                 Host().advanceSysTime(event.seconds());
                 break;
             case ScriptEvent::Kind::kKey: {
-                simhost::KeyEvent key;
-                key.scanCode = static_cast<DWORD>(event.scanCode());
-                key.virtualKey = 0x41;
-                key.down = event.keyDown();
-                Host().deliverKey(key);
+                Host().deliverKey(Key(static_cast<DWORD>(event.scanCode()), 0x41, event.keyDown()));
                 ++keysTyped;
                 break;
             }

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "FuzzScript.h"
+#include "LoopbackPeer.h"
 #include "SimHost.h"
 
 namespace fuzz {
@@ -18,6 +21,19 @@ namespace fuzz {
 // classes; and the host's own complaints about unknown classes kept off the
 // fuzzer's output (a mutated class name would print a line per input).
 void PrepareRun(int* argc, char*** argv);
+// PrepareRun, then the target's peers (a Peers whose `all` lists them): a
+// target whose peers could not bind stops at once.
+template <class Peers>
+Peers* PrepareRunWithPeers(int* argc, char*** argv, const char* target) {
+    PrepareRun(argc, argv);
+    auto* peers = new Peers();
+    for (const LoopbackPeer* peer : peers->all) {
+        if (peer->bound()) continue;
+        std::fprintf(stderr, "%s: cannot bind the loopback peers\n", target);
+        std::abort();
+    }
+    return peers;
+}
 simhost::Host& Host();
 // Back to a new simulation at seeds::kMjd on the virtual clock, no modules
 // loaded, no vessels.
@@ -26,7 +42,12 @@ void StartAfresh();
 // a minute of simulated time at the present time acceleration: the host
 // propagates in steps of a second, and a long silence is a clock advance.
 void StepHost(double seconds);
-void WriteConfig(const char* fileName, const std::string& text);
+// StartAfresh, then `config` written to `configFile` and the module compiled
+// into the target loaded as `moduleFile`, its globals (the send counter, the
+// shared keyboard) as a fresh load of its library would have them. The
+// module object it registered (null when none).
+oapi::Module* LoadModule(const char* moduleFile, void (*initModule)(HINSTANCE), void (*exitModule)(HINSTANCE),
+                         const char* configFile, const std::string& config);
 // A vessel in orbit around Earth; the first one made takes the focus.
 OBJHANDLE AddVessel(const char* name, const char* className, double radius);
 

@@ -6,8 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace fuzz {
@@ -37,16 +35,6 @@ private:
     bool bound_ = false;
     sockaddr_in address_{};
 };
-
-// Every peer of a target: a target whose peers could not bind stops at once.
-template <size_t N>
-void AbortUnlessBound(const LoopbackPeer* const (&peers)[N], const char* target) {
-    for (const LoopbackPeer* peer : peers) {
-        if (peer->bound()) continue;
-        std::fprintf(stderr, "%s: cannot bind the loopback peers\n", target);
-        std::abort();
-    }
-}
 
 // Throws away whatever an earlier input left queued at the peers.
 template <size_t N>

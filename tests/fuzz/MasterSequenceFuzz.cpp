@@ -64,12 +64,8 @@ struct Ledger {
 };
 
 Helmcast& LoadMaster(const Setup& setup) {
-    fuzz::StartAfresh();
-    fuzz::WriteConfig(kMasterConfigFile, setup.text);
-    sendSequence = 0;
-    sharedKeyboard.Sent();
-    fuzz::Host().attachInProcessModule(kMasterModuleFile, &InitModule, &ExitModule);
-    auto* master = dynamic_cast<Helmcast*>(fuzz::Host().registeredModules().back());
+    auto* master = dynamic_cast<Helmcast*>(
+        fuzz::LoadModule(kMasterModuleFile, &InitModule, &ExitModule, kMasterConfigFile, setup.text));
     // One vessel of each kind of update: text synchronised, version 1, XR.
     fuzz::AddVessel("Beta", "FuzzShip", 6.9e6);
     fuzz::AddVessel("Pod", "FuzzPod", 7.0e6);
@@ -111,9 +107,7 @@ void Check(const Helmcast& master, const Setup& setup, const Ledger& ledger) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzz::PrepareRun(argc, argv);
-    peers = new Peers();
-    fuzz::AbortUnlessBound(peers->all, "master_sequence_fuzz");
+    peers = fuzz::PrepareRunWithPeers<Peers>(argc, argv, "master_sequence_fuzz");
     return 0;
 }
 

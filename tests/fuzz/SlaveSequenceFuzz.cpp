@@ -84,13 +84,8 @@ std::string Configuration(uint8_t bits) {
 }
 
 Helmecho& LoadSlave(uint8_t configuration) {
-    fuzz::StartAfresh();
-    fuzz::WriteConfig(kSlaveConfigFile, Configuration(configuration));
-    // The module's globals as a fresh load of its library would have them.
-    sendSequence = 0;
-    sharedKeyboard.Sent();
-    fuzz::Host().attachInProcessModule(kSlaveModuleFile, &InitModule, &ExitModule);
-    auto* slave = dynamic_cast<Helmecho*>(fuzz::Host().registeredModules().back());
+    auto* slave = dynamic_cast<Helmecho*>(
+        fuzz::LoadModule(kSlaveModuleFile, &InitModule, &ExitModule, kSlaveConfigFile, Configuration(configuration)));
     if (slave == nullptr || !slave->Socket().IsOpen()) {
         std::fprintf(stderr, "slave_sequence_fuzz: the slave has no socket\n");
         std::abort();
@@ -132,9 +127,7 @@ u_long Pending(const Helmecho& slave) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzz::PrepareRun(argc, argv);
-    peers = new Peers();
-    fuzz::AbortUnlessBound(peers->all, "slave_sequence_fuzz");
+    peers = fuzz::PrepareRunWithPeers<Peers>(argc, argv, "slave_sequence_fuzz");
     return 0;
 }
 

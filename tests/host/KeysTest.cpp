@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "HostTestFixture.h"
+#include "TestKeys.h"
 
 namespace {
 
@@ -30,15 +31,6 @@ protected:
     }
     ~Keys() override { UnhookWindowsHookEx(installed); }
 };
-
-simhost::KeyEvent Key(DWORD scan, DWORD vk, bool down, bool alt = false) {
-    simhost::KeyEvent key;
-    key.scanCode = scan;
-    key.virtualKey = vk;
-    key.down = down;
-    key.altHeld = alt;
-    return key;
-}
 
 TEST_F(Keys, FlagsFollowTheKeyboardHookLayout) {
     EXPECT_EQ(simhost::Host::keyFlags(Key(0x26, 'L', true)), 0x00260001);

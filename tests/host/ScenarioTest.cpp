@@ -25,10 +25,7 @@ protected:
 TEST_F(Scenario, SavedScenarioLoadsBackToTheSameState) {
     OBJHANDLE a = orbiting("Alpha", "Tanker", 6778123.456789);
     VESSEL* va = iface(a);
-    VESSELSTATUS2 vs;
-    std::memset(&vs, 0, sizeof vs);
-    vs.version = 2;
-    va->GetStatusEx(&vs);
+    VESSELSTATUS2 vs = StatusOf(*va);
     vs.rvel = _V(0.1, 7668.123456789012, 1.0 / 3.0);
     vs.arot = _V(0.1, 0.2, 0.3);
     va->DefSetStateEx(&vs);
@@ -94,10 +91,7 @@ TEST_F(Scenario, HandWrittenScenarioWithLateDockPartnerAndClassLines) {
     ferry->GetAnimPtr(&list);
     EXPECT_DOUBLE_EQ(list[1].state, 0.75);
 
-    VESSELSTATUS2 vs;
-    std::memset(&vs, 0, sizeof vs);
-    vs.version = 2;
-    station->GetStatusEx(&vs);
+    const VESSELSTATUS2 vs = StatusOf(*station);
     EXPECT_EQ(vs.status, 1);
     EXPECT_EQ(vs.base, oapiGetObjectByName(const_cast<char*>("harbour")));
     EXPECT_NEAR(vs.surf_lng * 180.0 / 3.14159265358979323846, 4.4, 1e-12);
@@ -121,9 +115,7 @@ TEST_F(Scenario, DefaultCallbacksReadTheLinesUpToEnd) {
     FILEHANDLE file = oapiOpenFile("lines.txt", FILE_IN, ROOT);
     ASSERT_NE(file, nullptr);
     VESSEL2 reader(h);
-    VESSELSTATUS2 vs;
-    std::memset(&vs, 0, sizeof vs);
-    vs.version = 2;
+    VESSELSTATUS2 vs = BlankStatus2();
     reader.clbkLoadStateEx(file, &vs);
     oapiCloseFile(file, FILE_IN);
     EXPECT_EQ(vs.rbody, oapiGetObjectByName(const_cast<char*>("Moon")));

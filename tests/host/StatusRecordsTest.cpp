@@ -8,14 +8,6 @@ namespace {
 
 class StatusRecords : public HostTest {};
 
-VESSELSTATUS2 Request(DWORD flags) {
-    VESSELSTATUS2 vs;
-    std::memset(&vs, 0, sizeof vs);
-    vs.version = 2;
-    vs.flag = flags;
-    return vs;
-}
-
 TEST_F(StatusRecords, ListsAreWrittenInFullThroughTheCallersPointers) {
     simhost::GenericClassSpec many;
     for (int i = 0; i < 20; ++i) many.propellantMasses.push_back(100.0 + i);
@@ -31,7 +23,7 @@ TEST_F(StatusRecords, ListsAreWrittenInFullThroughTheCallersPointers) {
     std::vector<VESSELSTATUS2::FUELSPEC> fuel(21, VESSELSTATUS2::FUELSPEC{999, -1.0});
     std::vector<VESSELSTATUS2::THRUSTSPEC> thrust(71, VESSELSTATUS2::THRUSTSPEC{999, -1.0});
     std::vector<VESSELSTATUS2::DOCKINFOSPEC> docks(4, VESSELSTATUS2::DOCKINFOSPEC{999, 999, nullptr});
-    VESSELSTATUS2 vs = Request(VS_FUELLIST | VS_THRUSTLIST | VS_DOCKINFOLIST);
+    VESSELSTATUS2 vs = BlankStatus2(VS_FUELLIST | VS_THRUSTLIST | VS_DOCKINFOLIST);
     vs.fuel = fuel.data();
     vs.thruster = thrust.data();
     vs.dockinfo = docks.data();
@@ -56,7 +48,7 @@ TEST_F(StatusRecords, ListsAreWrittenInFullThroughTheCallersPointers) {
 TEST_F(StatusRecords, WithoutListBitsCountsAreZeroAndPointersUntouched) {
     OBJHANDLE h = orbiting("Plain");
     VESSELSTATUS2::FUELSPEC fuel{77, 7.0};
-    VESSELSTATUS2 vs = Request(0);
+    VESSELSTATUS2 vs = BlankStatus2();
     vs.nfuel = 5;
     vs.nthruster = 5;
     vs.ndockinfo = 5;
@@ -67,7 +59,7 @@ TEST_F(StatusRecords, WithoutListBitsCountsAreZeroAndPointersUntouched) {
     EXPECT_EQ(vs.ndockinfo, 0u);
     EXPECT_EQ(fuel.idx, 77u);
 
-    VESSELSTATUS2 wrongVersion = Request(VS_FUELLIST);
+    VESSELSTATUS2 wrongVersion = BlankStatus2(VS_FUELLIST);
     wrongVersion.version = 1;
     wrongVersion.fuel = &fuel;
     iface(h)->GetStatusEx(&wrongVersion);
@@ -83,15 +75,9 @@ TEST_F(StatusRecords, DefSetStateExAppliesListsResetsAndDocking) {
     VESSELSTATUS2::FUELSPEC fuel[2] = {{1, 0.5}, {7, 0.9}};  // index 7 does not exist
     VESSELSTATUS2::THRUSTSPEC thrust[1] = {{3, 0.75}};
     VESSELSTATUS2::DOCKINFOSPEC dock[1] = {{1, 0, b}};
-    VESSELSTATUS2 vs = Request(0);
-    va->GetStatusEx(&vs);
+    VESSELSTATUS2 vs = StatusOf(*va);
     vs.flag = VS_FUELRESET | VS_FUELLIST | VS_THRUSTLIST | VS_DOCKINFOLIST;
-    vs.nfuel = 2;
-    vs.fuel = fuel;
-    vs.nthruster = 1;
-    vs.thruster = thrust;
-    vs.ndockinfo = 1;
-    vs.dockinfo = dock;
+    SetLists(vs, fuel, thrust, dock);
     vs.rpos = _V(1, 2, 3);
     va->DefSetStateEx(&vs);
 
@@ -100,9 +86,7 @@ TEST_F(StatusRecords, DefSetStateExAppliesListsResetsAndDocking) {
     EXPECT_DOUBLE_EQ(va->GetThrusterLevel(va->GetThrusterHandleByIndex(3)), 0.75);
     EXPECT_EQ(va->GetDockStatus(va->GetDockHandle(1)), b);
     EXPECT_EQ(iface(b)->GetDockStatus(iface(b)->GetDockHandle(0)), a);
-    VESSELSTATUS2 after = Request(0);
-    va->GetStatusEx(&after);
-    EXPECT_DOUBLE_EQ(after.rpos.z, 3.0);
+    EXPECT_DOUBLE_EQ(StatusOf(*va).rpos.z, 3.0);
 
     // A listed port without a partner is undocked.
     dock[0].rvessel = nullptr;
@@ -134,8 +118,7 @@ TEST_F(StatusRecords, LandedStatusRoundTripsThroughBothRecords) {
     EXPECT_NEAR(std::sqrt(back.rpos.x * back.rpos.x + back.rpos.y * back.rpos.y + back.rpos.z * back.rpos.z), 6371000.0,
                 1e-6);
 
-    VESSELSTATUS2 ex = Request(0);
-    iface(h)->GetStatusEx(&ex);
+    const VESSELSTATUS2 ex = StatusOf(*iface(h));
     EXPECT_EQ(ex.status, 1);
     EXPECT_DOUBLE_EQ(ex.surf_lat, 0.5);
     EXPECT_EQ(iface(h)->GetFlightStatus() & 1, 1);
@@ -143,7 +126,7 @@ TEST_F(StatusRecords, LandedStatusRoundTripsThroughBothRecords) {
 
 TEST_F(StatusRecords, UnknownAndNullHandlesAreHarmless) {
     VESSEL ghost(nullptr);
-    VESSELSTATUS2 vs = Request(VS_FUELLIST);
+    VESSELSTATUS2 vs = BlankStatus2(VS_FUELLIST);
     ghost.GetStatusEx(&vs);
     ghost.DefSetStateEx(&vs);
     EXPECT_EQ(ghost.GetPropellantCount(), 0u);
@@ -152,7 +135,7 @@ TEST_F(StatusRecords, UnknownAndNullHandlesAreHarmless) {
     EXPECT_EQ(oapiGetVesselInterface(&notAnObject), nullptr);
     OBJHANDLE a = orbiting("A");
     VESSELSTATUS2::DOCKINFOSPEC dock{0, 0, &notAnObject};
-    vs = Request(VS_DOCKINFOLIST);
+    vs = BlankStatus2(VS_DOCKINFOLIST);
     iface(a)->GetStatusEx(&vs);
     vs.ndockinfo = 1;
     vs.dockinfo = &dock;

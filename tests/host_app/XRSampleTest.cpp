@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "HostAppFixture.h"
+#include "TestKeys.h"
 #include "XRVesselCtrl.h"
 
 using namespace host_app_test;
@@ -199,12 +200,8 @@ TEST_F(XRSampleVessel, KeyKTogglesPartZero) {
     XRPartRecord part;
     ASSERT_TRUE(xr_->GetPartRecord(0, &part));
     const double target = part.target;
-    simhost::KeyEvent key;
-    key.scanCode = OAPI_KEY_K;
-    key.virtualKey = 'K';
-    host().deliverKey(key);
-    key.down = false;
-    host().deliverKey(key);
+    host().deliverKey(Key(OAPI_KEY_K, 'K'));
+    host().deliverKey(Key(OAPI_KEY_K, 'K', false));
     ASSERT_TRUE(xr_->GetPartRecord(0, &part));
     EXPECT_NE(part.target, target);
     EXPECT_EQ(host().keysReceivedBy(handle_).size(), 2u);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "MasterFixture.h"
+#include "TestKeys.h"
 
 namespace {
 
@@ -261,10 +262,7 @@ TEST_F(MasterStepLoop, ReadOnlyIgnoresClientKeysButSendsItsOwn) {
     keys.keyCount = 1;
     keys.keys[0] = {0, 'G', static_cast<int32_t>(0x22u << 16 | 1u)};
     client.sendTo(port, &keys, sizeof keys);
-    simhost::KeyEvent press;
-    press.scanCode = 0x26;
-    press.virtualKey = 'L';
-    harness.host().deliverKey(press);  // typed at the master
+    harness.host().deliverKey(Key(0x26, 'L'));  // typed at the master
     receiveAll(client);
     update();
 

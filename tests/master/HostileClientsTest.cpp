@@ -2,6 +2,7 @@
 // more subscriptions than the table takes; and what the master must not
 // leak or repeat.
 #include "MasterFixture.h"
+#include "TestKeys.h"
 
 namespace {
 
@@ -64,14 +65,9 @@ TEST_F(HostileClients, OnlyTheKeysOfThisUpdateTravelAndVersionErrorsAreLoggedOnc
     oapiSetFocusObject(addVessel("four", "Future4"));
     PeerSocket client;
     subscribe(client);
-    simhost::KeyEvent key;
-    for (DWORD scanCode : {0x10u, 0x11u, 0x12u}) {
-        key.scanCode = scanCode;
-        harness.host().deliverKey(key);
-    }
+    for (DWORD scanCode : {0x10u, 0x11u, 0x12u}) harness.host().deliverKey(Key(scanCode, 0));
     update();
-    key.scanCode = 0x13;
-    harness.host().deliverKey(key);
+    harness.host().deliverKey(Key(0x13, 0));
     receiveAll(client);
     update();
     bool checked = false;

@@ -59,9 +59,7 @@ TEST_F(MasterCapture, ScenarioTextTooLongForADatagramIsReportedOnceAndNotSent) {
     harness.workspace.write("cargo.scn", "CARGO " + cargo + "\n");
     FILEHANDLE file = oapiOpenFile("cargo.scn", FILE_IN, ROOT);
     ASSERT_NE(file, nullptr);
-    VESSELSTATUS2 status;
-    std::memset(&status, 0, sizeof status);
-    status.version = 2;
+    VESSELSTATUS2 status = BlankStatus2();
     static_cast<VESSEL2*>(oapiGetVesselInterface(big))->clbkLoadStateEx(file, &status);
     oapiCloseFile(file, FILE_IN);
 

@@ -43,14 +43,21 @@ LRESULT CALLBACK ChecksArguments(int code, WPARAM wParam, LPARAM lParam) {
 
 class KeyHooks : public ::testing::Test {
 protected:
-    void SetUp() override { calls.clear(); }
     void TearDown() override { simhost::KeyHooksClear(); }
+
+    // What the chain made of one event: the hooks' calls, and " swallowed"
+    // when it was.
+    static std::string deliver(WPARAM key, int code = HC_ACTION, LPARAM flags = 0) {
+        calls.clear();
+        const bool swallowed = simhost::KeyHooksDeliver(code, key, flags);
+        return calls + (swallowed ? " swallowed" : "");
+    }
 };
 
 TEST_F(KeyHooks, OnlyKeyboardHooksWithAProcedureInstall) {
     EXPECT_EQ(SetWindowsHookExA(13 /* low-level keyboard */, PassOnA, nullptr, 0), nullptr);
     EXPECT_EQ(SetWindowsHookExA(WH_KEYBOARD, nullptr, nullptr, 0), nullptr);
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_ACTION, 65, 0));
+    EXPECT_EQ(deliver(65), "");
     EXPECT_EQ(UnhookWindowsHookEx(nullptr), FALSE);
     int bogus = 0;
     EXPECT_EQ(UnhookWindowsHookEx(reinterpret_cast<HHOOK>(&bogus)), FALSE);
@@ -61,46 +68,36 @@ TEST_F(KeyHooks, NewestFirstAndPassedOnToTheEnd) {
     thirdHook = SetWindowsHookExA(WH_KEYBOARD, PassOnC, nullptr, 0);
     ASSERT_NE(firstHook, nullptr);
     ASSERT_NE(thirdHook, nullptr);
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_ACTION, 7, 0));
-    EXPECT_EQ(calls, "C7A7");
+    EXPECT_EQ(deliver(7), "C7A7");
 }
 
 TEST_F(KeyHooks, ASwallowingHookEndsTheChainAndTheEventIsSwallowed) {
     firstHook = SetWindowsHookExA(WH_KEYBOARD, PassOnA, nullptr, 0);
     secondHook = SetWindowsHookExA(WH_KEYBOARD, SwallowB, nullptr, 0);
     thirdHook = SetWindowsHookExA(WH_KEYBOARD, PassOnC, nullptr, 0);
-    EXPECT_TRUE(simhost::KeyHooksDeliver(HC_ACTION, 3, 0));
-    EXPECT_EQ(calls, "C3B3");
+    EXPECT_EQ(deliver(3), "C3B3 swallowed");
 
     // Without the swallowing hook the event reaches the oldest one.
     EXPECT_EQ(UnhookWindowsHookEx(secondHook), TRUE);
     EXPECT_EQ(UnhookWindowsHookEx(secondHook), FALSE);
-    calls.clear();
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_ACTION, 4, 0));
-    EXPECT_EQ(calls, "C4A4");
+    EXPECT_EQ(deliver(4), "C4A4");
 }
 
 TEST_F(KeyHooks, UnhookingDuringDeliveryIsSafeAndSkipsRemovedHooks) {
     firstHook = SetWindowsHookExA(WH_KEYBOARD, PassOnA, nullptr, 0);
     secondHook = SetWindowsHookExA(WH_KEYBOARD, SwallowB, nullptr, 0);
     thirdHook = SetWindowsHookExA(WH_KEYBOARD, UnhookingC, nullptr, 0);
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_ACTION, 5, 0));
-    EXPECT_EQ(calls, "cA5");
-    calls.clear();
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_ACTION, 6, 0));
-    EXPECT_EQ(calls, "A6");
+    EXPECT_EQ(deliver(5), "cA5");
+    EXPECT_EQ(deliver(6), "A6");
 }
 
 TEST_F(KeyHooks, ArgumentsReachTheHookAndNextOutsideDeliveryIsZero) {
     SetWindowsHookExA(WH_KEYBOARD, ChecksArguments, nullptr, 0);
     const LPARAM release = static_cast<LPARAM>(0xC0000001u);
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_NOREMOVE, 0x41, release));
-    EXPECT_EQ(calls, "code3:65:" + std::to_string(release));
+    EXPECT_EQ(deliver(0x41, HC_NOREMOVE, release), "code3:65:" + std::to_string(release));
     EXPECT_EQ(CallNextHookEx(nullptr, HC_ACTION, 1, 0), 0);
     simhost::KeyHooksClear();
-    calls.clear();
-    EXPECT_FALSE(simhost::KeyHooksDeliver(HC_ACTION, 1, 0));
-    EXPECT_EQ(calls, "");
+    EXPECT_EQ(deliver(1), "");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "TestKeys.h"
 #include "World.h"  // Windows' own headers, through the SDK's
 
 namespace {
@@ -31,15 +32,6 @@ LRESULT CALLBACK RecordingHook(int code, WPARAM wParam, LPARAM lParam) {
         if (wParam == swallowed) return 1;
     }
     return CallNextHookEx(hook, code, wParam, lParam);
-}
-
-simhost::KeyEvent Key(DWORD scanCode, DWORD virtualKey, bool down, bool alt = false) {
-    simhost::KeyEvent key;
-    key.scanCode = scanCode;
-    key.virtualKey = virtualKey;
-    key.down = down;
-    key.altHeld = alt;
-    return key;
 }
 
 uint32_t FlagsOf(const simhost::KeyEvent& key) { return static_cast<uint32_t>(simhost::Host::keyFlags(key)); }
