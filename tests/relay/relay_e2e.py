@@ -28,7 +28,7 @@ sys.path.insert(0, str(SOURCE / "tests" / "tools"))
 
 import evidence  # noqa: E402
 import outcome  # noqa: E402
-from cluster import DUMP_EVERY, free_port, start_host  # noqa: E402
+from cluster import DUMP_EVERY, free_port, start_host, wait_until  # noqa: E402
 from following import MAX_POSITION_ERROR_M, compare_run, load_snapshots  # noqa: E402
 
 TEXT_CLASSES = "Shuttle2 Capsule1"
@@ -86,14 +86,8 @@ class Cluster:
         return 0.0
 
     def wait_all(self, seconds):
-        deadline = time.time() + seconds
-        for process in self.children:
-            try:
-                process.wait(timeout=max(0.1, deadline - time.time()))
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait(timeout=10)
-                self.problems.append(f"{' '.join(process.args[:2])} had to be killed at the deadline")
+        for process in wait_until(self.children, time.time() + seconds):
+            self.problems.append(f"{' '.join(process.args[:2])} had to be killed at the deadline")
 
     def stop_all(self):
         for process in self.children:

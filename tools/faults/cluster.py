@@ -75,6 +75,20 @@ def simhost_command(bin_dir, root, role, scenario_file, duration, keys=(), dump_
     return command
 
 
+def wait_until(processes, deadline):
+    """Waits for each process until the wall-clock `deadline`, and kills
+    those still running then; returns the killed ones."""
+    killed = []
+    for process in processes:
+        try:
+            process.wait(timeout=max(0.1, deadline - time.time()))
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=10)
+            killed.append(process)
+    return killed
+
+
 def start_host(spawn, bin_dir, root, folder, role, scenario, duration, config, keys=()):
     """A simhost with the master's or the slave's module in `folder`, on a
     scenario of scenarios/, started now by `spawn(command, folder, output)`."""

@@ -27,7 +27,7 @@ import time
 from collections import Counter
 from pathlib import Path
 
-from cluster import DUMP_EVERY, free_port, start_host
+from cluster import DUMP_EVERY, free_port, start_host, wait_until
 from datagram_recorder import Recorder, compare
 from following import MAX_POSITION_ERROR_M, compare_run
 
@@ -159,15 +159,9 @@ class TrunkRun:
         self.slave2 = self.host("slave2", "Empty.scn", DURATION - 1.5, slave)
 
     def finish(self):
-        deadline = time.time() + DURATION + 20
-        for process in self.children:
-            try:
-                process.wait(timeout=max(0.1, deadline - time.time()))
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait(timeout=10)
-                if process in (self.near, self.far):
-                    self.problems.append(f"{process.args[0]} had to be killed")
+        for process in wait_until(self.children, time.time() + DURATION + 20):
+            if process in (self.near, self.far):
+                self.problems.append(f"{process.args[0]} had to be killed")
         self.at_master.join()
         self.behind.join()
         if self.tap:
