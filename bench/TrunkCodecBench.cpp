@@ -60,18 +60,18 @@ void TrunkCodec(benchmark::State& state) {
         std::vector<trunk::Bytes> bodies;
         for (size_t u = 0; u < updates.size(); ++u) {
             const auto start = std::chrono::steady_clock::now();
-            for (const Bytes& message : updates[u]) encoder.add(message.data(), static_cast<int>(message.size()));
+            for (const Bytes& message : updates[u]) encoder.Add(message.data(), static_cast<int>(message.size()));
             bodies.clear();
-            encoder.finishUpdate(bodies);
+            encoder.FinishUpdate(bodies);
             for (const trunk::Bytes& body : bodies) {
                 if (static_cast<int>(random() % 100) < lossPercent) continue;
                 trunk::DataBody data;
                 if (trunk::ReadData(body.data(), static_cast<int>(body.size()), data) == trunk::Refusal::kNone)
-                    decoder.take(data);
+                    decoder.Take(data);
             }
             trunk::AckBody ack;
-            if (decoder.takeAcknowledgement(ack) && static_cast<int>(random() % 100) >= lossPercent)
-                encoder.confirm(ack);
+            if (decoder.TakeAcknowledgement(ack) && static_cast<int>(random() % 100) >= lossPercent)
+                encoder.Confirm(ack);
             const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (u < 10) continue;  // the first updates have no baseline yet
             seconds += took;

@@ -33,9 +33,9 @@ const std::vector<Bytes>& GenuineBodies() {
         trunk::TrunkEncoder encoder;
         trunktest::UpdateMaker maker(4, 2500);
         for (uint32_t u = 1; u <= 4; ++u) {
-            for (const Bytes& message : maker.next()) encoder.add(message.data(), static_cast<int>(message.size()));
-            encoder.finishUpdate(out);
-            encoder.confirm({u, 0});
+            for (const Bytes& message : maker.next()) encoder.Add(message.data(), static_cast<int>(message.size()));
+            encoder.FinishUpdate(out);
+            encoder.Confirm({u, 0});
         }
         return out;
     }();
@@ -45,13 +45,13 @@ const std::vector<Bytes>& GenuineBodies() {
 void Take(trunk::TrunkDecoder& decoder, const uint8_t* body, int length) {
     trunk::DataBody data;
     if (trunk::ReadData(body, length, data) != trunk::Refusal::kNone) return;
-    if (decoder.take(data) != trunk::TrunkDecoder::Outcome::kRestored) return;
-    for (int i = 0; i < decoder.restoredCount(); ++i) {
-        const size_t size = decoder.restored()[i].size();
+    if (decoder.Take(data) != trunk::TrunkDecoder::Outcome::kRestored) return;
+    for (int i = 0; i < decoder.RestoredCount(); ++i) {
+        const size_t size = decoder.Restored()[i].size();
         if (size < sizeof(wire::Header) || size > static_cast<size_t>(wire::kMaxDatagram)) std::abort();
     }
     trunk::AckBody ack;
-    decoder.takeAcknowledgement(ack);
+    decoder.TakeAcknowledgement(ack);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<Bytes>& genuine = GenuineBodies();
     trunk::TrunkDecoder decoder;
     trunk::TrunkSeal insecure;
-    insecure.useNoKey();
+    insecure.UseNoKey();
     size_t at = 0;
     while (size - at >= 3) {
         const uint8_t operation = data[at] % 3;
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Bytes body;
             uint64_t echo = 0;
             if (trunk::ReadClearHeader(record, static_cast<int>(length), false, header) != trunk::Refusal::kNone ||
-                !insecure.open(record, static_cast<int>(length), header, body) ||
+                !insecure.Open(record, static_cast<int>(length), header, body) ||
                 trunk::ReadEcho(body.data(), static_cast<int>(body.size()), echo) != trunk::Refusal::kNone)
                 continue;
             const uint8_t* rest = body.data() + trunk::kEchoSize;

@@ -13,7 +13,7 @@ using namespace linktest;
 template <class Record>
 void Apply(MasterPicture& picture, const Record& record, double now, bool fresh = true, size_t size = sizeof(Record)) {
     const std::vector<uint8_t> bytes = BytesOf(record, size);
-    picture.apply(bytes.data(), static_cast<int>(bytes.size()), fresh, now);
+    picture.Apply(bytes.data(), static_cast<int>(bytes.size()), fresh, now);
 }
 
 wire::KeyEntry Key(char letter, uint32_t scanCode, bool release, bool alt) {
@@ -58,13 +58,13 @@ TEST(MasterPicture, RowsSayWhatTheRecordsCarry) {
     keys.keys[1] = Key('G', 0x22, true, true);
     Apply(picture, keys, 0.0);
 
-    const SimulationFacts& sim = picture.simulation();
+    const SimulationFacts& sim = picture.Simulation();
     EXPECT_TRUE(sim.known);
     EXPECT_EQ(sim.mjd, 60000.25);
     EXPECT_EQ(sim.timeAcceleration, 10.0);
     EXPECT_EQ(sim.focus, "Orbiter-1");
 
-    const std::vector<VesselRow> rows = picture.vessels(0.5);
+    const std::vector<VesselRow> rows = picture.Vessels(0.5);
     ASSERT_EQ(rows.size(), 2u);
     const VesselRow& lander = rows[0];
     const VesselRow& orbiter = rows[1];
@@ -98,7 +98,7 @@ TEST(MasterPicture, HostileFieldsAreReadSafely) {
     keys.keyCount = 1000;  // cut to 16 before use
     Apply(picture, keys, 0.0);
 
-    const std::vector<VesselRow> rows = picture.vessels(0.0);
+    const std::vector<VesselRow> rows = picture.Vessels(0.0);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].name, std::string(31, 'A'));
     EXPECT_FALSE(rows[0].altitudeKnown) << "a body of unknown size";
@@ -109,9 +109,9 @@ TEST(MasterPicture, OlderUpdatesDoNotMoveItBackAndGoneVesselsLeave) {
     MasterPicture picture;
     Apply(picture, Orbiting(10, "Orbiter-1", "Earth", 7.0e6, 1.0), 0.0);
     Apply(picture, Orbiting(2, "Orbiter-1", "Earth", 8.0e6, 1.0), 0.1, false);
-    ASSERT_EQ(picture.vessels(0.1).size(), 1u);
-    EXPECT_EQ(picture.vessels(0.1)[0].distance, 7.0e6);
-    EXPECT_TRUE(picture.vessels(MasterPicture::kForgetSeconds + 0.5).empty());
+    ASSERT_EQ(picture.Vessels(0.1).size(), 1u);
+    EXPECT_EQ(picture.Vessels(0.1)[0].distance, 7.0e6);
+    EXPECT_TRUE(picture.Vessels(MasterPicture::kForgetSeconds + 0.5).empty());
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ struct Trunk {
         for (const Bytes& message : update) {
             sent.insert(message);
             rawBytes += static_cast<int64_t>(message.size());
-            encoder.add(message.data(), static_cast<int>(message.size()));
+            encoder.Add(message.data(), static_cast<int>(message.size()));
         }
-        encoder.finishUpdate(bodies);
+        encoder.FinishUpdate(bodies);
         for (const Bytes& body : bodies) bodyBytes += static_cast<int64_t>(body.size());
         return bodies;
     }
@@ -42,15 +42,15 @@ struct Trunk {
     void decode(const Bytes& body) {
         trunk::DataBody data;
         ASSERT_EQ(trunk::ReadData(body.data(), static_cast<int>(body.size()), data), trunk::Refusal::kNone);
-        const trunk::TrunkDecoder::Outcome outcome = decoder.take(data);
+        const trunk::TrunkDecoder::Outcome outcome = decoder.Take(data);
         ASSERT_NE(outcome, trunk::TrunkDecoder::Outcome::kCorrupt);
         ASSERT_NE(outcome, trunk::TrunkDecoder::Outcome::kNoBaseline) << "a baseline was used that the far end lacks";
-        for (int i = 0; i < decoder.restoredCount(); ++i) {
-            ASSERT_EQ(sent.count(decoder.restored()[i]), 1u) << "a restored message differs from the master's";
+        for (int i = 0; i < decoder.RestoredCount(); ++i) {
+            ASSERT_EQ(sent.count(decoder.Restored()[i]), 1u) << "a restored message differs from the master's";
             ++restored;
         }
         trunk::AckBody ack;
-        if (decoder.takeAcknowledgement(ack)) acks.push_back(ack);
+        if (decoder.TakeAcknowledgement(ack)) acks.push_back(ack);
     }
 
     std::vector<trunk::AckBody> acks;
@@ -64,12 +64,12 @@ TEST(TrunkCodec, RestoresEveryMessageAndCompressesAgainstTheBaseline) {
         const int64_t before = trunk.bodyBytes;
         for (const Bytes& body : trunk.encode(maker.next())) trunk.decode(body);
         if (u == 0) firstBytes = trunk.bodyBytes - before;
-        for (const trunk::AckBody& ack : trunk.acks) trunk.encoder.confirm(ack);
+        for (const trunk::AckBody& ack : trunk.acks) trunk.encoder.Confirm(ack);
         trunk.acks.clear();
     }
     EXPECT_EQ(trunk.restored, 40 * (6 * 2 + 2));
-    EXPECT_EQ(trunk.encoder.figures().withoutBaseline, 1);
-    EXPECT_EQ(trunk.encoder.figures().lastBaselineAge, 1u);
+    EXPECT_EQ(trunk.encoder.Counts().withoutBaseline, 1);
+    EXPECT_EQ(trunk.encoder.Counts().lastBaselineAge, 1u);
     // Against a baseline, an update of moving vessels costs a fraction of the first one.
     const double later = static_cast<double>(trunk.bodyBytes - firstBytes) / 39.0;
     EXPECT_LT(later, 0.5 * static_cast<double>(firstBytes));
@@ -99,13 +99,13 @@ TEST(TrunkCodec, AnyBodyThatArrivesIsRestoredWhateverWasLostReorderedOrCopied) {
         inFlight.erase(inFlight.begin(), inFlight.begin() + static_cast<long>(now));
         // Acknowledgements are lost too.
         for (const trunk::AckBody& ack : trunk.acks)
-            if (random() % 100 >= 20) trunk.encoder.confirm(ack);
+            if (random() % 100 >= 20) trunk.encoder.Confirm(ack);
         trunk.acks.clear();
     }
     EXPECT_GT(delivered, 60);
     EXPECT_GT(trunk.restored, 60 * 40);
-    EXPECT_GT(trunk.decoder.wholeUpdates(), 5);
-    EXPECT_LT(trunk.encoder.figures().withoutBaseline, 30);
+    EXPECT_GT(trunk.decoder.WholeUpdates(), 5);
+    EXPECT_LT(trunk.encoder.Counts().withoutBaseline, 30);
 }
 
 TEST(TrunkCodec, MessagesThatCameLateGoAloneAndAreRestored) {
@@ -113,15 +113,15 @@ TEST(TrunkCodec, MessagesThatCameLateGoAloneAndAreRestored) {
     UpdateMaker maker(3);
     std::vector<Bytes> first = maker.next();
     for (const Bytes& body : trunk.encode(first)) trunk.decode(body);
-    for (const trunk::AckBody& ack : trunk.acks) trunk.encoder.confirm(ack);
+    for (const trunk::AckBody& ack : trunk.acks) trunk.encoder.Confirm(ack);
     std::vector<Bytes> bodies;
-    trunk.encoder.encodeLoose(first[1].data(), static_cast<int>(first[1].size()), bodies);
+    trunk.encoder.EncodeLoose(first[1].data(), static_cast<int>(first[1].size()), bodies);
     ASSERT_EQ(bodies.size(), 1u);
-    const int64_t wholeBefore = trunk.decoder.wholeUpdates();
+    const int64_t wholeBefore = trunk.decoder.WholeUpdates();
     trunk.decode(bodies[0]);
-    ASSERT_EQ(trunk.decoder.restoredCount(), 1);
-    EXPECT_EQ(trunk.decoder.restored()[0], first[1]);
-    EXPECT_EQ(trunk.decoder.wholeUpdates(), wholeBefore);
+    ASSERT_EQ(trunk.decoder.RestoredCount(), 1);
+    EXPECT_EQ(trunk.decoder.Restored()[0], first[1]);
+    EXPECT_EQ(trunk.decoder.WholeUpdates(), wholeBefore);
 }
 
 }  // namespace

@@ -18,25 +18,25 @@ const uint8_t kKey[trunk::kKeySize] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 1
 
 bool Opens(const trunk::TrunkSeal& seal, const Bytes& datagram, Bytes& body) {
     trunk::ClearHeader header;
-    if (trunk::ReadClearHeader(datagram.data(), static_cast<int>(datagram.size()), seal.sealed(), header) !=
+    if (trunk::ReadClearHeader(datagram.data(), static_cast<int>(datagram.size()), seal.Sealed(), header) !=
         trunk::Refusal::kNone)
         return false;
-    return seal.open(datagram.data(), static_cast<int>(datagram.size()), header, body);
+    return seal.Open(datagram.data(), static_cast<int>(datagram.size()), header, body);
 }
 
 TEST(TrunkSeal, OnlyTheKeyOpensAndNothingAlteredPasses) {
     trunk::TrunkSeal near, far, wrong, insecure;
-    near.useKey(kKey);
-    far.useKey(kKey);
+    near.UseKey(kKey);
+    far.UseKey(kKey);
     uint8_t other[trunk::kKeySize];
     std::memcpy(other, kKey, sizeof other);
     other[0] ^= 1;
-    wrong.useKey(other);
-    insecure.useNoKey();
+    wrong.UseKey(other);
+    insecure.UseNoKey();
 
     const Bytes body(40, 0x5A);
     Bytes datagram, opened;
-    near.seal(trunk::Kind::kData, 77, 1, body.data(), static_cast<int>(body.size()), datagram);
+    near.Seal(trunk::Kind::kData, 77, 1, body.data(), static_cast<int>(body.size()), datagram);
     EXPECT_EQ(datagram.size(), body.size() + trunk::kClearHeaderSize + trunk::kTagSize);
     ASSERT_TRUE(Opens(far, datagram, opened));
     EXPECT_EQ(opened, body);
@@ -63,32 +63,32 @@ TEST(TrunkSeal, KeyFilesHoldSixtyFourHexadecimalDigits) {
     std::fclose(file);
     trunk::TrunkSeal seal;
     std::string error;
-    EXPECT_TRUE(seal.loadKeyFile(good, error)) << error;
-    EXPECT_TRUE(seal.sealed());
-    EXPECT_FALSE(seal.loadKeyFile(bad, error));
+    EXPECT_TRUE(seal.LoadKeyFile(good, error)) << error;
+    EXPECT_TRUE(seal.Sealed());
+    EXPECT_FALSE(seal.LoadKeyFile(bad, error));
     EXPECT_NE(error.find("64 hexadecimal digits"), std::string::npos) << error;
-    EXPECT_FALSE(seal.loadKeyFile(folder + "/no-such.key", error));
+    EXPECT_FALSE(seal.LoadKeyFile(folder + "/no-such.key", error));
 }
 
 TEST(TrunkPeerRun, EachCounterOnceWithinTheWindowAndNoRunTwice) {
     trunk::PeerRun peer;
-    peer.switchTo(1000);
+    peer.SwitchTo(1000);
     for (uint64_t c : {5u, 3u, 9u, 4u}) {
-        ASSERT_TRUE(peer.fresh(c)) << c;
-        peer.take(c);
+        ASSERT_TRUE(peer.Fresh(c)) << c;
+        peer.Take(c);
     }
-    EXPECT_FALSE(peer.fresh(3)) << "a copy";
-    EXPECT_FALSE(peer.fresh(9));
-    EXPECT_TRUE(peer.fresh(6)) << "reordered, not yet seen";
-    EXPECT_FALSE(peer.fresh(0));
-    peer.take(9 + trunk::PeerRun::kWindow);
-    EXPECT_FALSE(peer.fresh(6)) << "behind the window: cannot be judged, refused";
-    EXPECT_TRUE(peer.fresh(10)) << "the oldest counter the window still judges";
-    EXPECT_FALSE(peer.fresh(9 + trunk::PeerRun::kWindow));
-    peer.switchTo(2000);
-    EXPECT_TRUE(peer.retired(1000));
-    EXPECT_FALSE(peer.retired(2000));
-    EXPECT_TRUE(peer.fresh(1)) << "a new run starts its own window";
+    EXPECT_FALSE(peer.Fresh(3)) << "a copy";
+    EXPECT_FALSE(peer.Fresh(9));
+    EXPECT_TRUE(peer.Fresh(6)) << "reordered, not yet seen";
+    EXPECT_FALSE(peer.Fresh(0));
+    peer.Take(9 + trunk::PeerRun::kWindow);
+    EXPECT_FALSE(peer.Fresh(6)) << "behind the window: cannot be judged, refused";
+    EXPECT_TRUE(peer.Fresh(10)) << "the oldest counter the window still judges";
+    EXPECT_FALSE(peer.Fresh(9 + trunk::PeerRun::kWindow));
+    peer.SwitchTo(2000);
+    EXPECT_TRUE(peer.Retired(1000));
+    EXPECT_FALSE(peer.Retired(2000));
+    EXPECT_TRUE(peer.Fresh(1)) << "a new run starts its own window";
 }
 
 TEST(TrunkCheck, RefusesFieldsOutOfRange) {

@@ -30,11 +30,11 @@ TEST(HostileDatagrams, EveryKindOfJunkIsRefusedForItsOwnReason) {
     hostile::JunkDatagrams junk(2024);
     for (const auto& k : kinds) {
         for (int i = 0; i < 2000; ++i) {
-            const std::vector<uint8_t> bytes = junk.next(k.kind);
+            const std::vector<uint8_t> bytes = junk.Next(k.kind);
             ASSERT_EQ(k.why, Check(bytes)) << "kind " << static_cast<int>(k.kind) << ", " << bytes.size() << " bytes";
         }
     }
-    for (int i = 0; i < 2000; ++i) ASSERT_NE(Rejection::kNone, Check(junk.next()));
+    for (int i = 0; i < 2000; ++i) ASSERT_NE(Rejection::kNone, Check(junk.Next()));
 }
 
 TEST(HostileDatagrams, ForgedMessagesPassEveryCheck) {

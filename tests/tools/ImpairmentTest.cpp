@@ -25,8 +25,8 @@ TEST(Impairment, SeededShareOfLossAndDuplicationIsAboutTheOneAsked) {
     LinkImpairment link(Parsed("loss=5,dup=30"), 42);
     const int n = 20000;
     uint64_t copies = 0;
-    for (int i = 0; i < n; ++i) copies += link.schedule(i * 0.001).size();
-    const impair::LinkCounts& c = link.counts();
+    for (int i = 0; i < n; ++i) copies += link.Schedule(i * 0.001).size();
+    const impair::LinkCounts& c = link.Counts();
     EXPECT_EQ(static_cast<uint64_t>(n), c.received);
     EXPECT_NEAR(0.05, static_cast<double>(c.dropped) / n, 0.01);
     // Duplication is decided on the datagrams that were not lost.
@@ -34,9 +34,9 @@ TEST(Impairment, SeededShareOfLossAndDuplicationIsAboutTheOneAsked) {
     EXPECT_EQ(n - c.dropped + c.duplicated, copies);
 
     LinkImpairment again(Parsed("loss=5,dup=30"), 42);
-    for (int i = 0; i < n; ++i) again.schedule(i * 0.001);
-    EXPECT_EQ(c.dropped, again.counts().dropped);
-    EXPECT_EQ(c.duplicated, again.counts().duplicated);
+    for (int i = 0; i < n; ++i) again.Schedule(i * 0.001);
+    EXPECT_EQ(c.dropped, again.Counts().dropped);
+    EXPECT_EQ(c.duplicated, again.Counts().duplicated);
 }
 
 TEST(Impairment, DelaysStayWithinMeanPlusMinusJitterAndOnlyReorderingAddsMore) {
@@ -45,17 +45,17 @@ TEST(Impairment, DelaysStayWithinMeanPlusMinusJitterAndOnlyReorderingAddsMore) {
     int held = 0;
     for (int i = 0; i < 5000; ++i) {
         const double now = i * 0.002;
-        for (double due : jittery.schedule(now)) {
+        for (double due : jittery.Schedule(now)) {
             EXPECT_GE(due - now, 0.030 - 1e-9);
             EXPECT_LE(due - now, 0.070 + 1e-9);
         }
-        for (double due : reordering.schedule(now)) {
+        for (double due : reordering.Schedule(now)) {
             const double delay = due - now;
             EXPECT_TRUE(std::abs(delay - 0.010) < 1e-9 || std::abs(delay - 0.050) < 1e-9) << delay;
             held += delay > 0.02;
         }
     }
-    EXPECT_EQ(static_cast<uint64_t>(held), reordering.counts().reordered);
+    EXPECT_EQ(static_cast<uint64_t>(held), reordering.Counts().reordered);
     EXPECT_NEAR(0.25, held / 5000.0, 0.03);
 }
 
@@ -65,7 +65,7 @@ TEST(Impairment, WithoutReorderingOrJitterDatagramsLeaveInArrivalOrder) {
     uint8_t label = 0;
     for (int i = 0; i < 200; ++i, ++label) {
         // Several arrivals in one instant, as a burst read in one go.
-        for (double due : link.schedule((i / 4) * 0.001)) {
+        for (double due : link.Schedule((i / 4) * 0.001)) {
             impair::PendingDatagram datagram;
             datagram.due = due;
             datagram.bytes = {label};
@@ -108,26 +108,26 @@ TEST(UpdateWatch, OnlyAStartAndEveryNumberUpToItsEndMakeAWholeUpdate) {
     impair::UpdateWatch watch;
     auto send = [&](int32_t type, int32_t seq, double at) {
         const wire::Header header{type, seq};
-        return watch.sent(reinterpret_cast<const uint8_t*>(&header), sizeof header, at);
+        return watch.Sent(reinterpret_cast<const uint8_t*>(&header), sizeof header, at);
     };
     // An answer to a Hello (an end alone), then an update missing a number.
     EXPECT_FALSE(send(wire::kEnd, 9, 1.0));
     EXPECT_FALSE(send(wire::kStart, 10, 1.1));
     EXPECT_FALSE(send(wire::kVessel2, 11, 1.1));
     EXPECT_FALSE(send(wire::kEnd, 13, 1.1));
-    EXPECT_EQ(0u, watch.wholeUpdates());
-    EXPECT_EQ(0.0, watch.longestWait());
+    EXPECT_EQ(0u, watch.WholeUpdates());
+    EXPECT_EQ(0.0, watch.LongestWait());
     // Whole ones, numbers wrapping past the largest.
     EXPECT_FALSE(send(wire::kStart, INT32_MAX, 2.0));
     EXPECT_TRUE(send(wire::kEnd, INT32_MIN, 2.0));
     EXPECT_FALSE(send(wire::kStart, 5, 2.5));
     EXPECT_TRUE(send(wire::kEnd, 6, 2.5));
-    EXPECT_EQ(2u, watch.wholeUpdates());
-    EXPECT_EQ(2.0, watch.firstWhole());
-    EXPECT_DOUBLE_EQ(0.5, watch.longestWait());
+    EXPECT_EQ(2u, watch.WholeUpdates());
+    EXPECT_EQ(2.0, watch.FirstWhole());
+    EXPECT_DOUBLE_EQ(0.5, watch.LongestWait());
     // Cut off: only answers come, and the wait goes on growing.
     send(wire::kEnd, 40, 4.0);
-    EXPECT_DOUBLE_EQ(1.5, watch.longestWait());
+    EXPECT_DOUBLE_EQ(1.5, watch.LongestWait());
 }
 
 TEST(FaultTools, OnlyLoopbackAddressesAreAccepted) {

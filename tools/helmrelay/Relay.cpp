@@ -71,23 +71,23 @@ void Relay::Wait(double seconds) const {
 
 bool Relay::OnMessage(const uint8_t* datagram, int length, double now) {
     const bool taken = LinkWatch::OnMessage(datagram, length, now);
-    const LinkTally::Take take = LastTake();
+    const LinkTally::Verdict take = LastTake();
     // Copies and numbers too old to judge stop here; every new number goes
     // on, also one of an update already behind, so that the slaves count
     // it as arrived, not lost.
-    if (take != LinkTally::Take::kFresh && take != LinkTally::Take::kLate) return taken;
+    if (take != LinkTally::Verdict::kFresh && take != LinkTally::Verdict::kLate) return taken;
     const int32_t type = TypeOf(datagram);
     if (!heardMaster_) {
         heardMaster_ = true;
         events_.Say("first message from the master %s", AddressText(master_).c_str());
     }
-    if (type == wire::kStart && take == LinkTally::Take::kFresh) {
+    if (type == wire::kStart && take == LinkTally::Verdict::kFresh) {
         // Clients confirmed since the last update get this one whole.
         clients_.Join();
         RefreshReceivers();
     }
     fanOut_.Add(datagram, length, receivers_);
-    trunk_.OnMasterMessage(datagram, length, take == LinkTally::Take::kFresh, now);
+    trunk_.OnMasterMessage(datagram, length, take == LinkTally::Verdict::kFresh, now);
     if (type == wire::kEnd) {
         // The end also answers the Hellos of addresses not yet confirmed:
         // one datagram the size of their Hello.

@@ -55,25 +55,25 @@ std::string TrunkLines(const TrunkFigures& t) {
 
 std::string TrunkJson(const TrunkFigures& t) {
     JsonMembers m("    ");
-    m.add("end", JsonString(t.nearEnd ? "near" : "far"))
-        .add("local", JsonString(t.local))
-        .add("peer", t.peer.empty() ? "null" : JsonString(t.peer))
-        .add("sealed", t.sealed ? "true" : "false")
-        .add("updates", JsonInteger(t.updates))
-        .add("raw_bytes", JsonInteger(t.rawBytes))
-        .add("trunk_bytes", JsonInteger(t.trunkBytes))
-        .add("data_datagrams", JsonInteger(t.dataDatagrams))
-        .add("trunk_bytes_per_update", JsonNumber(PerUpdate(t.trunkBytes, t.updates)))
-        .add("raw_bytes_per_update", JsonNumber(PerUpdate(t.rawBytes, t.updates)))
-        .add("ratio", JsonNumber(Share(t.trunkBytes, t.rawBytes)))
-        .add("baseline_age", JsonInteger(t.baselineAge))
-        .add("without_baseline", JsonInteger(t.withoutBaseline))
-        .add("decode_failures", JsonInteger(t.decodeFailures))
-        .add("auth_failures", JsonInteger(t.authFailures))
-        .add("replays", JsonInteger(t.replays))
-        .add("not_messages", JsonInteger(t.notMessages))
-        .add("key_messages", JsonInteger(t.keyMessages));
-    return m.object("  ");
+    m.Add("end", JsonString(t.nearEnd ? "near" : "far"))
+        .Add("local", JsonString(t.local))
+        .Add("peer", t.peer.empty() ? "null" : JsonString(t.peer))
+        .Add("sealed", t.sealed ? "true" : "false")
+        .Add("updates", JsonInteger(t.updates))
+        .Add("raw_bytes", JsonInteger(t.rawBytes))
+        .Add("trunk_bytes", JsonInteger(t.trunkBytes))
+        .Add("data_datagrams", JsonInteger(t.dataDatagrams))
+        .Add("trunk_bytes_per_update", JsonNumber(PerUpdate(t.trunkBytes, t.updates)))
+        .Add("raw_bytes_per_update", JsonNumber(PerUpdate(t.rawBytes, t.updates)))
+        .Add("ratio", JsonNumber(Share(t.trunkBytes, t.rawBytes)))
+        .Add("baseline_age", JsonInteger(t.baselineAge))
+        .Add("without_baseline", JsonInteger(t.withoutBaseline))
+        .Add("decode_failures", JsonInteger(t.decodeFailures))
+        .Add("auth_failures", JsonInteger(t.authFailures))
+        .Add("replays", JsonInteger(t.replays))
+        .Add("not_messages", JsonInteger(t.notMessages))
+        .Add("key_messages", JsonInteger(t.keyMessages));
+    return m.Object("  ");
 }
 
 std::string ClientTableText(const std::vector<ClientRow>& clients) {
@@ -89,12 +89,12 @@ std::string ClientTableText(const std::vector<ClientRow>& clients) {
 
 std::string ClientJson(const ClientRow& c) {
     JsonMembers m("      ");
-    m.add("address", JsonString(c.address))
-        .add("subscribed_s", JsonNumber(c.subscribedSeconds))
-        .add("since_contact_s", JsonNumber(c.sinceContact))
-        .add("acks", JsonInteger(c.acks))
-        .add("joined", c.joined ? "true" : "false");
-    return m.object("    ");
+    m.Add("address", JsonString(c.address))
+        .Add("subscribed_s", JsonNumber(c.subscribedSeconds))
+        .Add("since_contact_s", JsonNumber(c.sinceContact))
+        .Add("acks", JsonInteger(c.acks))
+        .Add("joined", c.joined ? "true" : "false");
+    return m.Object("    ");
 }
 
 }  // namespace
@@ -115,27 +115,27 @@ std::string RelayJson(const RelaySnapshot& s) {
     for (const ClientRow& c : s.clients) clients.push_back(ClientJson(c));
 
     JsonMembers relay("    ");
-    relay.add("listen", JsonString(f.listen))
-        .add("max_clients", JsonInteger(f.maxClients))
-        .add("datagrams", JsonInteger(f.datagrams))
-        .add("bytes", JsonInteger(f.bytes))
-        .add("updates", JsonInteger(f.updates))
-        .add("sends", JsonInteger(f.sends))
-        .add("failed_sends", JsonInteger(f.failedSends))
-        .add("subscriptions", JsonInteger(f.subscriptions))
-        .add("timeouts", JsonInteger(f.timeouts))
-        .add("refused", JsonInteger(f.refused))
-        .add("key_messages", JsonInteger(f.keyMessages))
-        .add("key_events", JsonInteger(f.keyEvents))
-        .add("not_messages", JsonInteger(f.notMessages))
-        .add("not_from_clients", JsonInteger(f.notFromClients))
-        .add("not_for_master", JsonInteger(f.notForMaster))
-        .add("last_reason", f.notMessages > 0 ? JsonString(wire::RejectionText(f.lastRejection)) : "null");
+    relay.Add("listen", JsonString(f.listen))
+        .Add("max_clients", JsonInteger(f.maxClients))
+        .Add("datagrams", JsonInteger(f.datagrams))
+        .Add("bytes", JsonInteger(f.bytes))
+        .Add("updates", JsonInteger(f.updates))
+        .Add("sends", JsonInteger(f.sends))
+        .Add("failed_sends", JsonInteger(f.failedSends))
+        .Add("subscriptions", JsonInteger(f.subscriptions))
+        .Add("timeouts", JsonInteger(f.timeouts))
+        .Add("refused", JsonInteger(f.refused))
+        .Add("key_messages", JsonInteger(f.keyMessages))
+        .Add("key_events", JsonInteger(f.keyEvents))
+        .Add("not_messages", JsonInteger(f.notMessages))
+        .Add("not_from_clients", JsonInteger(f.notFromClients))
+        .Add("not_for_master", JsonInteger(f.notForMaster))
+        .Add("last_reason", f.notMessages > 0 ? JsonString(wire::RejectionText(f.lastRejection)) : "null");
 
     JsonMembers top("  ");
-    top.add("relay", relay.object("  "))
-        .add("clients", JsonArray(clients, "  "))
-        .add("trunk", s.trunk.active ? TrunkJson(s.trunk) : "null")
-        .add("upstream", JsonNested(SnapshotJson(s.upstream), "  "));
-    return top.object("") + "\n";
+    top.Add("relay", relay.Object("  "))
+        .Add("clients", JsonArray(clients, "  "))
+        .Add("trunk", s.trunk.active ? TrunkJson(s.trunk) : "null")
+        .Add("upstream", JsonNested(SnapshotJson(s.upstream), "  "));
+    return top.Object("") + "\n";
 }

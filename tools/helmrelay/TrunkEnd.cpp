@@ -10,16 +10,16 @@ TrunkEnd::TrunkEnd(RelayEvents& events) : events_(events), run_(trunk::TrunkSeal
 
 bool TrunkEnd::OpenEnd(const TrunkSettings& settings, const sockaddr_in& local, std::string& error) {
     if (settings.insecure) {
-        seal_.useNoKey();
+        seal_.UseNoKey();
     } else if (settings.keyFile.empty()) {
         error = "the trunk needs a key (--trunk-key FILE, or trunkKey in the configuration file), or --insecure";
         return false;
-    } else if (!seal_.loadKeyFile(settings.keyFile, error)) {
+    } else if (!seal_.LoadKeyFile(settings.keyFile, error)) {
         return false;
     }
     if (!port_.Open(local, error)) return false;
     figures_.active = true;
-    figures_.sealed = seal_.sealed();
+    figures_.sealed = seal_.Sealed();
     figures_.local = AddressText(port_.Address());
     return true;
 }
@@ -30,8 +30,8 @@ bool TrunkEnd::Receive(Arrival& arrival) {
         if (length < 0) break;
         ++readThisTurn_;
         trunk::ClearHeader header;
-        const trunk::Refusal why = trunk::ReadClearHeader(port_.Data(), length, seal_.sealed(), header);
-        if (why != trunk::Refusal::kNone || !seal_.open(port_.Data(), length, header, body_)) {
+        const trunk::Refusal why = trunk::ReadClearHeader(port_.Data(), length, seal_.Sealed(), header);
+        if (why != trunk::Refusal::kNone || !seal_.Open(port_.Data(), length, header, body_)) {
             // Unread: neither its body nor its claims are used.
             ++figures_.authFailures;
             unauthenticated_.Count(arrival.from.sin_addr.s_addr, arrival.from.sin_port,
@@ -57,7 +57,7 @@ void TrunkEnd::Send(trunk::Kind kind, uint64_t echo, const uint8_t* rest, int le
     trunk::Bytes body(trunk::kEchoSize + length);
     trunk::Store<uint64_t>(body.data(), echo);
     if (length > 0) std::memcpy(body.data() + trunk::kEchoSize, rest, length);
-    seal_.seal(kind, run_, ++counter_, body.data(), static_cast<int>(body.size()), outgoing_);
+    seal_.Seal(kind, run_, ++counter_, body.data(), static_cast<int>(body.size()), outgoing_);
     lastSentBytes_ = static_cast<int64_t>(outgoing_.size());
     // A lost datagram is made good by the next update, Hello or Ack.
     port_.Socket().SendTo(outgoing_.data(), static_cast<int>(outgoing_.size()), to);

@@ -13,10 +13,10 @@ bool TrunkFar::Open(const TrunkSettings& settings, std::string& error) {
     return OpenEnd(settings, loopback ? LoopbackAddressOn(0) : AnyLocalAddress(0), error);
 }
 
-void TrunkFar::SendHello() { Send(trunk::Kind::kHello, peer_.run(), nullptr, 0, near_); }
+void TrunkFar::SendHello() { Send(trunk::Kind::kHello, peer_.Run(), nullptr, 0, near_); }
 
 void TrunkFar::SendKeys(const uint8_t* message, int length) {
-    Send(trunk::Kind::kKeys, peer_.run(), message, length, near_);
+    Send(trunk::Kind::kKeys, peer_.Run(), message, length, near_);
     ++figures_.keyMessages;
 }
 
@@ -30,26 +30,26 @@ void TrunkFar::Pump(double now, MasterSubscription::Listener& listener) {
         // Only data comes this way; and only what names this run and comes
         // from a run of the near end not left behind, each counter once.
         const bool replayed = arrival.kind != trunk::Kind::kData || arrival.echo != run_ ||
-                              peer_.retired(arrival.run) ||
-                              (arrival.run == peer_.run() && !peer_.fresh(arrival.counter));
+                              peer_.Retired(arrival.run) ||
+                              (arrival.run == peer_.Run() && !peer_.Fresh(arrival.counter));
         if (replayed) {
             CountReplay(arrival.from);
             continue;
         }
-        if (arrival.run != peer_.run()) {
-            if (peer_.known()) events_.Say("trunk: the near end started again; its updates are numbered afresh");
-            peer_.switchTo(arrival.run);
-            decoder_.reset();
+        if (arrival.run != peer_.Run()) {
+            if (peer_.Known()) events_.Say("trunk: the near end started again; its updates are numbered afresh");
+            peer_.SwitchTo(arrival.run);
+            decoder_.Reset();
         }
-        peer_.take(arrival.counter);
+        peer_.Take(arrival.counter);
         TakeData(arrival, now, listener);
     }
     trunk::AckBody ack;
-    if (decoder_.takeAcknowledgement(ack)) {
+    if (decoder_.TakeAcknowledgement(ack)) {
         uint8_t body[8];
         trunk::Store<uint32_t>(body, ack.newest);
         trunk::Store<uint32_t>(body + 4, ack.earlier);
-        Send(trunk::Kind::kAck, peer_.run(), body, sizeof body, near_);
+        Send(trunk::Kind::kAck, peer_.Run(), body, sizeof body, near_);
     }
     if (failures_.Due(now)) {
         const ThrottledReport::Summary s = failures_.Take(now);
@@ -67,7 +67,7 @@ void TrunkFar::TakeData(const Arrival& arrival, double now, MasterSubscription::
         failures_.Count(0, 0, trunk::RefusalText(why));
         return;
     }
-    switch (decoder_.take(data)) {
+    switch (decoder_.Take(data)) {
         case trunk::TrunkDecoder::Outcome::kRestored:
             break;
         case trunk::TrunkDecoder::Outcome::kFragment:
@@ -82,9 +82,9 @@ void TrunkFar::TakeData(const Arrival& arrival, double now, MasterSubscription::
             return;
     }
     if (data.groups != 0) figures_.baselineAge = data.baseline != 0 ? data.update - data.baseline : 0;
-    figures_.updates = decoder_.wholeUpdates();
-    for (int i = 0; i < decoder_.restoredCount(); ++i) {
-        const trunk::Bytes& message = decoder_.restored()[i];
+    figures_.updates = decoder_.WholeUpdates();
+    for (int i = 0; i < decoder_.RestoredCount(); ++i) {
+        const trunk::Bytes& message = decoder_.Restored()[i];
         const int length = static_cast<int>(message.size());
         figures_.rawBytes += length;
         // The master's own receive checks, as if it had come straight from it.

@@ -13,22 +13,22 @@ void TrunkNear::OnMasterMessage(const uint8_t* datagram, int length, bool fresh,
     const int32_t type = wire::TypeOf(datagram, length);
     if (!fresh) {
         // Late: an update already sent; it goes on alone, as the relay passes it on.
-        encoder_.encodeLoose(datagram, length, bodies_);
+        encoder_.EncodeLoose(datagram, length, bodies_);
         SendBodies();
         return;
     }
     // A start while an update is still open: that update's end was lost.
-    if (type == wire::kStart && encoder_.gathering()) FlushUpdate();
-    if (encoder_.gathered() >= trunk::kMaxMessagesPerUpdate) FlushUpdate();
-    if (!encoder_.gathering()) gatheringSince_ = now;
-    encoder_.add(datagram, length);
+    if (type == wire::kStart && encoder_.Gathering()) FlushUpdate();
+    if (encoder_.Gathered() >= trunk::kMaxMessagesPerUpdate) FlushUpdate();
+    if (!encoder_.Gathering()) gatheringSince_ = now;
+    encoder_.Add(datagram, length);
     if (type == wire::kEnd) FlushUpdate();
 }
 
 void TrunkNear::FlushUpdate() {
-    encoder_.finishUpdate(bodies_);
+    encoder_.FinishUpdate(bodies_);
     SendBodies();
-    const trunk::TrunkEncoder::Figures& e = encoder_.figures();
+    const trunk::TrunkEncoder::Figures& e = encoder_.Counts();
     figures_.updates = e.updates;
     figures_.rawBytes = e.rawBytes;
     figures_.withoutBaseline = e.withoutBaseline;
@@ -40,7 +40,7 @@ void TrunkNear::SendBodies() {
     // and the baselines stay one sequence.
     for (const trunk::Bytes& body : bodies_) {
         if (!serving_) continue;
-        Send(trunk::Kind::kData, peer_.run(), body.data(), static_cast<int>(body.size()), peerAddress_);
+        Send(trunk::Kind::kData, peer_.Run(), body.data(), static_cast<int>(body.size()), peerAddress_);
         figures_.trunkBytes += lastSentBytes_;
         ++figures_.dataDatagrams;
     }
@@ -48,7 +48,7 @@ void TrunkNear::SendBodies() {
 }
 
 void TrunkNear::TakeHello(const Arrival& arrival, double now) {
-    if (arrival.run == peer_.run()) {
+    if (arrival.run == peer_.Run()) {
         // Its address may change (a router's new mapping): the newest wins.
         peerAddress_ = arrival.from;
         lastContact_ = now;
@@ -64,13 +64,13 @@ void TrunkNear::TakeHello(const Arrival& arrival, double now) {
         CountReplay(arrival.from);
         return;
     }
-    peer_.switchTo(arrival.run);
-    peer_.take(arrival.counter);
+    peer_.SwitchTo(arrival.run);
+    peer_.Take(arrival.counter);
     peerAddress_ = arrival.from;
     lastContact_ = now;
     proven_ = arrival.echo == run_;
     serving_ = true;
-    encoder_.forgetConfirmations();
+    encoder_.ForgetConfirmations();
     figures_.peer = AddressText(peerAddress_);
     events_.Say("trunk: far end %s subscribed", figures_.peer.c_str());
 }
@@ -78,18 +78,18 @@ void TrunkNear::TakeHello(const Arrival& arrival, double now) {
 void TrunkNear::Pump(double now, const std::function<void(const uint8_t*, int)>& keysUp) {
     Arrival arrival;
     while (Receive(arrival)) {
-        if (peer_.retired(arrival.run)) {
+        if (peer_.Retired(arrival.run)) {
             CountReplay(arrival.from);
             continue;
         }
-        const bool current = arrival.run == peer_.run();
-        if (current && !peer_.fresh(arrival.counter)) {
+        const bool current = arrival.run == peer_.Run();
+        if (current && !peer_.Fresh(arrival.counter)) {
             CountReplay(arrival.from);
             continue;
         }
         if (arrival.kind == trunk::Kind::kHello) {
             TakeHello(arrival, now);
-            if (arrival.run == peer_.run()) peer_.take(arrival.counter);
+            if (arrival.run == peer_.Run()) peer_.Take(arrival.counter);
             continue;
         }
         // Acks and keys only from the far end served, meant for this run.
@@ -97,12 +97,12 @@ void TrunkNear::Pump(double now, const std::function<void(const uint8_t*, int)>&
             CountReplay(arrival.from);
             continue;
         }
-        peer_.take(arrival.counter);
+        peer_.Take(arrival.counter);
         lastContact_ = now;
         proven_ = true;
         if (arrival.kind == trunk::Kind::kAck) {
             trunk::AckBody ack;
-            if (trunk::ReadAck(arrival.rest, arrival.length, ack) == trunk::Refusal::kNone) encoder_.confirm(ack);
+            if (trunk::ReadAck(arrival.rest, arrival.length, ack) == trunk::Refusal::kNone) encoder_.Confirm(ack);
         } else if (arrival.kind == trunk::Kind::kKeys) {
             if (trunk::ReadKeys(arrival.rest, arrival.length) == trunk::Refusal::kNone) {
                 ++figures_.keyMessages;
@@ -113,7 +113,7 @@ void TrunkNear::Pump(double now, const std::function<void(const uint8_t*, int)>&
 }
 
 void TrunkNear::Tick(double now) {
-    if (encoder_.gathering() && now - gatheringSince_ > kLongestUpdate) FlushUpdate();
+    if (encoder_.Gathering() && now - gatheringSince_ > kLongestUpdate) FlushUpdate();
     if (serving_ && !PeerLive(now)) {
         events_.Say("trunk: far end %s timed out (nothing for %.0f s)", figures_.peer.c_str(), kSilenceSeconds);
         figures_.peer.clear();

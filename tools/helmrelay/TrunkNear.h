@@ -35,7 +35,7 @@ public:
 private:
     void FlushUpdate();
     void SendBodies();
-    bool PeerLive(double now) const { return peer_.known() && now - lastContact_ <= kSilenceSeconds; }
+    bool PeerLive(double now) const { return peer_.Known() && now - lastContact_ <= kSilenceSeconds; }
     void TakeHello(const Arrival& arrival, double now);
 
     trunk::TrunkEncoder encoder_;

@@ -28,46 +28,46 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, int32_t value) {
 
 }  // namespace
 
-void JunkDatagrams::fillRandom(std::vector<uint8_t>& bytes) {
-    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random_.next());
+void JunkDatagrams::FillRandom(std::vector<uint8_t>& bytes) {
+    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random_.Next());
 }
 
-std::vector<uint8_t> JunkDatagrams::next() { return next(static_cast<JunkKind>(below(kJunkKinds))); }
+std::vector<uint8_t> JunkDatagrams::Next() { return Next(static_cast<JunkKind>(Below(kJunkKinds))); }
 
-std::vector<uint8_t> JunkDatagrams::next(JunkKind kind) {
+std::vector<uint8_t> JunkDatagrams::Next(JunkKind kind) {
     std::vector<uint8_t> bytes;
     switch (kind) {
         case JunkKind::kTruncatedHeader:
-            bytes.resize(1 + below(sizeof(wire::Header) - 1));
-            fillRandom(bytes);
+            bytes.resize(1 + Below(sizeof(wire::Header) - 1));
+            FillRandom(bytes);
             break;
         case JunkKind::kUnknownType: {
-            bytes.resize(sizeof(wire::Header) + below(kLongestJunk));
-            fillRandom(bytes);
+            bytes.resize(sizeof(wire::Header) + Below(kLongestJunk));
+            FillRandom(bytes);
             // Types above the known range, or below it.
             const int32_t type =
-                below(2) == 0 ? 10 + static_cast<int32_t>(below(1u << 30)) : -7 - static_cast<int32_t>(below(1u << 30));
+                Below(2) == 0 ? 10 + static_cast<int32_t>(Below(1u << 30)) : -7 - static_cast<int32_t>(Below(1u << 30));
             Put(bytes, 0, type);
             break;
         }
         case JunkKind::kWrongSize: {
-            const int32_t type = kFixedSizeTypes[below(kFixedSizeTypeCount)];
-            uint32_t length = sizeof(wire::Header) + below(kLongestJunk);
+            const int32_t type = kFixedSizeTypes[Below(kFixedSizeTypeCount)];
+            uint32_t length = sizeof(wire::Header) + Below(kLongestJunk);
             if (length == SizeOfType(type)) ++length;
             bytes.resize(length);
-            fillRandom(bytes);
+            FillRandom(bytes);
             Put(bytes, 0, type);
             break;
         }
         case JunkKind::kBadTextLength: {
-            const uint32_t length = wire::kVesselStateFixedSize + below(kLongestJunk);
+            const uint32_t length = wire::kVesselStateFixedSize + Below(kLongestJunk);
             bytes.resize(length);
-            fillRandom(bytes);
+            FillRandom(bytes);
             Put(bytes, 0, wire::kVesselState);
             // Any text length but the one the datagram holds: some negative,
             // some past the largest, most merely wrong.
-            int32_t textLength = static_cast<int32_t>(random_.next());
-            if (below(2) == 0) textLength = static_cast<int32_t>(below(kLongestJunk));
+            int32_t textLength = static_cast<int32_t>(random_.Next());
+            if (Below(2) == 0) textLength = static_cast<int32_t>(Below(kLongestJunk));
             if (textLength == static_cast<int32_t>(length - wire::kVesselStateFixedSize)) ++textLength;
             Put(bytes, offsetof(wire::VesselStateRecord, textLength), textLength);
             break;

@@ -21,12 +21,12 @@ class JunkDatagrams {
 public:
     explicit JunkDatagrams(uint64_t seed) : random_(seed) {}
     // The next datagram, of the kind given or of a random kind.
-    std::vector<uint8_t> next();
-    std::vector<uint8_t> next(JunkKind kind);
+    std::vector<uint8_t> Next();
+    std::vector<uint8_t> Next(JunkKind kind);
 
 private:
-    uint32_t below(uint32_t bound) { return static_cast<uint32_t>(random_.next() % bound); }
-    void fillRandom(std::vector<uint8_t>& bytes);
+    uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(random_.Next() % bound); }
+    void FillRandom(std::vector<uint8_t>& bytes);
 
     faulttools::SplitMix64 random_;
 };

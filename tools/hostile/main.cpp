@@ -89,13 +89,13 @@ using hostile::SendTo;
 
 int RunJunk(const Options& o, UdpSocket& socket, Tally& tally) {
     hostile::JunkDatagrams junk(o.seed);
-    Paced(o, [&] { tally.Count(SendTo(socket, junk.next(), o.target)); });
+    Paced(o, [&] { tally.Count(SendTo(socket, junk.Next(), o.target)); });
     return 0;
 }
 
 int RunForge(const Options& o, UdpSocket& socket, Tally& tally) {
     faulttools::SplitMix64 random(o.seed);
-    int32_t seq = static_cast<int32_t>(random.next());
+    int32_t seq = static_cast<int32_t>(random.Next());
     int turn = 0;
     Paced(o, [&] {
         std::vector<uint8_t> bytes;

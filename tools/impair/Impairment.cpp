@@ -66,10 +66,10 @@ std::string DescribeLinkSettings(const LinkSettings& s) {
 
 LinkImpairment::LinkImpairment(const LinkSettings& settings, uint64_t seed) : settings_(settings), random_(seed) {}
 
-double LinkImpairment::delaySeconds() {
+double LinkImpairment::DelaySeconds() {
     double ms = settings_.delayMs;
-    if (settings_.jitterMs > 0.0) ms += (2.0 * random_.uniform() - 1.0) * settings_.jitterMs;
-    if (settings_.reorderPercent > 0.0 && random_.uniform() * 100.0 < settings_.reorderPercent) {
+    if (settings_.jitterMs > 0.0) ms += (2.0 * random_.Uniform() - 1.0) * settings_.jitterMs;
+    if (settings_.reorderPercent > 0.0 && random_.Uniform() * 100.0 < settings_.reorderPercent) {
         ms += settings_.reorderExtraMs;
         ++counts_.reordered;
     }
@@ -78,19 +78,19 @@ double LinkImpairment::delaySeconds() {
     return ms / 1000.0;
 }
 
-std::vector<double> LinkImpairment::schedule(double now) {
+std::vector<double> LinkImpairment::Schedule(double now) {
     ++counts_.received;
-    const bool lost = random_.uniform() * 100.0 < settings_.lossPercent;
-    const bool doubled = random_.uniform() * 100.0 < settings_.duplicatePercent;
+    const bool lost = random_.Uniform() * 100.0 < settings_.lossPercent;
+    const bool doubled = random_.Uniform() * 100.0 < settings_.duplicatePercent;
     std::vector<double> departures;
     if (lost) {
         ++counts_.dropped;
         return departures;
     }
-    departures.push_back(now + delaySeconds());
+    departures.push_back(now + DelaySeconds());
     if (doubled) {
         ++counts_.duplicated;
-        departures.push_back(now + delaySeconds());
+        departures.push_back(now + DelaySeconds());
     }
     return departures;
 }

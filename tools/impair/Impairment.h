@@ -44,14 +44,14 @@ public:
 
     // The times at which the copies of a datagram that arrived at `now`
     // leave: none when it is lost, two when it is duplicated. Counts it.
-    std::vector<double> schedule(double now);
+    std::vector<double> Schedule(double now);
 
-    const LinkSettings& settings() const { return settings_; }
-    LinkCounts& counts() { return counts_; }
-    const LinkCounts& counts() const { return counts_; }
+    const LinkSettings& Settings() const { return settings_; }
+    LinkCounts& Counts() { return counts_; }
+    const LinkCounts& Counts() const { return counts_; }
 
 private:
-    double delaySeconds();
+    double DelaySeconds();
 
     LinkSettings settings_;
     faulttools::SplitMix64 random_;

@@ -22,20 +22,20 @@ constexpr double kLongestPoll = 0.05;
 volatile std::sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
-uint64_t DownSeed(uint64_t seed) { return faulttools::SplitMix64(seed ^ 0xD0D0D0D0D0D0D0D0ull).next(); }
+uint64_t DownSeed(uint64_t seed) { return faulttools::SplitMix64(seed ^ 0xD0D0D0D0D0D0D0D0ull).Next(); }
 
 bool SameAddress(const sockaddr_in& a, const sockaddr_in& b) {
     return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
 
 void AppendCounts(std::string& out, const char* name, const LinkImpairment& link) {
-    const LinkCounts& c = link.counts();
+    const LinkCounts& c = link.Counts();
     char text[512];
     std::snprintf(text, sizeof text,
                   "\"%s\":{\"settings\":\"%s\",\"received\":%llu,\"dropped\":%llu,\"duplicated\":%llu,"
                   "\"reordered\":%llu,\"delayed\":%llu,\"sent\":%llu,\"overflow\":%llu,\"unsent\":%llu,"
                   "\"send_errors\":%llu}",
-                  name, DescribeLinkSettings(link.settings()).c_str(), static_cast<unsigned long long>(c.received),
+                  name, DescribeLinkSettings(link.Settings()).c_str(), static_cast<unsigned long long>(c.received),
                   static_cast<unsigned long long>(c.dropped), static_cast<unsigned long long>(c.duplicated),
                   static_cast<unsigned long long>(c.reordered), static_cast<unsigned long long>(c.delayed),
                   static_cast<unsigned long long>(c.sent), static_cast<unsigned long long>(c.overflow),
@@ -75,14 +75,14 @@ ImpairmentRelay::Peer* ImpairmentRelay::PeerFor(const sockaddr_in& slave) {
 void ImpairmentRelay::Admit(Direction direction, UdpSocket& from, const sockaddr_in& to, const uint8_t* data,
                             size_t length) {
     LinkImpairment& link = links_[direction];
-    for (double due : link.schedule(faulttools::MonotonicSeconds())) {
+    for (double due : link.Schedule(faulttools::MonotonicSeconds())) {
         PendingDatagram datagram;
         datagram.due = due;
         datagram.direction = direction;
         datagram.socket = &from;
         datagram.to = to;
         datagram.bytes.assign(data, data + length);
-        if (!pending_.Push(std::move(datagram))) ++link.counts().overflow;
+        if (!pending_.Push(std::move(datagram))) ++link.Counts().overflow;
     }
 }
 
@@ -114,7 +114,7 @@ void ImpairmentRelay::ReadSocket(UdpSocket& socket, Direction direction, const P
 void ImpairmentRelay::SendDue(double now) {
     while (!pending_.Empty() && pending_.NextDue() <= now) {
         PendingDatagram datagram = pending_.Pop();
-        LinkCounts& counts = links_[datagram.direction].counts();
+        LinkCounts& counts = links_[datagram.direction].Counts();
         const SocketTransfer sent =
             datagram.socket->SendTo(datagram.bytes.data(), static_cast<int>(datagram.bytes.size()), datagram.to);
         if (sent.outcome != SocketOutcome::kDone) {
@@ -129,7 +129,7 @@ void ImpairmentRelay::SendDue(double now) {
 void ImpairmentRelay::WatchUpdate(const PendingDatagram& datagram, double now) {
     for (Peer& peer : peers_) {
         if (!SameAddress(peer.slave, datagram.to)) continue;
-        if (peer.updates.sent(datagram.bytes.data(), datagram.bytes.size(), now) && peer.updates.wholeUpdates() == 1) {
+        if (peer.updates.Sent(datagram.bytes.data(), datagram.bytes.size(), now) && peer.updates.WholeUpdates() == 1) {
             peer.firstUpdateWall = faulttools::WallSeconds();
             std::printf("first update to %s at %.3f\n", faulttools::FormatEndpoint(peer.slave).c_str(),
                         peer.firstUpdateWall);
@@ -172,7 +172,7 @@ int ImpairmentRelay::Run() {
             if (waiting[i].readable) ReadSocket(*peers_[i - 1].upstream, kDown, &peers_[i - 1]);
     }
     while (!pending_.Empty()) {
-        ++links_[pending_.Pop().direction].counts().unsent;
+        ++links_[pending_.Pop().direction].Counts().unsent;
     }
     return 0;
 }
@@ -191,8 +191,8 @@ std::string ImpairmentRelay::StatisticsJson() const {
                       "%s{\"slave\":\"%s\",\"upstream_port\":%u,\"first_seen\":%.3f,\"first_update\":%.3f,"
                       "\"whole_updates\":%llu,\"longest_wait\":%.3f}",
                       i > 0 ? "," : "", faulttools::FormatEndpoint(p.slave).c_str(), faulttools::BoundPort(*p.upstream),
-                      p.firstSeenWall, p.firstUpdateWall, static_cast<unsigned long long>(p.updates.wholeUpdates()),
-                      p.updates.longestWait());
+                      p.firstSeenWall, p.firstUpdateWall, static_cast<unsigned long long>(p.updates.WholeUpdates()),
+                      p.updates.LongestWait());
         out += entry;
     }
     return out + "]}";

@@ -16,7 +16,7 @@ class UpdateWatch {
 public:
     // One datagram sent to the slave at `now` (seconds, any clock); true
     // when it completed a whole update.
-    bool sent(const uint8_t* datagram, size_t length, double now) {
+    bool Sent(const uint8_t* datagram, size_t length, double now) {
         lastSent_ = now;
         if (length < sizeof(wire::Header)) return false;
         wire::Header header;
@@ -40,11 +40,11 @@ public:
         return true;
     }
 
-    uint64_t wholeUpdates() const { return whole_; }
-    double firstWhole() const { return first_; }
+    uint64_t WholeUpdates() const { return whole_; }
+    double FirstWhole() const { return first_; }
     // Between two whole updates, or from the last one to the last datagram
     // sent (a slave cut off still receives the answers to its Hellos).
-    double longestWait() const {
+    double LongestWait() const {
         if (whole_ == 0) return 0.0;
         return lastSent_ - last_ > longest_ ? lastSent_ - last_ : longest_;
     }

@@ -47,11 +47,11 @@ std::string JsonArray(const std::vector<std::string>& values, const std::string&
     return text + "\n" + indent + "]";
 }
 
-JsonMembers& JsonMembers::add(const char* key, const std::string& json) {
+JsonMembers& JsonMembers::Add(const char* key, const std::string& json) {
     text_ += (text_.empty() ? "" : ",\n") + indent_ + JsonString(key) + ": " + json;
     return *this;
 }
 
-std::string JsonMembers::object(const std::string& closingIndent) const {
+std::string JsonMembers::Object(const std::string& closingIndent) const {
     return "{\n" + text_ + "\n" + closingIndent + "}";
 }

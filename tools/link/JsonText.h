@@ -11,7 +11,7 @@
 std::string JsonString(const std::string& text);
 std::string JsonNumber(double value);
 std::string JsonInteger(int64_t value);
-// An object's text (as JsonMembers::object makes it) placed as a member
+// An object's text (as JsonMembers::Object makes it) placed as a member
 // value one level deeper: every line after the first indented by `indent`.
 std::string JsonNested(const std::string& object, const std::string& indent);
 
@@ -23,8 +23,8 @@ std::string JsonArray(const std::vector<std::string>& values, const std::string&
 class JsonMembers {
 public:
     explicit JsonMembers(std::string indent) : indent_(std::move(indent)) {}
-    JsonMembers& add(const char* key, const std::string& json);
-    std::string object(const std::string& closingIndent) const;
+    JsonMembers& Add(const char* key, const std::string& json);
+    std::string Object(const std::string& closingIndent) const;
 
 private:
     std::string indent_;

@@ -12,12 +12,12 @@ int64_t Ahead(int32_t newer, int32_t older) {
 
 }  // namespace
 
-LinkTally::Take LinkTally::take(int32_t seq, int32_t type, int length, double now) {
+LinkTally::Verdict LinkTally::Take(int32_t seq, int32_t type, int length, double now) {
     if (firstMessageTime_ < 0.0) firstMessageTime_ = now;
     lastMessageTime_ = now;
     ++totals_.datagrams;
     totals_.bytes += length;
-    forgetBefore(now);
+    ForgetBefore(now);
 
     // The slave's rule of what is taken in, and of a master numbering afresh.
     const MasterTakeIn::Outcome taken = takeIn_.Take(seq, type, now);
@@ -28,13 +28,13 @@ LinkTally::Take LinkTally::take(int32_t seq, int32_t type, int length, double no
     switch (taken.verdict) {
         case MasterTakeIn::Verdict::kDuplicate:
             ++totals_.duplicates;
-            return Take::kDuplicate;
+            return Verdict::kDuplicate;
         case MasterTakeIn::Verdict::kTooOld:
             ++totals_.tooOld;
-            return Take::kTooOld;
+            return Verdict::kTooOld;
         case MasterTakeIn::Verdict::kLate:
-            countNumber(taken);
-            return Take::kLate;
+            CountNumber(taken);
+            return Verdict::kLate;
         case MasterTakeIn::Verdict::kFresh:
             break;
         case MasterTakeIn::Verdict::kForeign:
@@ -42,12 +42,12 @@ LinkTally::Take LinkTally::take(int32_t seq, int32_t type, int length, double no
             // Screened out before a number is judged (MasterSubscription).
             break;
     }
-    countNumber(taken);
-    countUpdate(seq, type, length, now);
-    return Take::kFresh;
+    CountNumber(taken);
+    CountUpdate(seq, type, length, now);
+    return Verdict::kFresh;
 }
 
-void LinkTally::countNumber(const MasterTakeIn::Outcome& taken) {
+void LinkTally::CountNumber(const MasterTakeIn::Outcome& taken) {
     if (taken.first) {
         ++numbersSpanned_;
     } else if (taken.fillsGap) {
@@ -60,7 +60,7 @@ void LinkTally::countNumber(const MasterTakeIn::Outcome& taken) {
     }
 }
 
-void LinkTally::countUpdate(int32_t seq, int32_t type, int length, double now) {
+void LinkTally::CountUpdate(int32_t seq, int32_t type, int length, double now) {
     if (type == wire::kStart) {
         if (lastStartTime_ >= 0.0) recentSpacings_.push_back({now, now - lastStartTime_});
         lastStartTime_ = now;
@@ -90,12 +90,12 @@ void LinkTally::countUpdate(int32_t seq, int32_t type, int length, double now) {
     open_ = false;
 }
 
-void LinkTally::forgetBefore(double now) {
+void LinkTally::ForgetBefore(double now) {
     while (!recentUpdates_.empty() && now - recentUpdates_.front().end > kRecentSeconds) recentUpdates_.pop_front();
     while (!recentSpacings_.empty() && now - recentSpacings_.front().at > kRecentSeconds) recentSpacings_.pop_front();
 }
 
-LinkFigures LinkTally::figures(double now) const {
+LinkFigures LinkTally::Figures(double now) const {
     LinkFigures f = totals_;
     if (numbersSpanned_ > 0) f.lostPercent = 100.0 * static_cast<double>(f.lost) / static_cast<double>(numbersSpanned_);
     if (lastMessageTime_ >= 0.0) f.secondsSinceLastMessage = now - lastMessageTime_;

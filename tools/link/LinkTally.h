@@ -35,7 +35,7 @@ class LinkTally {
 public:
     static constexpr double kRecentSeconds = 2.0;
 
-    enum class Take {
+    enum class Verdict {
         kFresh,      // new, of the newest update begun (or a key event): use it
         kLate,       // new, but of an update older than the newest begun
         kDuplicate,  // seen before
@@ -44,9 +44,9 @@ public:
 
     // One message of the master that passed the receive checks; `now` in
     // seconds on a steady clock.
-    Take take(int32_t seq, int32_t type, int length, double now);
+    Verdict Take(int32_t seq, int32_t type, int length, double now);
 
-    LinkFigures figures(double now) const;
+    LinkFigures Figures(double now) const;
 
 private:
     struct Update {
@@ -60,9 +60,9 @@ private:
         double seconds;
     };
 
-    void countNumber(const MasterTakeIn::Outcome& taken);
-    void countUpdate(int32_t seq, int32_t type, int length, double now);
-    void forgetBefore(double now);
+    void CountNumber(const MasterTakeIn::Outcome& taken);
+    void CountUpdate(int32_t seq, int32_t type, int length, double now);
+    void ForgetBefore(double now);
 
     MasterTakeIn takeIn_;
     double firstMessageTime_ = -1.0;

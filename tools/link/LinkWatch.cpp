@@ -21,22 +21,22 @@ void LinkWatch::Service(double now) {
 bool LinkWatch::OnMessage(const uint8_t* datagram, int length, double now) {
     wire::Header header;
     std::memcpy(&header, datagram, sizeof header);
-    const LinkTally::Take take = tally_.take(header.seq, header.type, length, now);
+    const LinkTally::Verdict take = tally_.Take(header.seq, header.type, length, now);
     lastTake_ = take;
-    if (take == LinkTally::Take::kFresh || take == LinkTally::Take::kLate) {
-        picture_.apply(datagram, length, take == LinkTally::Take::kFresh, now);
+    if (take == LinkTally::Verdict::kFresh || take == LinkTally::Verdict::kLate) {
+        picture_.Apply(datagram, length, take == LinkTally::Verdict::kFresh, now);
     }
-    return take == LinkTally::Take::kFresh;
+    return take == LinkTally::Verdict::kFresh;
 }
 
 LinkSnapshot LinkWatch::Snapshot(double now) const {
     LinkSnapshot s;
     s.master = AddressText(subscription_.Master());
     s.watchedSeconds = opened_ ? now - openedAt_ : 0.0;
-    s.link = tally_.figures(now);
+    s.link = tally_.Figures(now);
     s.ignored = subscription_.Ignored();
     s.acknowledgements = subscription_.Acknowledgements();
-    s.simulation = picture_.simulation();
-    s.vessels = picture_.vessels(now);
+    s.simulation = picture_.Simulation();
+    s.vessels = picture_.Vessels(now);
     return s;
 }

@@ -31,7 +31,7 @@ protected:
     bool OnMessage(const uint8_t* datagram, int length, double now) override;
     // How the message just passed to OnMessage was judged (a forwarder
     // passes on every new number, also those of an update already behind).
-    LinkTally::Take LastTake() const { return lastTake_; }
+    LinkTally::Verdict LastTake() const { return lastTake_; }
     // See MasterSubscription::SendToMaster.
     void SendToMaster(const uint8_t* message, int length) { subscription_.SendToMaster(message, length); }
 
@@ -41,5 +41,5 @@ private:
     MasterPicture picture_;
     double openedAt_ = 0.0;
     bool opened_ = false;
-    LinkTally::Take lastTake_ = LinkTally::Take::kFresh;
+    LinkTally::Verdict lastTake_ = LinkTally::Verdict::kFresh;
 };

@@ -52,7 +52,7 @@ MasterPicture::MasterPicture() : scratch_(new double[kScratchDoubles]) {}
 MasterPicture::~MasterPicture() = default;
 
 template <class Record>
-const Record& MasterPicture::copySafe(const uint8_t* datagram, int length) {
+const Record& MasterPicture::CopySafe(const uint8_t* datagram, int length) {
     static_assert(sizeof(Record) <= kScratchDoubles * sizeof(double), "scratch too small");
     std::memset(scratch_.get(), 0, sizeof(Record));
     Record* record = new (scratch_.get()) Record;
@@ -61,48 +61,48 @@ const Record& MasterPicture::copySafe(const uint8_t* datagram, int length) {
     return *record;
 }
 
-void MasterPicture::apply(const uint8_t* datagram, int length, bool fresh, double now) {
+void MasterPicture::Apply(const uint8_t* datagram, int length, bool fresh, double now) {
     if (datagram == nullptr || length < static_cast<int>(sizeof(wire::Header))) return;
     int32_t type;
     std::memcpy(&type, datagram, sizeof type);
     if (type == wire::kKeyboard) {
-        applyKeys(copySafe<wire::KeyboardRecord>(datagram, length));
+        ApplyKeys(CopySafe<wire::KeyboardRecord>(datagram, length));
         return;
     }
     if (!fresh) return;
     switch (type) {
         case wire::kStart: {
-            const wire::StartRecord& start = copySafe<wire::StartRecord>(datagram, length);
+            const wire::StartRecord& start = CopySafe<wire::StartRecord>(datagram, length);
             simulation_.known = true;
             simulation_.mjd = start.mjd;
             simulation_.timeAcceleration = start.timeAccel;
             simulation_.stepSeconds = start.simStep;
-            forgetGone(now);
+            ForgetGone(now);
             break;
         }
         case wire::kFocus:
-            simulation_.focus = wire::NameText(copySafe<wire::FocusRecord>(datagram, length).vesselName);
+            simulation_.focus = wire::NameText(CopySafe<wire::FocusRecord>(datagram, length).vesselName);
             break;
         case wire::kVessel:
-            applyStatus1(copySafe<wire::VesselRecord>(datagram, length), now);
+            ApplyStatus1(CopySafe<wire::VesselRecord>(datagram, length), now);
             break;
         case wire::kVessel2:
-            applyStatus2(copySafe<wire::Vessel2Record>(datagram, length), now);
+            ApplyStatus2(CopySafe<wire::Vessel2Record>(datagram, length), now);
             break;
         case wire::kVesselExtra:
-            markKind(copySafe<wire::VesselExtraRecord>(datagram, length).vesselName, kCarriesExtra, now);
+            MarkKind(CopySafe<wire::VesselExtraRecord>(datagram, length).vesselName, kCarriesExtra, now);
             break;
         case wire::kAirfoil:
-            markKind(copySafe<wire::AirfoilRecord>(datagram, length).vesselName, kCarriesAirfoil, now);
+            MarkKind(CopySafe<wire::AirfoilRecord>(datagram, length).vesselName, kCarriesAirfoil, now);
             break;
         case wire::kAnimation:
-            markKind(copySafe<wire::AnimationRecord>(datagram, length).vesselName, kCarriesAnimation, now);
+            MarkKind(CopySafe<wire::AnimationRecord>(datagram, length).vesselName, kCarriesAnimation, now);
             break;
         case wire::kVesselState:
-            markKind(copySafe<wire::VesselStateRecord>(datagram, length).vesselName, kCarriesText, now);
+            MarkKind(CopySafe<wire::VesselStateRecord>(datagram, length).vesselName, kCarriesText, now);
             break;
         case wire::kXR:
-            markKind(copySafe<wire::XRRecord>(datagram, length).vesselName, kCarriesXR, now);
+            MarkKind(CopySafe<wire::XRRecord>(datagram, length).vesselName, kCarriesXR, now);
             break;
         default:  // End, Hello, Ack: nothing to show
             break;
@@ -131,26 +131,26 @@ void FillRow(VesselRow& row, const Record& record, const Status& status, const c
 
 }  // namespace
 
-void MasterPicture::applyStatus1(const wire::VesselRecord& record, double now) {
+void MasterPicture::ApplyStatus1(const wire::VesselRecord& record, double now) {
     Vessel& vessel = vessels_[wire::NameText(record.vesselName)];
     FillRow(vessel.row, record, record.status, "<2");
     vessel.statusTime = now;
 }
 
-void MasterPicture::applyStatus2(const wire::Vessel2Record& record, double now) {
+void MasterPicture::ApplyStatus2(const wire::Vessel2Record& record, double now) {
     Vessel& vessel = vessels_[wire::NameText(record.vesselName)];
     FillRow(vessel.row, record, record.status2, "2-3");
     vessel.statusTime = now;
 }
 
-void MasterPicture::markKind(const wire::Name& vesselName, unsigned kind, double now) {
+void MasterPicture::MarkKind(const wire::Name& vesselName, unsigned kind, double now) {
     // Only vessels whose status arrived get a row: a kind alone says too little.
     auto found = vessels_.find(wire::NameText(vesselName));
     if (found == vessels_.end()) return;
     found->second.kindTimes[KindSlot(kind)] = now;
 }
 
-void MasterPicture::applyKeys(const wire::KeyboardRecord& record) {
+void MasterPicture::ApplyKeys(const wire::KeyboardRecord& record) {
     if (record.keyCount <= 0) return;
     auto found = vessels_.find(simulation_.focus);
     if (found == vessels_.end()) return;
@@ -159,13 +159,13 @@ void MasterPicture::applyKeys(const wire::KeyboardRecord& record) {
     if (keys.size() > kShownKeys) keys.erase(keys.begin(), keys.end() - kShownKeys);
 }
 
-void MasterPicture::forgetGone(double now) {
+void MasterPicture::ForgetGone(double now) {
     for (auto it = vessels_.begin(); it != vessels_.end();) {
         it = now - it->second.statusTime > kForgetSeconds ? vessels_.erase(it) : std::next(it);
     }
 }
 
-std::vector<VesselRow> MasterPicture::vessels(double now) const {
+std::vector<VesselRow> MasterPicture::Vessels(double now) const {
     std::vector<VesselRow> rows;
     for (const auto& entry : vessels_) {
         const Vessel& vessel = entry.second;

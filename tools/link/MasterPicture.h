@@ -58,11 +58,11 @@ public:
 
     // One message that passed the receive checks. States only when `fresh`
     // (not of an update older than one begun); keys always.
-    void apply(const uint8_t* datagram, int length, bool fresh, double now);
+    void Apply(const uint8_t* datagram, int length, bool fresh, double now);
 
-    const SimulationFacts& simulation() const { return simulation_; }
+    const SimulationFacts& Simulation() const { return simulation_; }
     // Vessels heard of lately, by name.
-    std::vector<VesselRow> vessels(double now) const;
+    std::vector<VesselRow> Vessels(double now) const;
 
 private:
     struct Vessel {
@@ -72,12 +72,12 @@ private:
     };
 
     template <class Record>
-    const Record& copySafe(const uint8_t* datagram, int length);
-    void applyStatus1(const wire::VesselRecord& record, double now);
-    void applyStatus2(const wire::Vessel2Record& record, double now);
-    void markKind(const wire::Name& vesselName, unsigned kind, double now);
-    void applyKeys(const wire::KeyboardRecord& record);
-    void forgetGone(double now);
+    const Record& CopySafe(const uint8_t* datagram, int length);
+    void ApplyStatus1(const wire::VesselRecord& record, double now);
+    void ApplyStatus2(const wire::Vessel2Record& record, double now);
+    void MarkKind(const wire::Name& vesselName, unsigned kind, double now);
+    void ApplyKeys(const wire::KeyboardRecord& record);
+    void ForgetGone(double now);
 
     SimulationFacts simulation_;
     std::map<std::string, Vessel> vessels_;

@@ -31,18 +31,18 @@ std::string Carries(unsigned carries) {
 
 std::string Vessel(const VesselRow& v) {
     JsonMembers m("      ");
-    m.add("name", JsonString(v.name))
-        .add("class", JsonString(v.className))
-        .add("interface", JsonString(v.interfaceVersion))
-        .add("body", JsonString(v.body))
-        .add("landed", v.landed ? "true" : "false")
-        .add("base", JsonString(v.base))
-        .add("altitude_m", v.altitudeKnown && !v.landed ? JsonNumber(v.altitude) : "null")
-        .add("distance_m", JsonNumber(v.distance))
-        .add("speed_m_s", JsonNumber(v.speed))
-        .add("carries", Carries(v.carries))
-        .add("last_keys", Keys(v.lastKeys));
-    return m.object("    ");
+    m.Add("name", JsonString(v.name))
+        .Add("class", JsonString(v.className))
+        .Add("interface", JsonString(v.interfaceVersion))
+        .Add("body", JsonString(v.body))
+        .Add("landed", v.landed ? "true" : "false")
+        .Add("base", JsonString(v.base))
+        .Add("altitude_m", v.altitudeKnown && !v.landed ? JsonNumber(v.altitude) : "null")
+        .Add("distance_m", JsonNumber(v.distance))
+        .Add("speed_m_s", JsonNumber(v.speed))
+        .Add("carries", Carries(v.carries))
+        .Add("last_keys", Keys(v.lastKeys));
+    return m.Object("    ");
 }
 
 }  // namespace
@@ -50,51 +50,51 @@ std::string Vessel(const VesselRow& v) {
 std::string SnapshotJson(const LinkSnapshot& s) {
     const LinkFigures& f = s.link;
     JsonMembers link("    ");
-    link.add("updates_per_second", JsonNumber(f.updatesPerSecond))
-        .add("datagrams_per_update", JsonNumber(f.datagramsPerUpdate))
-        .add("bytes_per_update", JsonNumber(f.bytesPerUpdate))
-        .add("spacing_ms", JsonNumber(f.spacingMs))
-        .add("jitter_ms", JsonNumber(f.jitterMs))
-        .add("datagrams", JsonInteger(f.datagrams))
-        .add("bytes", JsonInteger(f.bytes))
-        .add("updates", JsonInteger(f.updates))
-        .add("incomplete_updates", JsonInteger(f.incompleteUpdates))
-        .add("lost", JsonInteger(f.lost))
-        .add("lost_percent", JsonNumber(f.lostPercent))
-        .add("duplicates", JsonInteger(f.duplicates))
-        .add("reordered", JsonInteger(f.reordered))
-        .add("too_old", JsonInteger(f.tooOld))
-        .add("restarts", JsonInteger(f.restarts))
-        .add("seconds_since_last_message",
+    link.Add("updates_per_second", JsonNumber(f.updatesPerSecond))
+        .Add("datagrams_per_update", JsonNumber(f.datagramsPerUpdate))
+        .Add("bytes_per_update", JsonNumber(f.bytesPerUpdate))
+        .Add("spacing_ms", JsonNumber(f.spacingMs))
+        .Add("jitter_ms", JsonNumber(f.jitterMs))
+        .Add("datagrams", JsonInteger(f.datagrams))
+        .Add("bytes", JsonInteger(f.bytes))
+        .Add("updates", JsonInteger(f.updates))
+        .Add("incomplete_updates", JsonInteger(f.incompleteUpdates))
+        .Add("lost", JsonInteger(f.lost))
+        .Add("lost_percent", JsonNumber(f.lostPercent))
+        .Add("duplicates", JsonInteger(f.duplicates))
+        .Add("reordered", JsonInteger(f.reordered))
+        .Add("too_old", JsonInteger(f.tooOld))
+        .Add("restarts", JsonInteger(f.restarts))
+        .Add("seconds_since_last_message",
              f.secondsSinceLastMessage < 0.0 ? "null" : JsonNumber(f.secondsSinceLastMessage))
-        .add("acknowledgements", JsonInteger(s.acknowledgements));
+        .Add("acknowledgements", JsonInteger(s.acknowledgements));
 
     JsonMembers ignored("    ");
-    ignored.add("foreign", JsonInteger(s.ignored.foreign))
-        .add("not_messages", JsonInteger(s.ignored.notMessages))
-        .add("last_reason",
+    ignored.Add("foreign", JsonInteger(s.ignored.foreign))
+        .Add("not_messages", JsonInteger(s.ignored.notMessages))
+        .Add("last_reason",
              s.ignored.notMessages > 0 ? JsonString(wire::RejectionText(s.ignored.lastRejection)) : "null");
 
     std::string simulation = "null";
     if (s.simulation.known) {
         JsonMembers sim("    ");
-        sim.add("mjd", JsonNumber(s.simulation.mjd))
-            .add("date_utc", JsonString(MjdText(s.simulation.mjd)))
-            .add("time_acceleration", JsonNumber(s.simulation.timeAcceleration))
-            .add("step_s", JsonNumber(s.simulation.stepSeconds))
-            .add("focus", JsonString(s.simulation.focus));
-        simulation = sim.object("  ");
+        sim.Add("mjd", JsonNumber(s.simulation.mjd))
+            .Add("date_utc", JsonString(MjdText(s.simulation.mjd)))
+            .Add("time_acceleration", JsonNumber(s.simulation.timeAcceleration))
+            .Add("step_s", JsonNumber(s.simulation.stepSeconds))
+            .Add("focus", JsonString(s.simulation.focus));
+        simulation = sim.Object("  ");
     }
 
     std::vector<std::string> vessels;
     for (const VesselRow& v : s.vessels) vessels.push_back(Vessel(v));
 
     JsonMembers top("  ");
-    top.add("master", JsonString(s.master))
-        .add("watched_s", JsonNumber(s.watchedSeconds))
-        .add("link", link.object("  "))
-        .add("ignored", ignored.object("  "))
-        .add("simulation", simulation)
-        .add("vessels", JsonArray(vessels, "  "));
-    return top.object("") + "\n";
+    top.Add("master", JsonString(s.master))
+        .Add("watched_s", JsonNumber(s.watchedSeconds))
+        .Add("link", link.Object("  "))
+        .Add("ignored", ignored.Object("  "))
+        .Add("simulation", simulation)
+        .Add("vessels", JsonArray(vessels, "  "));
+    return top.Object("") + "\n";
 }

@@ -11,7 +11,7 @@ GroupCodec::~GroupCodec() {
     ZSTD_freeDCtx(expander_);
 }
 
-bool GroupCodec::compress(const uint8_t* raw, size_t length, std::vector<uint8_t>& out) {
+bool GroupCodec::Compress(const uint8_t* raw, size_t length, std::vector<uint8_t>& out) {
     out.resize(ZSTD_compressBound(length));
     const size_t size = ZSTD_compressCCtx(compressor_, out.data(), out.size(), raw, length, level_);
     if (ZSTD_isError(size)) return false;
@@ -19,7 +19,7 @@ bool GroupCodec::compress(const uint8_t* raw, size_t length, std::vector<uint8_t
     return true;
 }
 
-bool GroupCodec::expand(const uint8_t* packed, size_t length, size_t expected, std::vector<uint8_t>& out) {
+bool GroupCodec::Expand(const uint8_t* packed, size_t length, size_t expected, std::vector<uint8_t>& out) {
     out.resize(expected);
     // The frame is hostile: the output is bounded by `expected`, whatever it claims.
     const size_t size = ZSTD_decompressDCtx(expander_, out.data(), out.size(), packed, length);

@@ -19,9 +19,9 @@ public:
     GroupCodec& operator=(const GroupCodec&) = delete;
 
     // The compressed bytes replace `out`'s contents; false on failure.
-    bool compress(const uint8_t* raw, size_t length, std::vector<uint8_t>& out);
+    bool Compress(const uint8_t* raw, size_t length, std::vector<uint8_t>& out);
     // True when `packed` expands to exactly `expected` bytes, written to `out`.
-    bool expand(const uint8_t* packed, size_t length, size_t expected, std::vector<uint8_t>& out);
+    bool Expand(const uint8_t* packed, size_t length, size_t expected, std::vector<uint8_t>& out);
 
 private:
     int level_;

@@ -29,13 +29,13 @@ class KeptUpdates {
 public:
     KeptUpdates() : slots_(kKeptUpdates) {}
 
-    KeptUpdate& slot(uint32_t number) { return slots_[number % kKeptUpdates]; }
+    KeptUpdate& Slot(uint32_t number) { return slots_[number % kKeptUpdates]; }
     // The update of that number when it is kept whole, else null.
-    const KeptUpdate* whole(uint32_t number) const {
+    const KeptUpdate* Whole(uint32_t number) const {
         const KeptUpdate& kept = slots_[number % kKeptUpdates];
         return number != 0 && kept.number == number && kept.whole ? &kept : nullptr;
     }
-    void clear() {
+    void Clear() {
         for (KeptUpdate& kept : slots_) {
             kept.number = 0;
             kept.whole = false;

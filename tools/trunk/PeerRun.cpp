@@ -18,17 +18,17 @@ void SetBit(std::vector<uint64_t>& bits, uint64_t counter, bool on) {
 
 }  // namespace
 
-bool PeerRun::retired(uint64_t run) const { return std::find(retired_.begin(), retired_.end(), run) != retired_.end(); }
+bool PeerRun::Retired(uint64_t run) const { return std::find(retired_.begin(), retired_.end(), run) != retired_.end(); }
 
-bool PeerRun::fresh(uint64_t counter) const {
+bool PeerRun::Fresh(uint64_t counter) const {
     if (counter == 0) return false;
     if (newest_ == 0 || counter > newest_) return true;
     if (newest_ - counter >= kWindow) return false;
     return !Bit(seen_, counter);
 }
 
-void PeerRun::take(uint64_t counter) {
-    if (!fresh(counter)) return;
+void PeerRun::Take(uint64_t counter) {
+    if (!Fresh(counter)) return;
     if (newest_ == 0 || counter > newest_) {
         // Counters the window moves past are forgotten: their bits are cleared.
         const uint64_t from =
@@ -39,7 +39,7 @@ void PeerRun::take(uint64_t counter) {
     SetBit(seen_, counter, true);
 }
 
-void PeerRun::switchTo(uint64_t run) {
+void PeerRun::SwitchTo(uint64_t run) {
     if (run_ != 0) {
         retired_.push_back(run_);
         if (retired_.size() > kRetiredRuns) retired_.pop_front();

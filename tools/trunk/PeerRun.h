@@ -20,14 +20,14 @@ public:
 
     PeerRun() : seen_(kWindow / 64, 0) {}
 
-    uint64_t run() const { return run_; }
-    bool known() const { return run_ != 0; }
-    bool retired(uint64_t run) const;
+    uint64_t Run() const { return run_; }
+    bool Known() const { return run_ != 0; }
+    bool Retired(uint64_t run) const;
     // Whether this counter of the current run has not been taken yet.
-    bool fresh(uint64_t counter) const;
-    void take(uint64_t counter);
+    bool Fresh(uint64_t counter) const;
+    void Take(uint64_t counter);
     // A new current run; the one before it is retired.
-    void switchTo(uint64_t run);
+    void SwitchTo(uint64_t run);
 
 private:
     uint64_t run_ = 0;

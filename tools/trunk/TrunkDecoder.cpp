@@ -12,14 +12,14 @@ constexpr size_t kPartials = 4;
 
 TrunkDecoder::TrunkDecoder() : codec_(1), partials_(kPartials) {}
 
-void TrunkDecoder::reset() {
-    kept_.clear();
+void TrunkDecoder::Reset() {
+    kept_.Clear();
     for (Partial& partial : partials_) partial.update = 0;
     newestWhole_ = 0;
     acknowledge_ = false;
 }
 
-const Bytes* TrunkDecoder::gather(const DataBody& data) {
+const Bytes* TrunkDecoder::Gather(const DataBody& data) {
     Partial* partial = nullptr;
     for (Partial& p : partials_) {
         if (p.update == data.update && p.group == data.group && p.fragments == data.fragments) partial = &p;
@@ -43,21 +43,21 @@ const Bytes* TrunkDecoder::gather(const DataBody& data) {
     return &whole_;
 }
 
-TrunkDecoder::Outcome TrunkDecoder::take(const DataBody& data) {
+TrunkDecoder::Outcome TrunkDecoder::Take(const DataBody& data) {
     restoredCount_ = 0;
-    if (data.fragments == 1) return restore(data, data.chunk, static_cast<size_t>(data.chunkLength));
-    const Bytes* packed = gather(data);
+    if (data.fragments == 1) return Restore(data, data.chunk, static_cast<size_t>(data.chunkLength));
+    const Bytes* packed = Gather(data);
     if (packed == nullptr) return Outcome::kFragment;
-    return restore(data, packed->data(), packed->size());
+    return Restore(data, packed->data(), packed->size());
 }
 
-TrunkDecoder::Outcome TrunkDecoder::restore(const DataBody& data, const uint8_t* packed, size_t length) {
+TrunkDecoder::Outcome TrunkDecoder::Restore(const DataBody& data, const uint8_t* packed, size_t length) {
     const KeptUpdate* base = nullptr;
     if (data.baseline != 0) {
-        base = kept_.whole(data.baseline);
+        base = kept_.Whole(data.baseline);
         if (base == nullptr) return Outcome::kNoBaseline;
     }
-    if (!codec_.expand(packed, length, data.rawLength, raw_)) return Outcome::kCorrupt;
+    if (!codec_.Expand(packed, length, data.rawLength, raw_)) return Outcome::kCorrupt;
     if (ReadEntries(raw_.data(), static_cast<int>(raw_.size()), data.messages, data.firstMessage,
                     base != nullptr ? &base->messages : nullptr, base != nullptr ? base->count : 0,
                     entries_) != Refusal::kNone)
@@ -72,12 +72,12 @@ TrunkDecoder::Outcome TrunkDecoder::restore(const DataBody& data, const uint8_t*
                        old != nullptr ? static_cast<int>(old->size()) : 0, context, restored_[i].data());
     }
     restoredCount_ = static_cast<int>(entries_.size());
-    if (data.groups != 0) keep(data);
+    if (data.groups != 0) Keep(data);
     return Outcome::kRestored;
 }
 
-void TrunkDecoder::keep(const DataBody& data) {
-    KeptUpdate& update = kept_.slot(data.update);
+void TrunkDecoder::Keep(const DataBody& data) {
+    KeptUpdate& update = kept_.Slot(data.update);
     if (update.number != data.update) {
         // A slot holds the newest of its numbers; a group of an older one is only passed on.
         if (update.number != 0 && After(update.number, data.update)) return;
@@ -102,13 +102,13 @@ void TrunkDecoder::keep(const DataBody& data) {
     acknowledge_ = true;
 }
 
-bool TrunkDecoder::takeAcknowledgement(AckBody& ack) {
+bool TrunkDecoder::TakeAcknowledgement(AckBody& ack) {
     if (!acknowledge_) return false;
     acknowledge_ = false;
     ack.newest = newestWhole_;
     ack.earlier = 0;
     for (uint32_t i = 1; i <= 32; ++i) {
-        if (kept_.whole(newestWhole_ - i) != nullptr) ack.earlier |= 1u << (i - 1);
+        if (kept_.Whole(newestWhole_ - i) != nullptr) ack.earlier |= 1u << (i - 1);
     }
     return true;
 }

@@ -18,7 +18,7 @@ namespace trunk {
 class TrunkDecoder {
 public:
     enum class Outcome {
-        kRestored,    // restored() holds the group's messages
+        kRestored,    // Restored() holds the group's messages
         kFragment,    // kept until the group's other fragments come
         kNoBaseline,  // the baseline is not kept here (whole)
         kCorrupt,     // does not expand, or its entries fail the checks
@@ -26,18 +26,18 @@ public:
 
     TrunkDecoder();
 
-    Outcome take(const DataBody& data);
+    Outcome Take(const DataBody& data);
     // The messages of the last group restored, in order.
-    const std::vector<Bytes>& restored() const { return restored_; }
-    int restoredCount() const { return restoredCount_; }
+    const std::vector<Bytes>& Restored() const { return restored_; }
+    int RestoredCount() const { return restoredCount_; }
 
     // Set when an update became whole; what to acknowledge.
-    bool takeAcknowledgement(AckBody& ack);
+    bool TakeAcknowledgement(AckBody& ack);
 
-    int64_t wholeUpdates() const { return wholeUpdates_; }
+    int64_t WholeUpdates() const { return wholeUpdates_; }
 
     // A near end that started again numbers its updates afresh.
-    void reset();
+    void Reset();
 
 private:
     struct Partial {
@@ -48,9 +48,9 @@ private:
         std::vector<Bytes> chunks;
     };
     // The whole compressed group once all fragments are in; null before.
-    const Bytes* gather(const DataBody& data);
-    Outcome restore(const DataBody& data, const uint8_t* packed, size_t length);
-    void keep(const DataBody& data);
+    const Bytes* Gather(const DataBody& data);
+    Outcome Restore(const DataBody& data, const uint8_t* packed, size_t length);
+    void Keep(const DataBody& data);
 
     GroupCodec codec_;
     KeptUpdates kept_;

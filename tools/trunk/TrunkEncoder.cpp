@@ -19,18 +19,18 @@ uint32_t NextNumber(uint32_t number) { return number + 1 == 0 ? 1 : number + 1; 
 
 TrunkEncoder::TrunkEncoder(int level) : codec_(level) {}
 
-void TrunkEncoder::add(const uint8_t* message, int length) {
+void TrunkEncoder::Add(const uint8_t* message, int length) {
     if (incoming_.size() <= static_cast<size_t>(gathered_)) incoming_.emplace_back();
     incoming_[gathered_].assign(message, message + length);
     ++gathered_;
 }
 
-const KeptUpdate* TrunkEncoder::baseline(uint32_t number) const {
+const KeptUpdate* TrunkEncoder::Baseline(uint32_t number) const {
     if (confirmed_ == 0 || !After(number, confirmed_) || number - confirmed_ >= kBaselineReach) return nullptr;
-    return sent_.whole(confirmed_);
+    return sent_.Whole(confirmed_);
 }
 
-void TrunkEncoder::keep(KeptUpdate& update) {
+void TrunkEncoder::Keep(KeptUpdate& update) {
     update.keys.resize(update.count);
     update.byKey.clear();
     for (int i = 0; i < update.count; ++i) {
@@ -40,7 +40,7 @@ void TrunkEncoder::keep(KeptUpdate& update) {
     }
 }
 
-void TrunkEncoder::chooseReferences(const KeptUpdate& update, const KeptUpdate* base) {
+void TrunkEncoder::ChooseReferences(const KeptUpdate& update, const KeptUpdate* base) {
     references_.assign(update.count, kNoReference);
     if (base == nullptr) return;
     for (int i = 0; i < update.count; ++i) {
@@ -54,7 +54,7 @@ void TrunkEncoder::chooseReferences(const KeptUpdate& update, const KeptUpdate* 
     }
 }
 
-void TrunkEncoder::packGroup(const KeptUpdate& update, const KeptUpdate* base, int first, int count,
+void TrunkEncoder::PackGroup(const KeptUpdate& update, const KeptUpdate* base, int first, int count,
                              std::vector<Group>& groups) {
     const bool loose = &update == &loose_;
     raw_.clear();
@@ -74,19 +74,19 @@ void TrunkEncoder::packGroup(const KeptUpdate& update, const KeptUpdate* base, i
                      raw_.data() + at + kEntryHeaderSize);
     }
     Group group{first, count, static_cast<uint32_t>(raw_.size()), {}};
-    if (!codec_.compress(raw_.data(), raw_.size(), group.packed)) return;
+    if (!codec_.Compress(raw_.data(), raw_.size(), group.packed)) return;
     double& ratio = ratio_[base != nullptr ? 1 : 0];
     ratio = 0.8 * ratio + 0.2 * static_cast<double>(group.packed.size()) / static_cast<double>(raw_.size());
     if (group.packed.size() > static_cast<size_t>(kMaxChunk) && count > 1) {
         const int half = count / 2;
-        packGroup(update, base, first, half, groups);
-        packGroup(update, base, first + half, count - half, groups);
+        PackGroup(update, base, first, half, groups);
+        PackGroup(update, base, first + half, count - half, groups);
         return;
     }
     groups.push_back(std::move(group));
 }
 
-void TrunkEncoder::writeBodies(uint32_t number, uint32_t baselineNumber, uint16_t groupCount,
+void TrunkEncoder::WriteBodies(uint32_t number, uint32_t baselineNumber, uint16_t groupCount,
                                const std::vector<Group>& groups, bool loose, std::vector<Bytes>& bodies) {
     for (size_t g = 0; g < groups.size(); ++g) {
         const Group& group = groups[g];
@@ -115,22 +115,22 @@ void TrunkEncoder::writeBodies(uint32_t number, uint32_t baselineNumber, uint16_
     }
 }
 
-void TrunkEncoder::finishUpdate(std::vector<Bytes>& bodies) {
+void TrunkEncoder::FinishUpdate(std::vector<Bytes>& bodies) {
     if (gathered_ == 0) return;
     const uint32_t number = NextNumber(last_);
     last_ = number;
-    KeptUpdate& update = sent_.slot(number);
+    KeptUpdate& update = sent_.Slot(number);
     // The slot's old messages become the next gathering's buffers.
     update.messages.swap(incoming_);
     update.number = number;
     update.count = gathered_;
     update.whole = true;
     gathered_ = 0;
-    keep(update);
+    Keep(update);
     for (int i = 0; i < update.count; ++i) figures_.rawBytes += static_cast<int64_t>(update.messages[i].size());
 
-    const KeptUpdate* base = baseline(number);
-    chooseReferences(update, base);
+    const KeptUpdate* base = Baseline(number);
+    ChooseReferences(update, base);
     groups_.clear();
     const double ratio = ratio_[base != nullptr ? 1 : 0];
     const double planned = kPlannedFill * kMaxChunk;
@@ -147,37 +147,37 @@ void TrunkEncoder::finishUpdate(std::vector<Bytes>& bodies) {
         } while (i < update.count &&
                  estimate + static_cast<double>(update.messages[i].size() + kEntryHeaderSize) * ratio <= planned &&
                  raw + update.messages[i].size() + kEntryHeaderSize <= static_cast<size_t>(kMaxGroupBytes));
-        packGroup(update, base, first, i - first, groups_);
+        PackGroup(update, base, first, i - first, groups_);
     }
     ++figures_.updates;
     if (base == nullptr) ++figures_.withoutBaseline;
     figures_.lastBaselineAge = base != nullptr ? number - confirmed_ : 0;
-    writeBodies(number, base != nullptr ? confirmed_ : 0, static_cast<uint16_t>(groups_.size()), groups_, false,
+    WriteBodies(number, base != nullptr ? confirmed_ : 0, static_cast<uint16_t>(groups_.size()), groups_, false,
                 bodies);
 }
 
-void TrunkEncoder::encodeLoose(const uint8_t* message, int length, std::vector<Bytes>& bodies) {
+void TrunkEncoder::EncodeLoose(const uint8_t* message, int length, std::vector<Bytes>& bodies) {
     // Numbered as the update to come, which no baseline can be.
     const uint32_t number = NextNumber(last_);
     if (loose_.messages.empty()) loose_.messages.emplace_back();
     loose_.messages[0].assign(message, message + length);
     loose_.count = 1;
-    keep(loose_);
+    Keep(loose_);
     figures_.rawBytes += length;
-    const KeptUpdate* base = baseline(number);
-    chooseReferences(loose_, base);
+    const KeptUpdate* base = Baseline(number);
+    ChooseReferences(loose_, base);
     groups_.clear();
-    packGroup(loose_, base, 0, 1, groups_);
-    writeBodies(number, base != nullptr ? confirmed_ : 0, 0, groups_, true, bodies);
+    PackGroup(loose_, base, 0, 1, groups_);
+    WriteBodies(number, base != nullptr ? confirmed_ : 0, 0, groups_, true, bodies);
 }
 
-void TrunkEncoder::confirm(const AckBody& ack) {
+void TrunkEncoder::Confirm(const AckBody& ack) {
     // Only what this end sent and still keeps can become a baseline.
     uint32_t newest = 0;
     for (uint32_t i = 0; i <= 32 && newest == 0; ++i) {
         const bool restored = i == 0 || (ack.earlier & (1u << (i - 1))) != 0;
         const uint32_t number = ack.newest - i;
-        if (restored && number != 0 && sent_.whole(number) != nullptr && !After(number, last_)) newest = number;
+        if (restored && number != 0 && sent_.Whole(number) != nullptr && !After(number, last_)) newest = number;
     }
     if (newest != 0 && (confirmed_ == 0 || After(newest, confirmed_))) confirmed_ = newest;
 }

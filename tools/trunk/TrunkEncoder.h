@@ -31,22 +31,22 @@ public:
     explicit TrunkEncoder(int level = kDefaultLevel);
 
     // A message of the update being gathered.
-    void add(const uint8_t* message, int length);
-    bool gathering() const { return gathered_ > 0; }
-    int gathered() const { return gathered_; }
+    void Add(const uint8_t* message, int length);
+    bool Gathering() const { return gathered_ > 0; }
+    int Gathered() const { return gathered_; }
     // The gathered messages as the next update: its data bodies (without
     // the echo) appended to `bodies`.
-    void finishUpdate(std::vector<Bytes>& bodies);
+    void FinishUpdate(std::vector<Bytes>& bodies);
     // A message that belongs to no update still gathered (one that came
     // late): its own group, against the same baseline.
-    void encodeLoose(const uint8_t* message, int length, std::vector<Bytes>& bodies);
+    void EncodeLoose(const uint8_t* message, int length, std::vector<Bytes>& bodies);
 
     // The far end restored these updates whole.
-    void confirm(const AckBody& ack);
+    void Confirm(const AckBody& ack);
     // Another far end, or one that started again: nothing is confirmed.
-    void forgetConfirmations() { confirmed_ = 0; }
+    void ForgetConfirmations() { confirmed_ = 0; }
 
-    const Figures& figures() const { return figures_; }
+    const Figures& Counts() const { return figures_; }
 
 private:
     struct Group {
@@ -55,13 +55,13 @@ private:
         uint32_t rawLength;
         Bytes packed;
     };
-    const KeptUpdate* baseline(uint32_t number) const;
-    void chooseReferences(const KeptUpdate& update, const KeptUpdate* base);
+    const KeptUpdate* Baseline(uint32_t number) const;
+    void ChooseReferences(const KeptUpdate& update, const KeptUpdate* base);
     // Residuals of messages [first, first + count) of `update`, compressed; split when too large.
-    void packGroup(const KeptUpdate& update, const KeptUpdate* base, int first, int count, std::vector<Group>& groups);
-    void writeBodies(uint32_t number, uint32_t baseline, uint16_t groupCount, const std::vector<Group>& groups,
+    void PackGroup(const KeptUpdate& update, const KeptUpdate* base, int first, int count, std::vector<Group>& groups);
+    void WriteBodies(uint32_t number, uint32_t baseline, uint16_t groupCount, const std::vector<Group>& groups,
                      bool loose, std::vector<Bytes>& bodies);
-    void keep(KeptUpdate& update);
+    void Keep(KeptUpdate& update);
 
     GroupCodec codec_;
     KeptUpdates sent_;

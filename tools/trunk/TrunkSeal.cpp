@@ -49,7 +49,7 @@ TrunkSeal::TrunkSeal() {
 
 TrunkSeal::~TrunkSeal() { sodium_memzero(key_, sizeof key_); }
 
-bool TrunkSeal::loadKeyFile(const std::string& path, std::string& error) {
+bool TrunkSeal::LoadKeyFile(const std::string& path, std::string& error) {
     std::ifstream in(path);
     if (!in) {
         error = "cannot read the trunk key file '" + path + "'";
@@ -73,17 +73,17 @@ bool TrunkSeal::loadKeyFile(const std::string& path, std::string& error) {
         error = "the trunk key file '" + path + "' does not hold a key of 64 hexadecimal digits";
         return false;
     }
-    useKey(key);
+    UseKey(key);
     sodium_memzero(key, sizeof key);
     return true;
 }
 
-void TrunkSeal::useKey(const uint8_t key[kKeySize]) {
+void TrunkSeal::UseKey(const uint8_t key[kKeySize]) {
     std::memcpy(key_, key, kKeySize);
     sealed_ = true;
 }
 
-void TrunkSeal::seal(Kind kind, uint64_t run, uint64_t counter, const uint8_t* body, int length,
+void TrunkSeal::Seal(Kind kind, uint64_t run, uint64_t counter, const uint8_t* body, int length,
                      Bytes& datagram) const {
     const int bodyLength = length + (sealed_ ? kTagSize : 0);
     datagram.resize(kClearHeaderSize + bodyLength);
@@ -99,7 +99,7 @@ void TrunkSeal::seal(Kind kind, uint64_t run, uint64_t counter, const uint8_t* b
                                                datagram.data(), kClearHeaderSize, nullptr, nonce, key_);
 }
 
-bool TrunkSeal::open(const uint8_t* datagram, int length, const ClearHeader& header, Bytes& body) const {
+bool TrunkSeal::Open(const uint8_t* datagram, int length, const ClearHeader& header, Bytes& body) const {
     const uint8_t* sealedBody = datagram + kClearHeaderSize;
     const int sealedLength = length - kClearHeaderSize;
     if (!sealed_) {

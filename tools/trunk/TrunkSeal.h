@@ -23,16 +23,16 @@ public:
 
     // The key from a file: 64 hexadecimal digits (blanks and line ends
     // around them allowed). False with a sentence in `error`.
-    bool loadKeyFile(const std::string& path, std::string& error);
-    void useKey(const uint8_t key[kKeySize]);
-    void useNoKey() { sealed_ = false; }
-    bool sealed() const { return sealed_; }
+    bool LoadKeyFile(const std::string& path, std::string& error);
+    void UseKey(const uint8_t key[kKeySize]);
+    void UseNoKey() { sealed_ = false; }
+    bool Sealed() const { return sealed_; }
 
     // The whole datagram (clear header, body, tag) into `datagram`.
-    void seal(Kind kind, uint64_t run, uint64_t counter, const uint8_t* body, int length, Bytes& datagram) const;
+    void Seal(Kind kind, uint64_t run, uint64_t counter, const uint8_t* body, int length, Bytes& datagram) const;
     // The body of a datagram whose clear header has been read; false when
     // it does not authenticate under the key.
-    bool open(const uint8_t* datagram, int length, const ClearHeader& header, Bytes& body) const;
+    bool Open(const uint8_t* datagram, int length, const ClearHeader& header, Bytes& body) const;
 
     // A fresh random run for this process.
     static uint64_t NewRun();
