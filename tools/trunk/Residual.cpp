@@ -163,6 +163,23 @@ bool SameShape(const uint8_t* message, int length, const uint8_t* base, int base
     return baseLength == length && TypeOf(base) == TypeOf(message);
 }
 
+// The date and the position, predicted from `message` (its type, velocity
+// and number already in place) and `base`: `to` gets `from` XORed with the
+// prediction. One way it makes a residual, the other way it restores.
+void XorPredicted(const uint8_t* message, int length, const uint8_t* base, int baseLength, GroupContext& context,
+                  const uint8_t* from, uint8_t* to) {
+    const int32_t type = TypeOf(message);
+    uint64_t predicted = 0;
+    if (Dated(type, length) && PredictedDate(context, base, baseLength, predicted))
+        XorBits(to + kDateAt, from + kDateAt, predicted);
+    int position = 0, velocity = 0;
+    if (MotionFields(type, length, position, velocity) && SameShape(message, length, base, baseLength)) {
+        uint64_t bits[3];
+        PredictedPosition(message, base, position, velocity, bits);
+        for (int i = 0; i < 3; ++i) XorBits(to + position + 8 * i, from + position + 8 * i, bits[i]);
+    }
+}
+
 }  // namespace
 
 void MakeResidual(const uint8_t* message, int length, const uint8_t* base, int baseLength, GroupContext& context,
@@ -173,16 +190,7 @@ void MakeResidual(const uint8_t* message, int length, const uint8_t* base, int b
     const int32_t difference = static_cast<int32_t>(static_cast<uint32_t>(seq) -
                                                     static_cast<uint32_t>(PredictedSeq(context, base, baseLength)));
     std::memcpy(residual + kSeqAt, &difference, sizeof difference);
-    const int32_t type = TypeOf(message);
-    uint64_t predicted = 0;
-    if (Dated(type, length) && PredictedDate(context, base, baseLength, predicted))
-        XorBits(residual + kDateAt, message + kDateAt, predicted);
-    int position = 0, velocity = 0;
-    if (MotionFields(type, length, position, velocity) && SameShape(message, length, base, baseLength)) {
-        uint64_t bits[3];
-        PredictedPosition(message, base, position, velocity, bits);
-        for (int i = 0; i < 3; ++i) XorBits(residual + position + 8 * i, message + position + 8 * i, bits[i]);
-    }
+    XorPredicted(message, length, base, baseLength, context, message, residual);
     Remember(message, length, context);
 }
 
@@ -196,16 +204,7 @@ void RestoreMessage(const uint8_t* residual, int length, const uint8_t* base, in
     const int32_t seq = static_cast<int32_t>(static_cast<uint32_t>(difference) +
                                              static_cast<uint32_t>(PredictedSeq(context, base, baseLength)));
     std::memcpy(message + kSeqAt, &seq, sizeof seq);
-    const int32_t type = TypeOf(message);
-    uint64_t predicted = 0;
-    if (Dated(type, length) && PredictedDate(context, base, baseLength, predicted))
-        XorBits(message + kDateAt, residual + kDateAt, predicted);
-    int position = 0, velocity = 0;
-    if (MotionFields(type, length, position, velocity) && SameShape(message, length, base, baseLength)) {
-        uint64_t bits[3];
-        PredictedPosition(message, base, position, velocity, bits);
-        for (int i = 0; i < 3; ++i) XorBits(message + position + 8 * i, residual + position + 8 * i, bits[i]);
-    }
+    XorPredicted(message, length, base, baseLength, context, residual, message);
     Remember(message, length, context);
 }
 
