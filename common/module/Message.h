@@ -66,7 +66,6 @@ public:
     // terminated) before anything reads it.
     void TakeIn(const uint8_t* datagram, int length);
 
-protected:
     // For sending: the whole record zeroed, then the type.
     RecordMessage();
     // From a received datagram, as TakeIn.
@@ -78,32 +77,27 @@ private:
 
 class HelloMessage : public RecordMessage<wire::HeaderRecord, wire::kHello> {
 public:
-    HelloMessage() = default;
-    HelloMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class AckMessage : public RecordMessage<wire::HeaderRecord, wire::kAck> {
 public:
-    AckMessage() = default;
-    AckMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class EndMessage : public RecordMessage<wire::HeaderRecord, wire::kEnd> {
 public:
-    EndMessage() = default;
-    EndMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class StartMessage : public RecordMessage<wire::StartRecord, wire::kStart> {
 public:
-    StartMessage() = default;
-    StartMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class FocusMessage : public RecordMessage<wire::FocusRecord, wire::kFocus> {
 public:
-    FocusMessage() = default;
-    FocusMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class VesselMessage : public RecordMessage<wire::VesselRecord, wire::kVessel> {
@@ -139,7 +133,7 @@ class AirfoilMessage : public RecordMessage<wire::AirfoilRecord, wire::kAirfoil>
 public:
     AirfoilMessage() = default;
     explicit AirfoilMessage(OBJHANDLE vessel);
-    AirfoilMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class XRMessage : public RecordMessage<wire::XRRecord, wire::kXR> {
@@ -159,7 +153,7 @@ class VesselStateMessage : public RecordMessage<wire::VesselStateRecord, wire::k
 public:
     VesselStateMessage() = default;
     explicit VesselStateMessage(OBJHANDLE vessel);
-    VesselStateMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 
     // How the capture went (not transmitted): only a done capture is sent.
     enum class TextCapture { kDone, kNoText, kFileUnavailable, kTooLong };
@@ -169,22 +163,21 @@ public:
 
 class KeyboardMessage : public RecordMessage<wire::KeyboardRecord, wire::kKeyboard> {
 public:
-    KeyboardMessage() = default;
-    KeyboardMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class VesselExtraMessage : public RecordMessage<wire::VesselExtraRecord, wire::kVesselExtra> {
 public:
     VesselExtraMessage() = default;
     explicit VesselExtraMessage(OBJHANDLE vessel);
-    VesselExtraMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 class AnimationMessage : public RecordMessage<wire::AnimationRecord, wire::kAnimation> {
 public:
     AnimationMessage() = default;
     explicit AnimationMessage(OBJHANDLE vessel);
-    AnimationMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r) {}
+    using RecordMessage::RecordMessage;
 };
 
 // ---- Transport ----
