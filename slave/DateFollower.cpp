@@ -16,15 +16,21 @@ bool DateFollower::BeyondCarry(double offset, double timeAccel) {
     return !(std::fabs(offset) <= kMaxCarry * AccelerationScale(timeAccel));
 }
 
+void DateFollower::DropOldest() {
+    first_ = (first_ + 1) % kMaxSamples;
+    --count_;
+}
+
 bool DateFollower::Follow(double now, double offset, double timeAccel) {
-    while (!recent_.empty() && (now - recent_.front().time > kWindow || now < recent_.front().time))
-        recent_.pop_front();
-    recent_.push_back(Sample{now, offset});
+    while (count_ > 0 && (now - Recent(0).time > kWindow || now < Recent(0).time)) DropOldest();
+    if (count_ == kMaxSamples) DropOldest();
+    Recent(count_++) = Sample{now, offset};
 
     bool follow = FarOff(offset, timeAccel);
     if (!follow && std::fabs(offset) > kTolerance) {
         follow = true;
-        for (const Sample& sample : recent_) {
+        for (size_t i = 0; i < count_; ++i) {
+            const Sample& sample = Recent(i);
             if (!(std::fabs(sample.offset) > kTolerance) || (sample.offset > 0) != (offset > 0)) {
                 follow = false;
                 break;
@@ -32,7 +38,7 @@ bool DateFollower::Follow(double now, double offset, double timeAccel) {
         }
     }
     if (follow) {
-        for (Sample& sample : recent_) sample.offset -= offset;
+        for (size_t i = 0; i < count_; ++i) Recent(i).offset -= offset;
     }
     return follow;
 }

@@ -10,7 +10,8 @@
 // once.
 #pragma once
 
-#include <deque>
+#include <array>
+#include <cstddef>
 
 class DateFollower {
 public:
@@ -37,10 +38,20 @@ public:
     static bool BeyondCarry(double offset, double timeAccel);
     static constexpr double kMaxCarry = 10.0;  // seconds of simulation per unit of time acceleration
 
+    // Offsets kept at most: a second of StartMessages at any rate a master
+    // sends (it caps its own at far less); a flood of them keeps the newest.
+    // A fixed ring, so that following costs no heap once running.
+    static constexpr size_t kMaxSamples = 256;
+
 private:
     struct Sample {
         double time;
         double offset;
     };
-    std::deque<Sample> recent_;
+    Sample& Recent(size_t i) { return recent_[(first_ + i) % kMaxSamples]; }
+    void DropOldest();
+
+    std::array<Sample, kMaxSamples> recent_{};
+    size_t first_ = 0;
+    size_t count_ = 0;
 };

@@ -37,6 +37,16 @@ TEST(DateFollower, FarOffAtOnceSlightlyOffOnlyWhenASecondAgrees) {
     EXPECT_FALSE(follower.Follow(1.5, 5.0, 10.0)) << "under time acceleration, far off means more";
 }
 
+TEST(DateFollower, AFloodOfStartsKeepsTheNewestSecondsWorth) {
+    DateFollower follower;
+    const size_t n = DateFollower::kMaxSamples;
+    // An offset within the tolerance, then a ring's worth beyond it within
+    // the same second: the first holds them back until the ring drops it.
+    EXPECT_FALSE(follower.Follow(0.0, 0.0, 1.0));
+    for (size_t i = 1; i < n; ++i) EXPECT_FALSE(follower.Follow(i * 1e-4, 0.5, 1.0)) << i;
+    EXPECT_TRUE(follower.Follow(n * 1e-4, 0.5, 1.0));
+}
+
 TEST(DateFollower, StatesAreCarriedOverFollowedDistancesOnly) {
     EXPECT_FALSE(DateFollower::BeyondCarry(-2.0, 1.0)) << "a late state of a followed date";
     EXPECT_TRUE(DateFollower::BeyondCarry(86400.0, 1.0)) << "a state of a date not yet taken";
