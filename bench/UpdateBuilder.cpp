@@ -15,37 +15,37 @@ void Append(std::vector<Bytes>& datagrams, const Message& message) {
     if (size > 0) datagrams.emplace_back(message.payload(), message.payload() + size);
 }
 
-// The message of `kind` the master captures from `vessel`, or null when it
-// sends none for that vessel.
-std::unique_ptr<Message> Capture(Kind kind, OBJHANDLE vessel) {
+// The message of `kind` the master captures from `vessel`, if it sends one
+// for that vessel.
+void AppendCaptured(std::vector<Bytes>& datagrams, Kind kind, OBJHANDLE vessel) {
     switch (kind) {
-        case Kind::kState:
-            return std::unique_ptr<Message>(CaptureVesselMessage(vessel));
+        case Kind::kState: {
+            static StateCapture states;
+            if (const Message* state = states.Capture(vessel)) Append(datagrams, *state);
+            return;
+        }
         case Kind::kExtra:
-            return std::make_unique<VesselExtraMessage>(vessel);
+            return Append(datagrams, VesselExtraMessage(vessel));
         case Kind::kAirfoil:
-            return std::make_unique<AirfoilMessage>(vessel);
+            return Append(datagrams, AirfoilMessage(vessel));
         case Kind::kAnimation:
-            return std::make_unique<AnimationMessage>(vessel);
+            return Append(datagrams, AnimationMessage(vessel));
         case Kind::kXR: {
-            auto xr = std::make_unique<XRMessage>(vessel);
-            if (!xr->xrValid) return nullptr;
-            return xr;
+            const XRMessage xr(vessel);
+            if (xr.xrValid) Append(datagrams, xr);
+            return;
         }
         case Kind::kText: {
-            auto text = std::make_unique<VesselStateMessage>(vessel);
-            if (text->capture != VesselStateMessage::TextCapture::kDone) return nullptr;
-            return text;
+            auto text = std::make_unique<VesselStateMessage>(vessel);  // 64 KiB: not on the stack
+            if (text->capture == VesselStateMessage::TextCapture::kDone) Append(datagrams, *text);
+            return;
         }
     }
-    return nullptr;
 }
 
 void AppendVessel(std::vector<Bytes>& datagrams, OBJHANDLE vessel) {
-    for (Kind kind : {Kind::kState, Kind::kExtra, Kind::kAirfoil, Kind::kAnimation, Kind::kXR}) {
-        std::unique_ptr<Message> message = Capture(kind, vessel);
-        if (message) Append(datagrams, *message);
-    }
+    for (Kind kind : {Kind::kState, Kind::kExtra, Kind::kAirfoil, Kind::kAnimation, Kind::kXR})
+        AppendCaptured(datagrams, kind, vessel);
 }
 
 void AppendEnd(std::vector<Bytes>& datagrams) { Append(datagrams, EndMessage()); }
@@ -71,10 +71,7 @@ std::vector<Bytes> FullUpdate(const std::vector<OBJHANDLE>& vessels) {
 
 std::vector<Bytes> KindUpdate(Kind kind, const std::vector<OBJHANDLE>& vessels) {
     std::vector<Bytes> datagrams;
-    for (OBJHANDLE vessel : vessels) {
-        std::unique_ptr<Message> message = Capture(kind, vessel);
-        if (message) Append(datagrams, *message);
-    }
+    for (OBJHANDLE vessel : vessels) AppendCaptured(datagrams, kind, vessel);
     AppendEnd(datagrams);
     return datagrams;
 }

@@ -221,8 +221,8 @@ void Helmcast::SendVessel(OBJHANDLE handle) {
     VESSEL* iface = oapiGetVesselInterface(handle);
     if (iface == nullptr) return;
 
-    std::unique_ptr<Message> dynamicState(CaptureVesselMessage(handle));
-    if (dynamicState) {
+    Message* dynamicState = stateCapture.Capture(handle);
+    if (dynamicState != nullptr) {
         SendToClients(udp, clients.Receivers(), *dynamicState);
     } else if (unsupportedVersionReported.insert(iface->GetName()).second) {
         LOG("vessel %s: unsupported vessel interface version %d", iface->GetName(),

@@ -12,6 +12,7 @@
 #include "Platform.h"
 #include "ThrottledReport.h"
 #include "UdpSocket.h"
+#include "VesselCapture.h"
 
 // Helmcast.cfg, with each key's default.
 struct MasterSettings {
@@ -90,6 +91,7 @@ private:
     ThrottledReport clientLinesHeld;
     LineBudget clientLines{5};
     ReceivedMessages received;  // one object of each kind, refilled
+    StateCapture stateCapture;  // the same for the vessels' states sent
     bool textFileReported = false;
 
     bool serverReady = false;

@@ -44,16 +44,24 @@ StatusScratch& Scratch() {
 
 }  // namespace
 
-Message* CaptureVesselMessage(OBJHANDLE handle) {
+Message* StateCapture::Capture(OBJHANDLE handle) {
     VESSEL* vessel = oapiGetVesselInterface(handle);
     if (vessel == nullptr) return nullptr;
     const short version = static_cast<short>(vessel->Version());
-    if (version < 2) return new VesselMessage(handle);
-    if (version <= 3) return new Vessel2Message(handle);
+    if (version < 2) {
+        vessel_.Capture(handle);
+        return &vessel_;
+    }
+    if (version <= 3) {
+        vessel2_.Capture(handle);
+        return &vessel2_;
+    }
     return nullptr;
 }
 
-VesselMessage::VesselMessage(OBJHANDLE handle) : status() {
+void VesselMessage::Capture(OBJHANDLE handle) {
+    Clear();
+    std::memset(static_cast<void*>(&status), 0, sizeof status);
     wire::VesselRecord& out = record();
     out.mjd = oapiGetSimMJD();
     VESSEL* vessel = oapiGetVesselInterface(handle);
@@ -64,7 +72,8 @@ VesselMessage::VesselMessage(OBJHANDLE handle) : status() {
     wire::EncodeVessel(status, out);
 }
 
-Vessel2Message::Vessel2Message(OBJHANDLE handle) : status2(), fuel(), thrusters(), docks() {
+void Vessel2Message::Capture(OBJHANDLE handle) {
+    Clear();
     wire::Vessel2Record& out = record();
     out.mjd = oapiGetSimMJD();
     VESSEL* vessel = oapiGetVesselInterface(handle);

@@ -68,6 +68,8 @@ public:
 
     // For sending: the whole record zeroed, then the type.
     RecordMessage();
+    // The same for a message refilled for sending.
+    void Clear();
     // From a received datagram, as TakeIn.
     RecordMessage(const uint8_t* datagram, int length, Received);
 
@@ -104,8 +106,9 @@ class VesselMessage : public RecordMessage<wire::VesselRecord, wire::kVessel> {
 public:
     // An empty record to fill (tests, tools); `status` zero.
     VesselMessage() : status() {}
-    // Capture from a live vessel (master).
-    explicit VesselMessage(OBJHANDLE vessel);
+    // Capture from a live vessel (master), into a new object or this one.
+    explicit VesselMessage(OBJHANDLE vessel) : status() { Capture(vessel); }
+    void Capture(OBJHANDLE vessel);
     // Receipt: copies the datagram, then the fix-up (handles by name,
     // position carried forward to the local date) into `status`.
     VesselMessage(const uint8_t* datagram, int length, Received);
@@ -117,7 +120,8 @@ public:
 class Vessel2Message : public RecordMessage<wire::Vessel2Record, wire::kVessel2> {
 public:
     Vessel2Message() : status2(), fuel(), thrusters(), docks() {}
-    explicit Vessel2Message(OBJHANDLE vessel);
+    explicit Vessel2Message(OBJHANDLE vessel) : status2(), fuel(), thrusters(), docks() { Capture(vessel); }
+    void Capture(OBJHANDLE vessel);
     Vessel2Message(const uint8_t* datagram, int length, Received);
     void TakeIn(const uint8_t* datagram, int length);
 
@@ -315,6 +319,11 @@ void SendToClients(UdpSocket& socket, const Clients& clients, const Others& othe
 
 template <class Record, int32_t Code>
 RecordMessage<Record, Code>::RecordMessage() : Message(&record_, static_cast<int>(sizeof(Record))) {
+    Clear();
+}
+
+template <class Record, int32_t Code>
+void RecordMessage<Record, Code>::Clear() {
     std::memset(static_cast<void*>(&record_), 0, sizeof record_);
     record_.header.type = Code;
 }
