@@ -8,12 +8,12 @@ double AccelerationScale(double timeAccel) { return std::fabs(timeAccel) > 1.0 ?
 
 }  // namespace
 
-bool DateFollower::FarOff(double offset, double timeAccel) {
-    return std::fabs(offset) > kFarOff * AccelerationScale(timeAccel);
+bool DateFollower::FarOff(double offsetSimSeconds, double timeAccel) {
+    return std::fabs(offsetSimSeconds) > kFarOffSimSecondsPerTimeAccel * AccelerationScale(timeAccel);
 }
 
-bool DateFollower::BeyondCarry(double offset, double timeAccel) {
-    return !(std::fabs(offset) <= kMaxCarry * AccelerationScale(timeAccel));
+bool DateFollower::BeyondCarry(double offsetSimSeconds, double timeAccel) {
+    return !(std::fabs(offsetSimSeconds) <= kMaxCarrySimSecondsPerTimeAccel * AccelerationScale(timeAccel));
 }
 
 void DateFollower::DropOldest() {
@@ -21,24 +21,27 @@ void DateFollower::DropOldest() {
     --count_;
 }
 
-bool DateFollower::Follow(double now, double offset, double timeAccel) {
-    while (count_ > 0 && (now - Recent(0).time > kWindow || now < Recent(0).time)) DropOldest();
+bool DateFollower::Follow(double nowRealSeconds, double offsetSimSeconds, double timeAccel) {
+    while (count_ > 0 &&
+           (nowRealSeconds - Recent(0).realSeconds > kWindowRealSeconds || nowRealSeconds < Recent(0).realSeconds))
+        DropOldest();
     if (count_ == kMaxSamples) DropOldest();
-    Recent(count_++) = Sample{now, offset};
+    Recent(count_++) = Sample{nowRealSeconds, offsetSimSeconds};
 
-    bool follow = FarOff(offset, timeAccel);
-    if (!follow && std::fabs(offset) > kTolerance) {
+    bool follow = FarOff(offsetSimSeconds, timeAccel);
+    if (!follow && std::fabs(offsetSimSeconds) > kToleranceSimSeconds) {
         follow = true;
         for (size_t i = 0; i < count_; ++i) {
             const Sample& sample = Recent(i);
-            if (!(std::fabs(sample.offset) > kTolerance) || (sample.offset > 0) != (offset > 0)) {
+            if (!(std::fabs(sample.offsetSimSeconds) > kToleranceSimSeconds) ||
+                (sample.offsetSimSeconds > 0) != (offsetSimSeconds > 0)) {
                 follow = false;
                 break;
             }
         }
     }
     if (follow) {
-        for (size_t i = 0; i < count_; ++i) Recent(i).offset -= offset;
+        for (size_t i = 0; i < count_; ++i) Recent(i).offsetSimSeconds -= offsetSimSeconds;
     }
     return follow;
 }

@@ -15,28 +15,28 @@
 
 class DateFollower {
 public:
-    static constexpr double kTolerance = 0.1;  // seconds of simulation
-    static constexpr double kWindow = 1.0;     // seconds of real time
+    static constexpr double kToleranceSimSeconds = 0.1;
+    static constexpr double kWindowRealSeconds = 1.0;
     // Offsets beyond this many seconds of simulation per unit of time
     // acceleration are no transit jitter.
-    static constexpr double kFarOff = 1.0;
+    static constexpr double kFarOffSimSecondsPerTimeAccel = 1.0;
 
-    // An offset (master minus slave, simulation seconds) measured at real
-    // time `now` under time acceleration `timeAccel`: true when the date is
-    // to be set to the master's now. The offsets kept are then taken as
+    // An offset (master minus slave) measured at `nowRealSeconds` (the
+    // host's clock) under time acceleration `timeAccel`: true when the date
+    // is to be set to the master's now. The offsets kept are then taken as
     // measured against the new date.
-    bool Follow(double now, double offset, double timeAccel);
+    bool Follow(double nowRealSeconds, double offsetSimSeconds, double timeAccel);
 
     // An offset no transit jitter explains: followed at once.
-    static bool FarOff(double offset, double timeAccel);
+    static bool FarOff(double offsetSimSeconds, double timeAccel);
 
-    // A state captured this far from our date (simulation seconds) belongs
+    // A state captured this far from our date belongs
     // to a date we have not taken yet: one whose StartMessage a reordering
     // link holds back, or one sent before we were in step. Carried forward
     // along a straight line over that time, it would put the vessel far off
     // its path until the next update. Followed dates never lie this far apart.
-    static bool BeyondCarry(double offset, double timeAccel);
-    static constexpr double kMaxCarry = 10.0;  // seconds of simulation per unit of time acceleration
+    static bool BeyondCarry(double offsetSimSeconds, double timeAccel);
+    static constexpr double kMaxCarrySimSecondsPerTimeAccel = 10.0;
 
     // Offsets kept at most: a second of StartMessages at any rate a master
     // sends (it caps its own at far less); a flood of them keeps the newest.
@@ -45,8 +45,8 @@ public:
 
 private:
     struct Sample {
-        double time;
-        double offset;
+        double realSeconds;
+        double offsetSimSeconds;
     };
     Sample& Recent(size_t i) { return recent_[(first_ + i) % kMaxSamples]; }
     void DropOldest();
