@@ -74,8 +74,8 @@ def slave_table(batched, unbatched):
         print("%7d %9d | %11.0f %11.0f %6.2f %11.0f %6.2f | %s | %10.0f %6.0f %8.0f%s" % (
             b["vessels"], b["datagrams"], us(b), b["baseline_us"], b["ratio"], b.get("pending_baseline_us", 0),
             b.get("pending_ratio", 0), other, b["alloc_bytes"], b["allocs"], b["growth_bytes"], check(b)))
-    print("recvfrom us: one bare recvfrom per queued datagram; +FIONREAD: the same after the pending-bytes")
-    print("query that the slave's receive loop makes before every datagram (one system call each here).")
+    print("recvfrom us: one bare recvfrom per queued datagram; +FIONREAD: the same after a pending-bytes")
+    print("query before every datagram, which the slave does not make (one system call each here).")
     print()
 
 
