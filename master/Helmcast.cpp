@@ -253,7 +253,10 @@ bool Helmcast::WantsScenarioText(VESSEL& iface) const {
 }
 
 void Helmcast::SendScenarioText(OBJHANDLE handle, VESSEL& iface) {
-    std::unique_ptr<VesselStateMessage> text(new VesselStateMessage(handle));
+    // 64 KiB: made at the first vessel with text, then refilled.
+    if (!textCapture) textCapture.reset(new VesselStateMessage);
+    VesselStateMessage* text = textCapture.get();
+    text->Capture(handle);
     switch (text->capture) {
         case VesselStateMessage::TextCapture::kDone:
             textFileReported = false;

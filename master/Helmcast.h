@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -90,8 +91,9 @@ private:
     ThrottledReport strangerKeys;
     ThrottledReport clientLinesHeld;
     LineBudget clientLines{5};
-    ReceivedMessages received;  // one object of each kind, refilled
-    StateCapture stateCapture;  // the same for the vessels' states sent
+    ReceivedMessages received;                        // one object of each kind, refilled
+    StateCapture stateCapture;                        // the same for the vessels' states sent
+    std::unique_ptr<VesselStateMessage> textCapture;  // and their scenario text
     bool textFileReported = false;
 
     bool serverReady = false;

@@ -128,7 +128,9 @@ AnimationMessage::AnimationMessage(OBJHANDLE handle) {
     for (int32_t i = 0; i < out.animCount; ++i) out.animStates[i] = animations[i].state;
 }
 
-VesselStateMessage::VesselStateMessage(OBJHANDLE handle) {
+void VesselStateMessage::Capture(OBJHANDLE handle) {
+    Clear();
+    textBytes = 0;
     wire::VesselStateRecord& out = record();
     out.mjd = oapiGetSimMJD();
     VESSEL* vessel = oapiGetVesselInterface(handle);

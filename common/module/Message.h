@@ -156,7 +156,9 @@ public:
 class VesselStateMessage : public RecordMessage<wire::VesselStateRecord, wire::kVesselState> {
 public:
     VesselStateMessage() = default;
-    explicit VesselStateMessage(OBJHANDLE vessel);
+    // Capture from a live vessel (master), into a new object or this one.
+    explicit VesselStateMessage(OBJHANDLE vessel) { Capture(vessel); }
+    void Capture(OBJHANDLE vessel);
     using RecordMessage::RecordMessage;
 
     // How the capture went (not transmitted): only a done capture is sent.
