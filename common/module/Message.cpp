@@ -66,9 +66,9 @@ bool Admissible(const VesselStateMessage& m) { return DateOffsetFinite(m.record(
 bool Admissible(const VesselMessage& m) { return Finite(m.status.rpos); }
 bool Admissible(const Vessel2Message& m) { return Finite(m.status2.rpos); }
 
-// The checks of the protocol core, and the log line of an unknown type.
-bool Checked(const uint8_t* datagram, int length, Rejection& why) {
-    why = wire::CheckDatagram(datagram, length);
+// Whether the protocol core's judgement `why` let the datagram through; the
+// log line of an unknown type when it did not for that reason.
+bool Passed(const uint8_t* datagram, Rejection why) {
     if (why == Rejection::kUnknownType) ReportUnknownType(ReadInt32(datagram, offsetof(wire::Header, type)));
     return why == Rejection::kNone;
 }
@@ -84,16 +84,16 @@ Message* Refill(M& message, const uint8_t* datagram, int length, Rejection& why)
     return &message;
 }
 
+// The same into an object of its own, which the caller then owns.
 template <class M>
 Message* Build(const uint8_t* datagram, int length, Rejection& why) {
-    M* message = new (std::nothrow) M(datagram, length, Received());
+    M* message = new (std::nothrow) M;
     if (message == nullptr) {
         why = Rejection::kNoMemory;
         return nullptr;
     }
-    if (!Admissible(*message)) {
+    if (Refill(*message, datagram, length, why) == nullptr) {
         delete message;
-        why = Rejection::kBadValues;
         return nullptr;
     }
     return message;
@@ -153,16 +153,9 @@ void ReceiveStatus(Status& status, const WireStatus& in, Record& r, void (*decod
 
 }  // namespace
 
-VesselMessage::VesselMessage(const uint8_t* datagram, int length, Received) : status() { TakeIn(datagram, length); }
-
 void VesselMessage::TakeIn(const uint8_t* datagram, int length) {
     RecordMessage::TakeIn(datagram, length);
     ReceiveStatus(status, record().status, record(), wire::DecodeStatus);
-}
-
-Vessel2Message::Vessel2Message(const uint8_t* datagram, int length, Received)
-    : status2(), fuel(), thrusters(), docks() {
-    TakeIn(datagram, length);
 }
 
 void Vessel2Message::TakeIn(const uint8_t* datagram, int length) {
@@ -198,11 +191,11 @@ Message* CreateMessage(const uint8_t* datagram, int length) {
 }
 
 Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
-    // The one admission of a datagram: the protocol core's checks of its
-    // bytes, then the receipt constructor of its class (copy, counts cut,
-    // names ended, fix-up) and what only this host can judge. Readers of
-    // the message rely on it.
-    if (!Checked(datagram, length, why)) return nullptr;
+    // The protocol core's checks of its bytes, then its class's TakeIn
+    // (copy, counts cut, names ended, fix-up) and what only this host can
+    // judge, as for a refilled object. Readers of the message rely on it.
+    why = wire::CheckDatagram(datagram, length);
+    if (!Passed(datagram, why)) return nullptr;
     switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
 #define HELM_FACTORY_CASE(name, code, Record, Class) \
     case wire::name:                                 \
@@ -222,10 +215,7 @@ Message* ReceivedMessages::Take(const uint8_t* datagram, int length, Rejection& 
 }
 
 Message* ReceivedMessages::Build(const uint8_t* datagram, int length, Rejection& why) {
-    if (why != Rejection::kNone) {
-        if (why == Rejection::kUnknownType) ReportUnknownType(ReadInt32(datagram, offsetof(wire::Header, type)));
-        return nullptr;
-    }
+    if (!Passed(datagram, why)) return nullptr;
     switch (ReadInt32(datagram, offsetof(wire::Header, type))) {
 #define HELM_REFILL_CASE(name, code, Record, Class) \
     case wire::name:                                \

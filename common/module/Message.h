@@ -50,9 +50,6 @@ private:
 // between the two simulation dates.
 void CarryForward(VECTOR3& position, const VECTOR3& velocity, double capturedMjd);
 
-// Tag of the constructors that take a received datagram.
-struct Received {};
-
 template <class Record, int32_t Code>
 class RecordMessage : public Message {
 public:
@@ -70,48 +67,28 @@ public:
     RecordMessage();
     // The same for a message refilled for sending.
     void Clear();
-    // From a received datagram, as TakeIn.
-    RecordMessage(const uint8_t* datagram, int length, Received);
 
 private:
     alignas(8) Record record_;
 };
 
-class HelloMessage : public RecordMessage<wire::HeaderRecord, wire::kHello> {
-public:
-    using RecordMessage::RecordMessage;
-};
+class HelloMessage : public RecordMessage<wire::HeaderRecord, wire::kHello> {};
 
-class AckMessage : public RecordMessage<wire::HeaderRecord, wire::kAck> {
-public:
-    using RecordMessage::RecordMessage;
-};
+class AckMessage : public RecordMessage<wire::HeaderRecord, wire::kAck> {};
 
-class EndMessage : public RecordMessage<wire::HeaderRecord, wire::kEnd> {
-public:
-    using RecordMessage::RecordMessage;
-};
+class EndMessage : public RecordMessage<wire::HeaderRecord, wire::kEnd> {};
 
-class StartMessage : public RecordMessage<wire::StartRecord, wire::kStart> {
-public:
-    using RecordMessage::RecordMessage;
-};
+class StartMessage : public RecordMessage<wire::StartRecord, wire::kStart> {};
 
-class FocusMessage : public RecordMessage<wire::FocusRecord, wire::kFocus> {
-public:
-    using RecordMessage::RecordMessage;
-};
+class FocusMessage : public RecordMessage<wire::FocusRecord, wire::kFocus> {};
 
 class VesselMessage : public RecordMessage<wire::VesselRecord, wire::kVessel> {
 public:
-    // An empty record to fill (tests, tools); `status` zero.
+    // An empty record, to fill (tests, tools) or take a datagram in; `status` zero.
     VesselMessage() : status() {}
     // Capture from a live vessel (master), into a new object or this one.
     explicit VesselMessage(OBJHANDLE vessel) : status() { Capture(vessel); }
     void Capture(OBJHANDLE vessel);
-    // Receipt: copies the datagram, then the fix-up (handles by name,
-    // position carried forward to the local date) into `status`.
-    VesselMessage(const uint8_t* datagram, int length, Received);
     void TakeIn(const uint8_t* datagram, int length);
 
     VESSELSTATUS status;  // host record, valid after receipt
@@ -122,7 +99,6 @@ public:
     Vessel2Message() : status2(), fuel(), thrusters(), docks() {}
     explicit Vessel2Message(OBJHANDLE vessel) : status2(), fuel(), thrusters(), docks() { Capture(vessel); }
     void Capture(OBJHANDLE vessel);
-    Vessel2Message(const uint8_t* datagram, int length, Received);
     void TakeIn(const uint8_t* datagram, int length);
 
     // Host record and its lists, valid after receipt; the list pointers of
@@ -137,14 +113,12 @@ class AirfoilMessage : public RecordMessage<wire::AirfoilRecord, wire::kAirfoil>
 public:
     AirfoilMessage() = default;
     explicit AirfoilMessage(OBJHANDLE vessel);
-    using RecordMessage::RecordMessage;
 };
 
 class XRMessage : public RecordMessage<wire::XRRecord, wire::kXR> {
 public:
     XRMessage() = default;
     explicit XRMessage(OBJHANDLE vessel);
-    XRMessage(const uint8_t* d, int n, Received r) : RecordMessage(d, n, r), xrValid(true) {}
     void TakeIn(const uint8_t* datagram, int length) {
         RecordMessage::TakeIn(datagram, length);
         xrValid = true;
@@ -159,7 +133,6 @@ public:
     // Capture from a live vessel (master), into a new object or this one.
     explicit VesselStateMessage(OBJHANDLE vessel) { Capture(vessel); }
     void Capture(OBJHANDLE vessel);
-    using RecordMessage::RecordMessage;
 
     // How the capture went (not transmitted): only a done capture is sent.
     enum class TextCapture { kDone, kNoText, kFileUnavailable, kTooLong };
@@ -167,23 +140,18 @@ public:
     size_t textBytes = 0;  // the text's length, also when it was too long to keep
 };
 
-class KeyboardMessage : public RecordMessage<wire::KeyboardRecord, wire::kKeyboard> {
-public:
-    using RecordMessage::RecordMessage;
-};
+class KeyboardMessage : public RecordMessage<wire::KeyboardRecord, wire::kKeyboard> {};
 
 class VesselExtraMessage : public RecordMessage<wire::VesselExtraRecord, wire::kVesselExtra> {
 public:
     VesselExtraMessage() = default;
     explicit VesselExtraMessage(OBJHANDLE vessel);
-    using RecordMessage::RecordMessage;
 };
 
 class AnimationMessage : public RecordMessage<wire::AnimationRecord, wire::kAnimation> {
 public:
     AnimationMessage() = default;
     explicit AnimationMessage(OBJHANDLE vessel);
-    using RecordMessage::RecordMessage;
 };
 
 // ---- Transport ----
@@ -194,8 +162,9 @@ using wire::Rejection;
 using wire::RejectionText;
 
 // Checks a datagram (length against its type, counts, names, values that
-// are applied, date offsets) and builds its message object; null, and why,
-// when it is not a message.
+// are applied, date offsets) and builds its message object as
+// ReceivedMessages does, in an object the caller owns; null, and why, when
+// it is not a message.
 Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why);
 Message* CreateMessage(const uint8_t* datagram, int length);
 
@@ -328,12 +297,6 @@ template <class Record, int32_t Code>
 void RecordMessage<Record, Code>::Clear() {
     std::memset(static_cast<void*>(&record_), 0, sizeof record_);
     record_.header.type = Code;
-}
-
-template <class Record, int32_t Code>
-RecordMessage<Record, Code>::RecordMessage(const uint8_t* datagram, int length, Received)
-    : Message(&record_, static_cast<int>(sizeof(Record))) {
-    TakeIn(datagram, length);
 }
 
 template <class Record, int32_t Code>

@@ -1,10 +1,12 @@
 // What a receiver of a master's messages takes in, judged cheapest first:
 // the sender (the master, nobody else), then the bytes (a message of the
-// protocol, by WireCheck), then the number: each sequence number once; nothing of an update older than the newest one
-// begun (a key event excepted: it is an event, and replayed however late); and a master that numbers afresh (it
-// restarted) is followed once only old or known numbers have come for more than kRestartSilenceSeconds. The slave and
-// the programs beside it (monitor, relay) judge by this one rule, and count loss by what it says. Host-free; times in
-// seconds of any steady clock.
+// protocol, by WireCheck), then the number: each sequence number once;
+// nothing of an update older than the newest one begun (a key event
+// excepted: it is an event, and replayed however late); and a master that
+// numbers afresh (it restarted) is followed once only old or known numbers
+// have come for more than kRestartSilenceSeconds. The slave and the
+// programs beside it (monitor, relay) judge by this one rule, and count
+// loss by what it says. Host-free; times in seconds of any steady clock.
 #pragma once
 
 #include <cstdint>
