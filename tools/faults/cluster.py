@@ -10,6 +10,7 @@ suite ends, however it ends.
 import errno
 import json
 import os
+import random
 import re
 import signal
 import socket
@@ -45,11 +46,38 @@ def kill_all_children():
             pass
 
 
+def _ephemeral_low():
+    """The lowest port the system hands out to sockets bound to port 0."""
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as ports:
+            return int(ports.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        return 32768
+
+
+_handed_out = set()
+_port_choice = random.Random()
+
+
 def free_port():
-    """A UDP port free on 127.0.0.1 right now."""
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+    """A UDP port free on 127.0.0.1 right now, below the range the system
+    gives to sockets bound to port 0: a program started later (a relay's own
+    socket, say) cannot be given it before its owner binds it. Each port is
+    handed out once per run."""
+    low = max(1024, min(_ephemeral_low(), 65536) - 12000)
+    high = min(_ephemeral_low(), 65536) - 1
+    for _ in range(1000):
+        port = _port_choice.randint(low, high)
+        if port in _handed_out:
+            continue
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+            try:
+                probe.bind(("127.0.0.1", port))
+            except OSError:
+                continue
+        _handed_out.add(port)
+        return port
+    raise RuntimeError(f"no free UDP port on 127.0.0.1 in {low} to {high}")
 
 
 def prepare_host(folder, role, config):
