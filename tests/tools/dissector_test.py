@@ -128,6 +128,10 @@ def main():
     if slave is None or not records:
         raise SystemExit("no traffic between master and slave was recorded")
     master = (module_traffic.LOOPBACK, port)
+    if slave[1] in module_traffic.TRACEROUTE_PORTS:
+        # tshark marks every datagram to such a port as a traceroute probe;
+        # the slave's port (the system's choice) means nothing to the dissector.
+        slave = (slave[0], slave[1] - len(module_traffic.TRACEROUTE_PORTS))
     packets = [(when, slave, master) if up else (when, master, slave) for when, up, _ in records]
     packets = [(when, source, destination, data) for (when, source, destination), (_, _, data) in zip(packets, records)]
     last = packets[-1][0]

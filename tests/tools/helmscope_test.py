@@ -29,7 +29,7 @@ def main():
 
     # A master on a free port, running long enough for two looks, typing L
     # once a second so that any look of a few seconds sees keys.
-    port = module_traffic.free_udp_port()
+    port = module_traffic.free_port()
     taps = [f"{t}:L:tap" for t in range(2, 12)]
     master = module_traffic.start_simhost(bin_dir, source_dir, work_dir / "master", "Helmcast.so", "Demo.scn", 14,
                                           taps, "Helmcast.cfg",
@@ -61,7 +61,7 @@ def main():
         master.wait(timeout=10)
 
     # Nothing there: a failed health check that says why.
-    done = scope(bin_dir, f"127.0.0.1:{module_traffic.free_udp_port()}", "--json", "--seconds", "1")
+    done = scope(bin_dir, f"127.0.0.1:{module_traffic.free_port()}", "--json", "--seconds", "1")
     check(done.returncode == 1 and "no update from 127.0.0.1" in done.stderr,
           f"against nothing: exit {done.returncode}, '{done.stderr}'")
     check(json.loads(done.stdout)["link"]["updates"] == 0, "against nothing: updates counted")

@@ -13,7 +13,12 @@ import select
 import socket
 import struct
 import subprocess
+import sys
 import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "faults"))
+from cluster import TRACEROUTE_PORTS, free_port  # noqa: E402,F401 (the tests take both from here)
 
 LOOPBACK = "127.0.0.1"
 
@@ -22,12 +27,6 @@ def demo_ships(source_dir):
     """{vessel name: class name} of the bundled demo scenario."""
     scenario = (source_dir / "scenarios" / "Demo.scn").read_text()
     return dict(re.findall(r"^([\w-]+):(\w+)", scenario.split("BEGIN_SHIPS")[1], re.M))
-
-
-def free_udp_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.bind((LOOPBACK, 0))
-        return s.getsockname()[1]
 
 
 def start_simhost(bin_dir, source_dir, folder, module, scenario, seconds, keys, config_name, config_text):
@@ -47,7 +46,7 @@ def record(bin_dir, source_dir, work_dir, seconds, master_keys, slave_keys):
     """Runs master and slave for `seconds`; returns (master_port, slave_address, records).
 
     Each record is (time, from_slave, bytes)."""
-    master_port = free_udp_port()
+    master_port = free_port()
     front = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # where the slave sends
     front.bind((LOOPBACK, 0))
     back = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # where the master answers

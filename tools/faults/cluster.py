@@ -57,6 +57,9 @@ def _ephemeral_low():
 
 _handed_out = set()
 _port_choice = random.Random()
+# Capture tools take UDP to these ports for traceroute probes and mark every
+# datagram so; a recorded run on one would read as broken.
+TRACEROUTE_PORTS = range(33434, 33535)
 
 
 def free_port():
@@ -68,7 +71,7 @@ def free_port():
     high = min(_ephemeral_low(), 65536) - 1
     for _ in range(1000):
         port = _port_choice.randint(low, high)
-        if port in _handed_out:
+        if port in _handed_out or port in TRACEROUTE_PORTS:
             continue
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
             try:
