@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "ClientTable.h"
+#include "ClientTakeIn.h"
 #include "ConfigFile.h"
 #include "Log.h"
 #include "Message.h"
@@ -314,25 +315,16 @@ void Helmcast::Drain() {
 
 void Helmcast::Take(const UdpSocket::Datagram& datagram, double now) {
     const sockaddr_in& from = datagram.from;
-    // Only the kinds a master takes are built; the others are not even read.
-    const int32_t type = wire::TypeOf(datagram.bytes, datagram.length);
-    if (type != wire::kHello && type != wire::kAck && type != wire::kKeyboard && wire::KnownType(type)) return;
-    Rejection why = Rejection::kNone;
-    Message* message = received.Take(datagram.bytes, datagram.length, why);
-    if (message == nullptr) {
-        // Read past it: one bad datagram must not keep the good ones waiting.
-        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
-        return;
-    }
+    const ClientTakeIn::Outcome taken = ClientTakeIn::Screen(datagram.bytes, datagram.length);
     const Endpoint sender = EndpointOf(from);
-    switch (message->type()) {
-        case wire::kHello:
+    switch (taken.verdict) {
+        case ClientTakeIn::Verdict::kHello:
             // A client's Hello changes nothing; anyone else's is answered with
             // the next update's end.
             if (clients.Hello(sender, now) == ClientTable::HelloVerdict::kNotAllowed)
                 notAllowed.Count(from.sin_addr.s_addr, from.sin_port);
-            break;
-        case wire::kAck:
+            return;
+        case ClientTakeIn::Verdict::kAck:
             switch (clients.Ack(sender, now)) {
                 case ClientTable::AckVerdict::kConfirmed:
                     Confirmed(sender, now);
@@ -344,19 +336,29 @@ void Helmcast::Take(const UdpSocket::Datagram& datagram, double now) {
                 case ClientTable::AckVerdict::kStranger:
                     break;
             }
-            break;
-        case wire::kKeyboard:
+            return;
+        case ClientTakeIn::Verdict::kKeys:
             // Keys act on the simulation: only a confirmed client's count.
             if (!clients.IsClient(sender)) {
-                if (wire::CutCount(static_cast<KeyboardMessage&>(*message).record().keyCount, wire::kMaxKeys) > 0)
-                    strangerKeys.Count(from.sin_addr.s_addr, from.sin_port, "keys");
-                break;
+                if (taken.keyEvents > 0) strangerKeys.Count(from.sin_addr.s_addr, from.sin_port, "keys");
+                return;
             }
-            if (settings.readOnly == 0) sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message));
+            if (settings.readOnly != 0) return;
             break;
-        default:
+        case ClientTakeIn::Verdict::kNotMessage:
+            // Told, with an unknown type's own line, where messages are built.
             break;
+        case ClientTakeIn::Verdict::kNotForMaster:
+            return;
     }
+    Rejection why = taken.rejection;
+    Message* message = received.Build(datagram.bytes, datagram.length, why);
+    if (message == nullptr) {
+        // Read past it: one bad datagram must not keep the good ones waiting.
+        rejected.Count(from.sin_addr.s_addr, from.sin_port, RejectionText(why));
+        return;
+    }
+    sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message));
 }
 
 void Helmcast::Confirmed(const Endpoint& from, double now) {

@@ -4,9 +4,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "ClientTable.h"
+#include "ClientTakeIn.h"
+#include "WireRecords.h"
 
 namespace {
 
@@ -169,6 +172,35 @@ TEST(AllowList, ReadsAddressesPrefixesAndRangesAndNamesWhatItCannotRead) {
     EXPECT_TRUE(allows("172.16.0.1"));
     EXPECT_TRUE(AllowList("").Allows(0x01020304u)) << "empty: anyone";
     EXPECT_FALSE(AllowList("nonsense").Allows(0x01020304u)) << "nothing usable: nobody";
+}
+
+TEST(ClientTakeIn, ReadsOnlyWhatAClientSendsAndJudgesItsBytes) {
+    using V = ClientTakeIn::Verdict;
+    const auto screen = [](const auto& record, int cut = 0) {
+        return ClientTakeIn::Screen(reinterpret_cast<const uint8_t*>(&record), static_cast<int>(sizeof record) - cut);
+    };
+    wire::HeaderRecord hello{};
+    hello.header.type = wire::kHello;
+    EXPECT_EQ(screen(hello).verdict, V::kHello);
+    hello.header.type = wire::kAck;
+    EXPECT_EQ(screen(hello).verdict, V::kAck);
+    EXPECT_EQ(screen(hello, 1).rejection, wire::Rejection::kTooShort);
+
+    // A master's own kind is not read, not even to judge its bytes.
+    wire::StartRecord start{};
+    start.header.type = wire::kStart;
+    start.mjd = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(screen(start).verdict, V::kNotForMaster);
+    hello.header.type = 12345;
+    EXPECT_EQ(screen(hello).rejection, wire::Rejection::kUnknownType);
+
+    wire::KeyboardRecord keys{};
+    keys.header.type = wire::kKeyboard;
+    keys.keyCount = wire::kMaxKeys + 100;
+    const ClientTakeIn::Outcome taken = screen(keys);
+    EXPECT_EQ(taken.verdict, V::kKeys);
+    EXPECT_EQ(taken.keyEvents, wire::kMaxKeys) << "the count as the arrays may use it";
+    EXPECT_EQ(screen(keys, 4).verdict, V::kNotMessage);
 }
 
 }  // namespace

@@ -1,30 +1,12 @@
 #include "Relay.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "ClientTakeIn.h"
 #include "MasterAddress.h"
 #include "SocketAddress.h"
 #include "WireCheck.h"
 #include "WireRecords.h"
-
-namespace {
-
-int32_t TypeOf(const uint8_t* datagram) {
-    int32_t type;
-    std::memcpy(&type, datagram, sizeof type);
-    return type;
-}
-
-// Events in a KeyboardMessage that passed the receive checks.
-int32_t KeyEvents(const uint8_t* message, int length) {
-    wire::KeyboardRecord keys;
-    if (length != static_cast<int>(sizeof keys)) return 0;
-    std::memcpy(&keys, message, sizeof keys);
-    return wire::CutCount(keys.keyCount, wire::kMaxKeys);
-}
-
-}  // namespace
 
 Relay::Relay(RelayEvents& events) : events_(events), trunk_(events) {}
 
@@ -56,7 +38,7 @@ void Relay::Step(double now) {
     trunk_.PumpNear(now, [this](const uint8_t* keys, int length) {
         SendToMaster(keys, length);
         ++figures_.keyMessages;
-        figures_.keyEvents += KeyEvents(keys, length);
+        figures_.keyEvents += ClientTakeIn::Screen(keys, length).keyEvents;
     });
     fanOut_.Flush(receivers_);
     TakeClientDatagrams(now);
@@ -76,7 +58,7 @@ bool Relay::OnMessage(const uint8_t* datagram, int length, double now) {
     // on, also one of an update already behind, so that the slaves count
     // it as arrived, not lost.
     if (take != LinkTally::Verdict::kFresh && take != LinkTally::Verdict::kLate) return taken;
-    const int32_t type = TypeOf(datagram);
+    const int32_t type = wire::TypeOf(datagram, length);
     if (!heardMaster_) {
         heardMaster_ = true;
         events_.Say("first message from the master %s", AddressText(master_).c_str());
@@ -111,22 +93,15 @@ void Relay::TakeClientDatagrams(double now) {
         sockaddr_in from{};
         const int length = port_.Receive(from);
         if (length < 0) return;
-        const wire::Rejection why = wire::CheckDatagram(port_.Data(), length);
-        if (why != wire::Rejection::kNone) {
-            // Read past it: one bad datagram must not keep the good ones waiting.
-            ++figures_.notMessages;
-            figures_.lastRejection = why;
-            rejected_.Count(from.sin_addr.s_addr, from.sin_port, wire::RejectionText(why));
-            continue;
-        }
         TakeClientMessage(port_.Data(), length, from, now);
     }
 }
 
 void Relay::TakeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now) {
+    const ClientTakeIn::Outcome taken = ClientTakeIn::Screen(datagram, length);
     const Endpoint sender = EndpointOf(from);
-    switch (TypeOf(datagram)) {
-        case wire::kHello:
+    switch (taken.verdict) {
+        case ClientTakeIn::Verdict::kHello:
             // A client's Hello changes nothing; anyone else's is answered with
             // the next update's end.
             if (clients_.Hello(sender, now) == ClientTable::HelloVerdict::kNotAllowed) {
@@ -134,7 +109,7 @@ void Relay::TakeClientMessage(const uint8_t* datagram, int length, const sockadd
                 notAllowed_.Count(from.sin_addr.s_addr, from.sin_port);
             }
             break;
-        case wire::kAck:
+        case ClientTakeIn::Verdict::kAck:
             switch (clients_.Ack(sender, now)) {
                 case ClientTable::AckVerdict::kConfirmed:
                     ++figures_.subscriptions;
@@ -155,19 +130,22 @@ void Relay::TakeClientMessage(const uint8_t* datagram, int length, const sockadd
                     break;
             }
             break;
-        case wire::kKeyboard:
-            PassKeysUp(datagram, length, from);
+        case ClientTakeIn::Verdict::kKeys:
+            PassKeysUp(datagram, length, taken.keyEvents, from);
             break;
-        default:
+        case ClientTakeIn::Verdict::kNotForMaster:
             ++figures_.notForMaster;
+            break;
+        case ClientTakeIn::Verdict::kNotMessage:
+            // Read past it: one bad datagram must not keep the good ones waiting.
+            ++figures_.notMessages;
+            figures_.lastRejection = taken.rejection;
+            rejected_.Count(from.sin_addr.s_addr, from.sin_port, wire::RejectionText(taken.rejection));
             break;
     }
 }
 
-void Relay::PassKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from) {
-    wire::KeyboardRecord keys;
-    std::memcpy(&keys, datagram, sizeof keys);
-    const int32_t count = wire::CutCount(keys.keyCount, wire::kMaxKeys);
+void Relay::PassKeysUp(const uint8_t* datagram, int length, int32_t count, const sockaddr_in& from) {
     // A slave that forwards keys sends a message every step, mostly empty:
     // only events travel on, and only those of confirmed clients.
     if (count == 0) return;

@@ -67,7 +67,7 @@ protected:
 private:
     void TakeClientDatagrams(double now);
     void TakeClientMessage(const uint8_t* datagram, int length, const sockaddr_in& from, double now);
-    void PassKeysUp(const uint8_t* datagram, int length, const sockaddr_in& from);
+    void PassKeysUp(const uint8_t* datagram, int length, int32_t count, const sockaddr_in& from);
     void DropSilentClients(double now);
     void ReportDepartures(double now);
     // The client table's receivers as socket addresses, after any change.

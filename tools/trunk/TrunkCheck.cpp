@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ClientTakeIn.h"
 #include "TrunkBytes.h"
 #include "WireCheck.h"
 #include "WireRecords.h"
@@ -92,8 +93,7 @@ Refusal ReadAck(const uint8_t* rest, int length, AckBody& ack) {
 
 Refusal ReadKeys(const uint8_t* rest, int length) {
     if (length != static_cast<int>(sizeof(wire::KeyboardRecord))) return Refusal::kWrongLength;
-    if (wire::CheckDatagram(rest, length) != wire::Rejection::kNone || wire::TypeOf(rest, length) != wire::kKeyboard)
-        return Refusal::kNotAMessage;
+    if (ClientTakeIn::Screen(rest, length).verdict != ClientTakeIn::Verdict::kKeys) return Refusal::kNotAMessage;
     return Refusal::kNone;
 }
 
