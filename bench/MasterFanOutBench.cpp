@@ -54,8 +54,7 @@ void MasterUpdate(benchmark::State& state) {
 BENCHMARK(MasterUpdate)
     ->ArgsProduct({{1, 10, 100}, {1, 4, 16}})
     ->ArgNames({"vessels", "clients"})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
+    ->Apply(TimedByHandInMicroseconds)
     ->MinTime(0.5);
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "Loopback.h"
 #include "MasterModule.h"
+#include "Measure.h"
 #include "WireRecords.h"
 
 namespace bench {
@@ -125,8 +126,7 @@ void MasterUnderHelloFlood(benchmark::State& state) {
 BENCHMARK(MasterUnderHelloFlood)
     ->ArgsProduct({{1, 10}, {1000}})
     ->ArgNames({"vessels", "hellos_per_s"})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
+    ->Apply(TimedByHandInMicroseconds)
     ->MinTime(1.0);
 
 }  // namespace

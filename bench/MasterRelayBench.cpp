@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "MasterModule.h"
+#include "Measure.h"
 #include "RelayHarness.h"
 
 namespace bench {
@@ -95,15 +96,13 @@ void MasterWithSlaves(benchmark::State& state) {
 BENCHMARK(MasterWithSlaves)
     ->ArgsProduct({{10, 100}, {1, kSlaves}, {0}})
     ->ArgNames({"vessels", "slaves", "relay"})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
+    ->Apply(TimedByHandInMicroseconds)
     ->MinTime(0.5);
 // Each update waits for the relay's fan-out: a fixed count bounds the run.
 BENCHMARK(MasterWithSlaves)
     ->ArgsProduct({{10, 100}, {1, kSlaves}, {1}})
     ->ArgNames({"vessels", "slaves", "relay"})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
+    ->Apply(TimedByHandInMicroseconds)
     ->Iterations(150);
 
 }  // namespace

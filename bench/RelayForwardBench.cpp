@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include "MasterModule.h"
+#include "Measure.h"
 #include "RelayHarness.h"
 
 namespace bench {
@@ -75,8 +76,7 @@ void RelayForward(benchmark::State& state) {
 BENCHMARK(RelayForward)
     ->ArgsProduct({{10, 100}, {4, 16, 64}})
     ->ArgNames({"vessels", "clients"})
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
+    ->Apply(TimedByHandInMicroseconds)
     ->MinTime(0.5);
 
 }  // namespace

@@ -12,14 +12,7 @@ void SlaveReceive(benchmark::State& state) {
     RunReceiveLoop(state, bench, update);
 }
 
-BENCHMARK(SlaveReceive)
-    ->Arg(1)
-    ->Arg(10)
-    ->Arg(100)
-    ->ArgName("vessels")
-    ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond)
-    ->MinTime(0.5);
+BENCHMARK(SlaveReceive)->Arg(1)->Arg(10)->Arg(100)->ArgName("vessels")->Apply(TimedByHandInMicroseconds)->MinTime(0.5);
 
 }  // namespace
 }  // namespace bench
