@@ -229,7 +229,7 @@ bool Helmecho::FromMaster(const sockaddr_in& from) const {
     return from.sin_addr.s_addr == masterAddr.sin_addr.s_addr && from.sin_port == masterAddr.sin_port;
 }
 
-Message* Helmecho::Admit(const UdpSocket::Datagram& datagram) {
+Message* Helmecho::Admit(const UdpSocket::Datagram& datagram, bool onlyKeys) {
     // Sender, bytes and number are judged before anything is built: a
     // stranger's datagram is not even read, and a copy or a late datagram
     // costs no decoding.
@@ -261,6 +261,7 @@ Message* Helmecho::Admit(const UdpSocket::Datagram& datagram) {
             // Every number taken counts once, also one that a backlog
             // discard takes: the loss figure tells what the link lost.
             CountSequence(taken);
+            if (onlyKeys && wire::TypeOf(datagram.bytes, datagram.length) != wire::kKeyboard) return nullptr;
             break;
     }
     Message* message = received.Build(datagram.bytes, datagram.length, why);
@@ -420,11 +421,10 @@ void Helmecho::ApplyBacklogRule() {
         // The inbox bounds the discards even if the master keeps sending.
         while (const UdpSocket::Datagram* datagram = udp.Next()) {
             if (FromMaster(datagram->from)) ++link.droppedCount;
-            // States are replaced by the next update; keys are events and are
-            // still replayed, in order, once.
-            Message* message = Admit(*datagram);
-            if (message != nullptr && message->type() == wire::kKeyboard)
-                sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message), &keyOrder);
+            // States are replaced by the next update and are not built; keys
+            // are events and are still replayed, in order, once.
+            Message* message = Admit(*datagram, true);
+            if (message != nullptr) sharedKeyboard.Replay(static_cast<KeyboardMessage&>(*message), &keyOrder);
         }
     }
     prevBacklog = backlog;

@@ -94,7 +94,8 @@ private:
     // The message of a datagram the slave may act on; null when it is skipped
     // (not from the master, no message, a copy, part of an older update),
     // which is counted.
-    Message* Admit(const UdpSocket::Datagram& datagram);
+    // With `onlyKeys`, a fresh message of another kind is counted, not built.
+    Message* Admit(const UdpSocket::Datagram& datagram, bool onlyKeys = false);
     bool FromMaster(const sockaddr_in& from) const;
     void RestartNumbering();
     void CountSequence(const MasterTakeIn::Outcome& taken);

@@ -209,11 +209,6 @@ Message* CreateMessage(const uint8_t* datagram, int length, Rejection& why) {
     }
 }
 
-Message* ReceivedMessages::Take(const uint8_t* datagram, int length, Rejection& why) {
-    why = wire::CheckDatagram(datagram, length);
-    return Build(datagram, length, why);
-}
-
 Message* ReceivedMessages::Build(const uint8_t* datagram, int length, Rejection& why) {
     if (!Passed(datagram, why)) return nullptr;
     switch (ReadInt32(datagram, offsetof(wire::Header, type))) {

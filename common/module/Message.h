@@ -173,14 +173,12 @@ Message* CreateMessage(const uint8_t* datagram, int length);
 // is valid until the next datagram of its kind.
 class ReceivedMessages {
 public:
-    // The datagram's message, checked and built as CreateMessage builds it;
-    // null, and why, when it is not a message.
-    Message* Take(const uint8_t* datagram, int length, Rejection& why);
-    // The second half, for a receiver that judged the datagram first by the
-    // protocol core's checks (MasterTakeIn): `why` is that judgement. A
-    // message (kNone) is built with its receipt fix-up and what only this
-    // host can judge (null, and why, when its values cannot be applied
-    // here); anything else is null, an unknown type told in the log.
+    // A datagram judged first by the protocol core's checks (MasterTakeIn,
+    // ClientTakeIn, or CheckDatagram alone): `why` is that judgement. A
+    // message (kNone) is built as CreateMessage builds it, with its receipt
+    // fix-up and what only this host can judge (null, and why, when its
+    // values cannot be applied here); anything else is null, an unknown type
+    // told in the log.
     Message* Build(const uint8_t* datagram, int length, Rejection& why);
 
 private:

@@ -75,15 +75,18 @@ SocketSetup UdpSocket::Open(const SocketSettings& settings) {
 
 SocketSetup UdpSocket::Open(uint16_t port, bool exclusive) {
     // The modules read through the inbox: made here, not in a step.
-    if (!bytes_) {
-        bytes_.reset(new uint8_t[kInboxCapacity]);
-        slots_.reset(new Slot[kMaxHeldDatagrams]);
-    }
+    MakeInbox();
     SocketSettings settings;
     settings.local = AnyLocalAddress(port);
     settings.exclusive = exclusive;
     settings.receiveBuffer = kSocketReceiveBuffer;
     return Open(settings);
+}
+
+void UdpSocket::MakeInbox() {
+    if (bytes_) return;
+    bytes_.reset(new uint8_t[kInboxCapacity]);
+    slots_.reset(new Slot[kMaxHeldDatagrams]);
 }
 
 void UdpSocket::Close() {
@@ -121,10 +124,7 @@ void UdpSocket::Compact() {
 UdpSocket::ReceiveResult UdpSocket::Receive() {
     ReceiveResult result;
     if (handle_ == kNoSocket) return result;
-    if (!bytes_) {
-        bytes_.reset(new uint8_t[kInboxCapacity]);
-        slots_.reset(new Slot[kMaxHeldDatagrams]);
-    }
+    MakeInbox();
     Compact();
     while (used_ <= kInboxBytes && count_ < kMaxHeldDatagrams) {
         Slot& slot = slots_[count_];

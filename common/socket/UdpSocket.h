@@ -161,6 +161,7 @@ private:
     };
     // Moves the datagrams not yet handed out to the front of the inbox.
     void Compact();
+    void MakeInbox();  // once, at the first Open or Receive
 
     const SocketCalls* calls_;
     SocketHandle handle_ = kNoSocket;

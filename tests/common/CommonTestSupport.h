@@ -144,7 +144,8 @@ public:
         EXPECT_NE(nullptr, datagram) << "no datagram arrived";
         if (datagram == nullptr) return taken;
         if (received_ == nullptr) received_ = std::make_unique<ReceivedMessages>();
-        taken.message = received_->Take(datagram->bytes, datagram->length, taken.why);
+        taken.why = wire::CheckDatagram(datagram->bytes, datagram->length);
+        taken.message = received_->Build(datagram->bytes, datagram->length, taken.why);
         taken.from = datagram->from;
         return taken;
     }
